@@ -47,6 +47,13 @@ public:
     virtual quint64 ticksToBeatTicks(quint64 ticks) const = 0;
     virtual quint64 beatTicksToTicks(quint64 beatTicks) const = 0;
 
+    // The counter time (MonotonicClock nanoseconds) at which currentTick, respectively
+    // currentBeatTick, first reaches the given value while the clock keeps playing at its
+    // present tempo and ratio, rounded up; the present time or earlier when it has been
+    // reached, and the largest value when the clock is stopped. Players sleep until it.
+    virtual quint64 counterNanosecondsAtTick(quint64 tick) const = 0;
+    virtual quint64 counterNanosecondsAtBeatTick(quint64 beatTick) const = 0;
+
     // Starts the clock again from its current offsets: setPlaying(true).
     void restartClock();
 
