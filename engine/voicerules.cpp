@@ -1,0 +1,217 @@
+#include "voicerules.h"
+
+#include "arcusageentry.h"
+#include "notenames.h"
+
+#include <QStringList>
+
+#include <cmath>
+#include <random>
+
+namespace VoiceRules {
+
+namespace {
+
+quint8 toDataByte(qint64 value)
+{
+    return static_cast<quint8>(qBound(qint64(0), value, qint64(127)));
+}
+
+bool isSigned(const QString &field)
+{
+    return field.startsWith(QLatin1Char('+')) || field.startsWith(QLatin1Char('-'));
+}
+
+// The field's integer value; 0 when it is not one.
+qint64 integerValue(const QString &field)
+{
+    return field.toLongLong(nullptr, 10);
+}
+
+// The field's decimal number; 0 when it is not one.
+double number(const QString &text, bool *ok = nullptr)
+{
+    bool read = false;
+    const double value = text.toDouble(&read);
+    if (ok)
+        *ok = read;
+    return read ? value : 0.0;
+}
+
+// The entry at index of the list with empty fields counted; empty when the
+// index is past the end.
+QString entryAt(const QStringList &entries, quint32 index)
+{
+    return index < static_cast<quint32>(entries.size()) ? entries.at(static_cast<int>(index))
+                                                        : QString();
+}
+
+} // namespace
+
+bool listField(const QString &list, quint32 *cursor, QString *field)
+{
+    const QStringList fields = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (*cursor < static_cast<quint32>(fields.size())) {
+        *field = fields.at(static_cast<int>(*cursor));
+        return true;
+    }
+    *cursor = 0;
+    if (fields.isEmpty())
+        return false;
+    *field = fields.first();
+    return true;
+}
+
+quint8 applyPitchField(quint8 pitch, const QString &field)
+{
+    if (isSigned(field))
+        return toDataByte(pitch + integerValue(field));
+    return toDataByte(noteNameToNumber(field));
+}
+
+quint8 applyVelocityField(quint8 velocity, const QString &field)
+{
+    if (isSigned(field))
+        return toDataByte(velocity + integerValue(field));
+    return toDataByte(integerValue(field));
+}
+
+quint64 applyDurationField(quint64 duration, const QString &field, bool travelTimeFound,
+                           quint64 travelTime)
+{
+    QString text = field;
+    double base = static_cast<double>(TicksPerPrincipal);
+    double factor = 1.0;
+    bool relativeToTravel = false;
+    if (text.endsWith(QLatin1Char('%'))) {
+        if (travelTimeFound) {
+            base = static_cast<double>(travelTime);
+            relativeToTravel = true;
+        }
+        text.chop(1);
+        factor = 0.01;
+    }
+
+    // std::round rounds halves away from zero and never throws; an infinite
+    // value stays infinite and is clamped below.
+    const double current = static_cast<double>(duration);
+    double result = current;
+    const QChar first = text.isEmpty() ? QChar() : text.at(0);
+    if (first == QLatin1Char('+') || first == QLatin1Char('-')) {
+        result = current + std::round(number(text) * factor * base);
+    } else if (first == QLatin1Char('*')) {
+        if (!relativeToTravel)
+            result = std::round(current * number(text.mid(1)));
+    } else if (first == QLatin1Char('/')) {
+        bool ok = false;
+        const double divisor = number(text.mid(1), &ok);
+        if (!relativeToTravel && ok && divisor != 0.0)
+            result = std::round(current / divisor);
+    } else {
+        result = std::round(number(text) * factor * base);
+    }
+
+    if (std::isnan(result))
+        return duration;
+    if (result <= 0.0)
+        return 0;
+    if (result >= static_cast<double>(MaxDuration))
+        return MaxDuration;
+    return static_cast<quint64>(result);
+}
+
+std::vector<unsigned char> userMidiMessageBytes(const QString &field)
+{
+    const QStringList parts = field.split(QLatin1Char(' '));
+    std::vector<unsigned char> bytes;
+    bytes.reserve(static_cast<size_t>(parts.size()));
+    for (const QString &part : parts)
+        bytes.push_back(static_cast<unsigned char>(part.toULongLong(nullptr, 16) & 0xff));
+    return bytes;
+}
+
+qint64 randomInt(qint64 lo, qint64 hi)
+{
+    if (lo > hi)
+        std::swap(lo, hi);
+    thread_local std::mt19937 generator{std::random_device{}()};
+    return std::uniform_int_distribution<qint64>(lo, hi)(generator);
+}
+
+bool chooseSequential(const QString &arcUsageList, quint32 *index, qint32 *uses, QmdItemId *edge)
+{
+    const QStringList entries = arcUsageList.split(QLatin1Char(','));
+    quint32 i = *index;
+    qint32 u = *uses;
+    QString entry = entryAt(entries, i);
+    if (entry.isEmpty()) {
+        i = 0;
+        u = 0;
+        entry = entryAt(entries, i);
+        if (entry.isEmpty())
+            return false;
+    }
+    const int count = arcUsageEntryUses(entry);
+    if (count != 0) {
+        if (u >= count) {
+            ++i;
+            u = 0;
+            entry = entryAt(entries, i);
+            if (entry.isEmpty()) {
+                i = 0;
+                entry = entryAt(entries, i);
+                if (entry.isEmpty())
+                    return false;
+            }
+        }
+        ++u;
+    }
+    *index = i;
+    *uses = u;
+    *edge = arcUsageEntryEdgeId(entry);
+    return true;
+}
+
+QmdItemId chooseRandom(const QString &arcUsageList)
+{
+    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (entries.isEmpty())
+        return 0;
+    qint64 total = 0;
+    for (const QString &entry : entries) {
+        const int count = arcUsageEntryUses(entry);
+        if (count == 0)
+            return arcUsageEntryEdgeId(entry);
+        total += count;
+    }
+    const qint64 r = randomInt(1, total);
+    qint64 sum = 0;
+    for (const QString &entry : entries) {
+        sum += arcUsageEntryUses(entry);
+        if (sum >= r)
+            return arcUsageEntryEdgeId(entry);
+    }
+    return 0;
+}
+
+void chooseParallel(const QString &arcUsageList, const TravelTimeFunction &travelTime,
+                    QmdItemId *first, QmdItemIdList *further)
+{
+    *first = 0;
+    further->clear();
+    quint64 longest = 0;
+    for (const QString &entry : arcUsageList.split(QLatin1Char(','))) {
+        const QmdItemId edge = arcUsageEntryEdgeId(entry);
+        quint64 ticks = 0;
+        if (!travelTime(edge, &ticks))
+            continue;
+        further->append(edge);
+        if (*first == 0 || ticks > longest) {
+            *first = edge;
+            longest = ticks;
+        }
+    }
+    further->removeAll(*first);
+}
+
+} // namespace VoiceRules
