@@ -1,0 +1,116 @@
+#ifndef QMDMODEL_H
+#define QMDMODEL_H
+
+#include "qmdindex.h"
+#include "qmdtypes.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The abstract document model: a tree of id-keyed and string-keyed containers
+// of variant values. A controller brackets every change in a request
+// (beginRequest, one change operation, endRequest); every change signal
+// carries the id of the request running when it is emitted.
+//
+// Listings (ids, keys, child indexes) are sorted: ids ascending numerically,
+// keys ascending.
+class QmdModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit QmdModel(QObject *parent = nullptr);
+    ~QmdModel() override;
+
+    // Request bookkeeping.
+    virtual void setRequestStatus(int status);
+    virtual void beginRequest(QmdRequestId rid, Qmd::RequestFlags flags, const QString &text);
+    virtual void endRequest();
+
+    // Undo history.
+    virtual int undoRedoLimit() const;
+    virtual void setUndoRedoLimit(int limit);
+    virtual bool isAtCleanState() const;
+    virtual void markAsCleanState();
+    virtual int undoRedoCount() const;
+    virtual bool canRedo() const;
+    virtual bool canUndo() const;
+    virtual QString redoText() const;
+    virtual QString undoText() const;
+    // Forgets every undo and redo step (after a document has been replaced
+    // as a whole); the document is not clean until it is marked clean again.
+    virtual void clearUndoRedoHistory();
+
+    // Reads. An index without a model names the root.
+    virtual bool isValid(const QmdIndex &index) const = 0;
+    // Whether the index names something present now: for the root reference
+    // a root value, for an entry a live container that holds it.
+    virtual bool exists(const QmdIndex &index) const = 0;
+    virtual QmdIndex index(const QString &key, const QmdIndex &parent) const = 0;
+    virtual QmdIndex index(QmdItemId id, const QmdIndex &parent) const = 0;
+    virtual QmdIndex parent(const QmdIndex &index) const = 0;
+    virtual bool hasChildren(const QmdIndex &index) const = 0;
+    virtual QmdIndexList childIndexes(const QmdIndex &index) const = 0;
+    virtual QVariant data(const QmdIndex &index) const = 0;
+    virtual Qmd::ContainerType containerType(const QmdIndex &index) const = 0;
+    virtual QmdItemIdList ids(const QmdIndex &parent) const = 0;
+    virtual QStringList keys(const QmdIndex &parent) const = 0;
+
+    virtual void redo();
+    virtual void undo();
+
+    // Changes.
+    virtual QmdItemIdList addData(const QList<QVariant> &data, const QmdIndex &parent) = 0;
+    virtual void setData(const QHash<QmdIndex, QVariant> &pairs) = 0;
+    virtual void setData(const QHash<QString, QVariant> &pairs, const QmdIndex &parent) = 0;
+    virtual void setData(const QHash<QmdItemId, QVariant> &pairs, const QmdIndex &parent) = 0;
+    virtual QmdItemIdList addTypes(const QList<Qmd::ContainerType> &types, const QmdIndex &parent) = 0;
+    virtual void setTypes(const QHash<QmdIndex, Qmd::ContainerType> &pairs) = 0;
+    virtual void setTypes(const QHash<QString, Qmd::ContainerType> &pairs, const QmdIndex &parent) = 0;
+    virtual void setTypes(const QHash<QmdItemId, Qmd::ContainerType> &pairs, const QmdIndex &parent) = 0;
+    virtual void remove(const QmdIndexList &indexes) = 0;
+    virtual void remove(const QStringList &keys, const QmdIndex &parent) = 0;
+    virtual void remove(const QmdItemIdList &idList, const QmdIndex &parent) = 0;
+    virtual void clear(const QmdIndex &parent) = 0;
+
+    // The running request; 0, no flags, empty text and status 0 outside one.
+    QmdRequestId requestId() const { return m_requestId; }
+    Qmd::RequestFlags requestFlags() const { return m_requestFlags; }
+    QString requestText() const { return m_requestText; }
+    int requestStatus() const { return m_requestStatus; }
+
+signals:
+    void atCleanStateChanged(bool atCleanState, QmdRequestId rid);
+    void canRedoChanged(bool canRedo, QmdRequestId rid);
+    void canUndoChanged(bool canUndo, QmdRequestId rid);
+    void redoTextChanged(const QString &redoText, QmdRequestId rid);
+    void undoTextChanged(const QString &undoText, QmdRequestId rid);
+    void itemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
+    void itemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid);
+    void itemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
+    void itemsRemoved(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid);
+    void rootChanged(QmdRequestId rid);
+    // One emission reaches receivers of the three- and the two-argument form.
+    void requestFinished(QmdRequestId rid, Qmd::RequestFlags flags, int status = 0);
+
+protected:
+    QmdIndex createIndex(QmdItemId id, void *internalPointer) const;
+    QmdIndex createIndex(QmdItemId id, quint64 internalId) const;
+    QmdIndex createIndex(const QString &key, void *internalPointer) const;
+    QmdIndex createIndex(const QString &key, quint64 internalId) const;
+    QmdIndex createIndex(QmdItemId id, void *internalPointer, quint64 internalId) const;
+    QmdIndex createIndex(const QString &key, void *internalPointer, quint64 internalId) const;
+
+private:
+    int m_undoRedoLimit = 0;
+    QmdRequestId m_requestId = 0;
+    Qmd::RequestFlags m_requestFlags;
+    QString m_requestText;
+    int m_requestStatus = 0;
+};
+
+#endif // QMDMODEL_H
