@@ -14,7 +14,8 @@ AbstractModel::AbstractModel(QObject *owner)
 
 AbstractModel::~AbstractModel()
 {
-    if (m_controllerOwner)
+    // A controller that has moved on to another model keeps that one.
+    if (m_controllerOwner && m_controller->model() == this)
         postTo(m_controllerOwner, new CChangeModelEvent(nullptr));
 }
 

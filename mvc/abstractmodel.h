@@ -15,7 +15,8 @@ class AbstractModel : public MvcBase
 {
 public:
     explicit AbstractModel(QObject *owner);
-    // Asks a controller whose owner still lives to drop this model.
+    // Asks a controller whose owner still lives, and whose model this still
+    // is, to drop this model.
     ~AbstractModel() override;
 
     // Hands an event of the generic family to its handler; ignores the rest.

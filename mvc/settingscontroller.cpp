@@ -130,6 +130,9 @@ bool SettingsController::bind(QObject *obj, const char *property, const char *no
     disconnect(obj, notifySignal, this, nullptr);
     if (m_settingsModel)
         writeIfDifferent(obj, property, m_settingsModel->value(key));
+    else
+        qWarning() << "SettingsController::bind: no settings model yet;" << obj
+                   << "keeps its value of" << property;
     connect(obj, &QObject::destroyed, this, qOverload<QObject *>(&SettingsController::unbind),
             Qt::UniqueConnection);
     connect(obj, notifySignal, this, SLOT(onBoundObjectSignalled()));

@@ -154,6 +154,21 @@ private slots:
         QCOMPARE(journal, QStringList());
     }
 
+    void replacedModelDyingLeavesTheNewOne()
+    {
+        auto replaced = std::make_unique<Model>(QStringLiteral("m1"));
+        Model current(QStringLiteral("m2"));
+        Controller controller(QStringLiteral("c"));
+        controller.setModel(replaced.get());
+        QTRY_COMPARE(replaced->controller(), &controller);
+        controller.setModel(&current);
+        QTRY_COMPARE(current.controller(), &controller);
+
+        replaced.reset();
+        drain();
+        QCOMPARE(controller.model(), &current);
+    }
+
     void destroyedViewIsDetachedAndNeverReached()
     {
         Model first(QStringLiteral("m1"));
