@@ -1,0 +1,182 @@
+#include "midiio.h"
+
+#include "midimessage.h"
+#include "monotonicclock.h"
+#include "portrecord.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QHash>
+#include <QMutexLocker>
+#include <QRegularExpression>
+
+#include <memory>
+
+namespace {
+
+// The ports open per direction, by the name they were opened under.
+struct Registry
+{
+    QMutex mutex;
+    QHash<QString, std::weak_ptr<PortRecord>> ports;
+};
+
+Registry &registry(MidiDirection direction)
+{
+    static Registry registries[2];
+    return registries[int(direction)];
+}
+
+} // namespace
+
+MidiIO::MidiIO(MidiDirection direction) : m_direction(direction)
+{
+}
+
+MidiIO::~MidiIO() = default;
+
+bool MidiIO::open(const QString &name)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_port)
+        return false;
+    QString error;
+    std::shared_ptr<PortRecord> port = acquire(name, &error);
+    if (!port) {
+        qWarning().noquote() << QStringLiteral("Cannot open MIDI port \"%1\": %2").arg(name, error);
+        return false;
+    }
+    port->addSubscriber(this);
+    m_port = port;
+    m_portName = name;
+    return true;
+}
+
+std::shared_ptr<PortRecord> MidiIO::acquire(const QString &name, QString *error)
+{
+    Registry &ports = registry(m_direction);
+    QMutexLocker locker(&ports.mutex);
+    if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
+        return shared;
+
+    MidiBackend *backend = MidiBackend::instance();
+    QStringList available;
+    if (!backend->portNames(m_direction, &available, error))
+        return nullptr;
+    const QString deviceName = resolveName(name, available);
+    if (deviceName.isNull()) {
+        *error = QStringLiteral("no such port");
+        return nullptr;
+    }
+    if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
+        return shared;
+
+    auto port = std::make_shared<PortRecord>(m_direction, deviceName);
+    QMutexLocker portLocker(port->mutex());
+    std::unique_ptr<MidiDevice> device = backend->openPort(m_direction, deviceName, error);
+    if (!device)
+        return nullptr;
+    if (m_direction == MidiDirection::Input) {
+        PortRecord *record = port.get();
+        const bool receiving = device->setReceiver(
+            [record](double deltaTime, const std::vector<unsigned char> &bytes) {
+                MidiMessage message;
+                message.timeStamp = MonotonicClock::nanoseconds();
+                message.modifiers = QGuiApplication::keyboardModifiers();
+                message.deltaTime = deltaTime;
+                message.bytes = bytes;
+                record->deliver(message);
+            },
+            error);
+        if (!receiving) {
+            QString ignored;
+            device->close(&ignored);
+            return nullptr;
+        }
+    }
+    port->setDevice(std::move(device));
+    ports.ports.insert(deviceName, port);
+    return port;
+}
+
+bool MidiIO::close()
+{
+    std::shared_ptr<PortRecord> port;
+    {
+        QMutexLocker locker(&m_mutex);
+        port.swap(m_port);
+        m_portName = QString();
+    }
+    if (!port)
+        return false;
+    port->removeSubscriber(this);
+    const QString deviceName = port->deviceName();
+    // The last reference closes the port, outside this object's mutex.
+    port.reset();
+    Registry &ports = registry(m_direction);
+    QMutexLocker locker(&ports.mutex);
+    const auto entry = ports.ports.constFind(deviceName);
+    if (entry != ports.ports.constEnd() && entry->expired())
+        ports.ports.erase(entry);
+    return true;
+}
+
+void MidiIO::setChannels(const QBitArray &channels)
+{
+    QMutexLocker locker(&m_mutex);
+    m_channels = channels;
+}
+
+QBitArray MidiIO::channels() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_channels;
+}
+
+QString MidiIO::portName() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_portName;
+}
+
+bool MidiIO::isOpen() const
+{
+    return !portName().isNull();
+}
+
+std::shared_ptr<PortRecord> MidiIO::portHandle() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_port;
+}
+
+QString MidiIO::stableName(const QString &name)
+{
+    static const QRegularExpression clientPort(QStringLiteral("\\s+\\d+:\\d+$"));
+    QString stable = name;
+    stable.remove(clientPort);
+    return stable;
+}
+
+QString MidiIO::resolveName(const QString &name, const QStringList &available)
+{
+    if (available.contains(name))
+        return name;
+    const QString stable = stableName(name);
+    for (const QString &candidate : available) {
+        if (stableName(candidate) == stable)
+            return candidate;
+    }
+    return QString();
+}
+
+QSet<QString> MidiIO::availablePortNames(MidiDirection direction)
+{
+    QStringList names;
+    QString error;
+    if (!MidiBackend::instance()->portNames(direction, &names, &error)) {
+        qWarning().noquote() << "Cannot list MIDI ports:" << error;
+        return {};
+    }
+    return QSet<QString>(names.begin(), names.end());
+}

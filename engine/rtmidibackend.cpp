@@ -1,0 +1,235 @@
+#include "rtmidibackend.h"
+
+#include <QDebug>
+#include <QMutex>
+#include <QMutexLocker>
+
+#include <rtmidi/RtMidi.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const char *const InputClientName = "RtMidi Input Client";
+const char *const OutputClientName = "RtMidi Output Client";
+const char *const InputPortName = "RtMidi Input";
+const char *const OutputPortName = "RtMidi Output";
+
+RtMidi::Api chosenApi()
+{
+    const QByteArray requested = qgetenv("VELKA_MIDI_API").trimmed().toLower();
+    if (requested == "jack")
+        return RtMidi::UNIX_JACK;
+    if (requested == "alsa")
+        return RtMidi::LINUX_ALSA;
+    if (!requested.isEmpty())
+        qWarning() << "VELKA_MIDI_API: unknown MIDI API" << requested << "- choosing automatically";
+    const int sequencer = ::open("/dev/snd/seq", O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (sequencer >= 0) {
+        ::close(sequencer);
+        return RtMidi::LINUX_ALSA;
+    }
+    return RtMidi::UNIX_JACK;
+}
+
+// Collects what the library reports through its error callback, so that a
+// reported error fails the call in progress instead of passing unnoticed.
+class ErrorTrap
+{
+public:
+    void install(RtMidi &midi) { midi.setErrorCallback(&ErrorTrap::report, this); }
+
+    // The errors reported since the last call, empty when there were none.
+    QString take()
+    {
+        QMutexLocker locker(&m_mutex);
+        QString message;
+        message.swap(m_message);
+        return message;
+    }
+
+private:
+    static void report(RtMidiError::Type type, const std::string &text, void *trap)
+    {
+        if (type == RtMidiError::DEBUG_WARNING) {
+            qDebug().noquote() << QString::fromStdString(text);
+            return;
+        }
+        auto *self = static_cast<ErrorTrap *>(trap);
+        QMutexLocker locker(&self->m_mutex);
+        if (!self->m_message.isEmpty())
+            self->m_message += QLatin1Char('\n');
+        self->m_message += QString::fromStdString(text);
+    }
+
+    QMutex m_mutex;
+    QString m_message;
+};
+
+// Runs a library call; false with the library's message when it threw or
+// reported an error.
+template <typename Call>
+bool guarded(ErrorTrap &trap, QString *error, Call call)
+{
+    try {
+        call();
+    } catch (const RtMidiError &e) {
+        trap.take();
+        *error = QString::fromStdString(e.getMessage());
+        return false;
+    } catch (const std::exception &e) {
+        trap.take();
+        *error = QString::fromLocal8Bit(e.what());
+        return false;
+    }
+    const QString reported = trap.take();
+    if (reported.isEmpty())
+        return true;
+    *error = reported;
+    return false;
+}
+
+// An RtMidiIn or RtMidiOut (the library's common base cannot be deleted).
+class LibraryObject
+{
+public:
+    bool make(MidiDirection direction, ErrorTrap &trap, QString *error)
+    {
+        const bool made = guarded(trap, error, [&] {
+            if (direction == MidiDirection::Input)
+                in.reset(new RtMidiIn(chosenApi(), InputClientName));
+            else
+                out.reset(new RtMidiOut(chosenApi(), OutputClientName));
+        });
+        if (made)
+            trap.install(*get());
+        return made;
+    }
+
+    RtMidi *get() const { return in ? static_cast<RtMidi *>(in.get()) : out.get(); }
+
+    // Destroys the library object, reporting nothing: it closes its port itself.
+    void reset(ErrorTrap &trap)
+    {
+        QString ignored;
+        guarded(trap, &ignored, [&] {
+            in.reset();
+            out.reset();
+        });
+    }
+
+    std::unique_ptr<RtMidiIn> in;
+    std::unique_ptr<RtMidiOut> out;
+};
+
+bool listPorts(RtMidi &midi, ErrorTrap &trap, QStringList *names, QString *error)
+{
+    return guarded(trap, error, [&] {
+        const unsigned int count = midi.getPortCount();
+        for (unsigned int i = 0; i < count; ++i)
+            names->append(QString::fromStdString(midi.getPortName(i)));
+    });
+}
+
+class RtMidiDevice : public MidiDevice
+{
+public:
+    bool open(MidiDirection direction, const QString &name, QString *error)
+    {
+        if (!m_midi.make(direction, m_trap, error))
+            return false;
+        QStringList names;
+        if (!listPorts(*m_midi.get(), m_trap, &names, error))
+            return false;
+        const int index = names.indexOf(name);
+        if (index < 0) {
+            *error = QStringLiteral("No MIDI port named \"%1\"").arg(name);
+            return false;
+        }
+        const char *portName = direction == MidiDirection::Input ? InputPortName : OutputPortName;
+        if (!guarded(m_trap, error, [&] { m_midi.get()->openPort(unsigned(index), portName); }))
+            return false;
+        if (!m_midi.get()->isPortOpen()) {
+            *error = QStringLiteral("The MIDI port \"%1\" did not open").arg(name);
+            return false;
+        }
+        return true;
+    }
+
+    ~RtMidiDevice() override { m_midi.reset(m_trap); }
+
+    bool send(const std::vector<unsigned char> &message, QString *error) override
+    {
+        RtMidiOut *out = m_midi.out.get();
+        if (!out) {
+            *error = QStringLiteral("Cannot send on a MIDI input port");
+            return false;
+        }
+        return guarded(m_trap, error, [&] { out->sendMessage(message.data(), message.size()); });
+    }
+
+    bool setReceiver(Receiver receiver, QString *error) override
+    {
+        RtMidiIn *in = m_midi.in.get();
+        if (!in) {
+            *error = QStringLiteral("Cannot receive on a MIDI output port");
+            return false;
+        }
+        m_receiver = std::move(receiver);
+        return guarded(m_trap, error, [&] { in->setCallback(&RtMidiDevice::received, this); });
+    }
+
+    bool setIgnoredTypes(bool sysex, bool timing, bool activeSensing, QString *error) override
+    {
+        RtMidiIn *in = m_midi.in.get();
+        if (!in)
+            return true;
+        return guarded(m_trap, error, [&] { in->ignoreTypes(sysex, timing, activeSensing); });
+    }
+
+    bool close(QString *error) override
+    {
+        return guarded(m_trap, error, [&] { m_midi.get()->closePort(); });
+    }
+
+private:
+    static void received(double deltaTime, std::vector<unsigned char> *message, void *device)
+    {
+        auto *self = static_cast<RtMidiDevice *>(device);
+        if (message && self->m_receiver)
+            self->m_receiver(deltaTime, *message);
+    }
+
+    // Declared first: the library object reports to the trap until it is gone.
+    ErrorTrap m_trap;
+    Receiver m_receiver;
+    LibraryObject m_midi;
+};
+
+} // namespace
+
+bool RtMidiBackend::portNames(MidiDirection direction, QStringList *names, QString *error)
+{
+    ErrorTrap trap;
+    LibraryObject midi;
+    if (!midi.make(direction, trap, error))
+        return false;
+    const bool listed = listPorts(*midi.get(), trap, names, error);
+    midi.reset(trap);
+    return listed;
+}
+
+std::unique_ptr<MidiDevice> RtMidiBackend::openPort(MidiDirection direction, const QString &name,
+                                                    QString *error)
+{
+    auto device = std::make_unique<RtMidiDevice>();
+    if (!device->open(direction, name, error))
+        return nullptr;
+    return device;
+}
+
+QString RtMidiBackend::apiName()
+{
+    return chosenApi() == RtMidi::UNIX_JACK ? QStringLiteral("jack") : QStringLiteral("alsa");
+}
