@@ -1,0 +1,172 @@
+#ifndef QMDVELKACONTROLLER_H
+#define QMDVELKACONTROLLER_H
+
+#include "feedbackevent.h"
+#include "instrumentevent.h"
+#include "qmdelementdoccontroller.h"
+#include "qmdsyncronizedcontroller.h"
+#include "qmdvelka.h"
+#include "tickpos.h"
+#include "timedeventqueue.h"
+
+#include <QBitArray>
+#include <QColor>
+#include <QHash>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+class InstrumentPlayer;
+
+// The controller of one network document.
+//
+// The document is a string-keyed root holding the document-wide keys and the
+// containers "Elements" (nodes, edges, text boxes, voice groups keyed by id),
+// "Instruments" (instrument records keyed by id), "SyncMidiInputs",
+// "SyncMidiOutputs" and "Temp" (run-time data that is never saved: the
+// "ElementStates" of nodes and edges). reset() fills in missing defaults,
+// upgrades documents of the older layout and rebuilds "Temp".
+//
+// Every public reader takes the controller's read lock, so voice threads may
+// read while the GUI thread runs requests. Readers of an id that names nothing
+// return an invalid QmdIndex or an invalid QVariant, never the root. Writers
+// marked "inside a request" take no lock of their own and write only into
+// entries that exist.
+class QmdVelkaController : public QmdSyncronizedController<QmdElementDocController>
+{
+    Q_OBJECT
+
+public:
+    explicit QmdVelkaController(QObject *parent = nullptr);
+    ~QmdVelkaController() override;
+
+    // Elements.
+    QmdItemIdList elementIds() const;
+    QmdIndex elementIndex(QmdItemId element) const;
+    QVariant elementData(QmdItemId element, const QString &key) const;
+    // The element's "Type" (QmdVelka::ElementType); 0 when it or its "Type" is missing.
+    int elementType(QmdItemId element) const;
+    // The index of the element whose id the element holds under key ("FromNode", "ToNode").
+    QmdIndex referencedElementIndex(QmdItemId element, const QString &key) const;
+    // The number that a node gives one of its outgoing edges ("ArcIdentifiers"); 0 when absent.
+    int arcIdentifier(QmdItemId node, QmdItemId edge) const;
+    // Inside a request: sets the key of an existing element.
+    void setElementData(QmdItemId element, const QString &key, const QVariant &value);
+
+    // Run-time containers.
+    QmdIndex tempIndex() const;
+    QmdIndex elementStatesIndex() const;
+    QmdIndex elementStateIndex(QmdItemId element) const;
+    // Inside a request: gives a node or edge a fresh state entry (replacing any).
+    void createElementState(QmdItemId element);
+    // Inside a request: sets every counter of a state entry back to 0, by the kind
+    // of its element; entries of other kinds and missing entries are left alone.
+    void resetElementState(const QmdIndex &state);
+
+    // Instruments.
+    QmdIndex instrumentsIndex() const;
+    QmdItemIdList instrumentIds() const;
+    QmdIndex instrumentIndex(QmdItemId instrument) const;
+    QVariant instrumentData(QmdItemId instrument, const QString &key) const;
+    // True when index names an instrument record itself.
+    bool isInstrumentIndex(const QmdIndex &index) const;
+
+    // MIDI clock ports: one entry per port name, each holding "MidiSync".
+    QmdIndex syncMidiInputsIndex() const;
+    QmdIndex syncMidiOutputsIndex() const;
+
+    // Edge length in ticks (QmdVelka::EdgePath rules). *ok is false when the edge
+    // or one of its nodes is missing, or when the length had to be clamped.
+    qint64 edgeLength(QmdItemId edge, bool *ok = nullptr) const;
+    qint64 edgeLengthBetween(const QmdIndex &fromNode, const QmdIndex &toNode, int path,
+                             bool *ok = nullptr) const;
+
+    // The controller's own lock, held by the voice step and the canvas while they
+    // read and advance element states. Not the lock of requests and reads; take
+    // it before any request or read lock.
+    QMutex *mutex() const;
+
+    // Played-node records for the canvas (limit 1000).
+    TimedEventQueue<FeedbackEvent> &feedbackPipe();
+
+    // Queues note events to an instrument's player; false when the instrument has
+    // no player or its queue has no room (a pair is queued whole or not at all).
+    bool queueInstrumentEvent(QmdItemId instrument, const InstrumentEvent &event);
+    bool queueInstrumentEventPair(QmdItemId instrument, const InstrumentEvent &first,
+                                  const InstrumentEvent &second);
+    // The instrument players, keyed by instrument id (a copy, taken under the read lock).
+    QHash<QmdItemId, InstrumentPlayer *> instrumentThreads() const;
+
+    // The MIDI output port a new instrument gets (see OutputPortNames).
+    static QString defaultMidiOutputPortName();
+    // The colour preset names, sorted ("Dark", "Light").
+    static QStringList stylePresetNames();
+
+    // Inside the reset: fills in missing document keys, rebuilds "Temp".
+    void setDocumentDefaults();
+
+signals:
+    void playbackStateChanged(bool isPlaying);
+    void playbackJogged();
+    void instrumentDataChanged(QmdItemId id, const QStringList &keys, QmdRequestId rid);
+    void instrumentDataRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
+    void instrumentsAdded(const QmdItemIdList &idList, QmdRequestId rid);
+    void instrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
+
+public slots:
+    // A new instrument with the first free label ("Instrument", "Instrument 2", ...),
+    // the first palette colour and the first MIDI channel no instrument uses.
+    QmdRequestId requestAddInstrument(const QmdRequestOptions &options = QmdRequestOptions(tr("Instrument")));
+    QmdRequestId requestAddInstrument(const QString &label, const QColor &color, const QBitArray &channels,
+                                      const QmdRequestOptions &options = QmdRequestOptions(tr("Instrument")));
+
+    // An edge, and in the same undo step its arc number and usage entry in the from-node.
+    QmdRequestId requestAddEdge(const QmdIndex &fromNode = QmdIndex(), const QmdIndex &toNode = QmdIndex(),
+                                QmdVelka::EdgePath path = QmdVelka::CityBlock,
+                                QmdVelka::CreationFlags flags = QmdVelka::NoCreationFlags,
+                                const QmdRequestOptions &options = QmdRequestOptions(tr("Edge")));
+    QmdRequestId requestAddNode(const QmdVelka::TickPos &pos,
+                                QmdVelka::CreationFlags flags = QmdVelka::NoCreationFlags,
+                                const QmdRequestOptions &options = QmdRequestOptions(tr("Node")));
+    QmdRequestId requestAddVoiceGroup(const QmdIndex &toNode,
+                                      QmdVelka::CreationFlags flags = QmdVelka::NoCreationFlags,
+                                      const QmdRequestOptions &options = QmdRequestOptions(tr("Voice Group")));
+    QmdRequestId requestAddTextBox(const QmdVelka::TickPos &pos,
+                                   const QString &text = QStringLiteral("<html><body>Text</body></html>"),
+                                   QmdVelka::CreationFlags flags = QmdVelka::NoCreationFlags,
+                                   const QmdRequestOptions &options = QmdRequestOptions(tr("Text Box")));
+
+    // Writes the eight colour keys of a preset as one request; 0 (no request) for
+    // an unknown preset name.
+    QmdRequestId requestLoadStylePreset(const QString &presetName);
+
+protected slots:
+    void Reset() override;
+
+protected:
+    // The common step of the element requests: "IsHidden" from the flags, then
+    // one element with its data and empty containers.
+    QmdRequestId addElement(int type, QHash<QString, QVariant> data,
+                            const QHash<QString, Qmd::ContainerType> &containerTypes,
+                            QmdVelka::CreationFlags flags, const QmdRequestOptions &options,
+                            QmdItemId *newId = nullptr);
+
+    // Adds players made for instrument records to the table that event routing
+    // reads (under the request lock). The players of the document own them.
+    void registerInstrumentThreads(const QHash<QmdItemId, InstrumentPlayer *> &threads);
+
+private:
+    void ensureRootContainer(const QString &key, Qmd::ContainerType type);
+    void upgradeArcUsageLists();
+    void upgradeVoiceGroupInstruments();
+    QmdRequestId addInstrumentRecord(const QString &label, const QColor &color, const QBitArray &channels,
+                                     const QString &port, const QmdRequestOptions &options);
+    void addArcToFromNode(const QmdIndex &fromNode, QmdItemId edge);
+    bool entryExists(const QmdIndex &index) const;
+
+    QHash<QmdItemId, InstrumentPlayer *> m_instrumentThreads;
+    TimedEventQueue<FeedbackEvent> m_feedbackQueue;
+    mutable QMutex m_mutex;
+};
+
+#endif // QMDVELKACONTROLLER_H
