@@ -244,11 +244,16 @@ void QmdMemModel::setItemIdLimit(QmdItemId limit)
 
 QmdItemId QmdMemModel::registerNewItemId(IntDictSpecialItem *item)
 {
+    return nextFreeId(item, QmdItemIdList());
+}
+
+QmdItemId QmdMemModel::nextFreeId(IntDictSpecialItem *item, const QmdItemIdList &pending)
+{
     if (!item)
         return 0;
     bool wrapped = item->lastId >= m_itemIdLimit;
     QmdItemId candidate = wrapped ? 1 : item->lastId + 1;
-    while (item->items.contains(candidate)) {
+    while (item->items.contains(candidate) || pending.contains(candidate)) {
         if (candidate >= m_itemIdLimit) {
             if (wrapped) {
                 qDebug("registerNewItemId: item IDs have been exhausted for the given hash");
@@ -408,10 +413,9 @@ template <typename Key, typename Item>
 void QmdMemModel::recordTypes(Item *item, const QmdIndex &parent, const QHash<Key, Qmd::ContainerType> &types)
 {
     QHash<Key, QVariant> values;
-    for (auto it = types.constBegin(); it != types.constEnd(); ++it) {
-        if (it.key() == Key())
-            continue;
-        values.insert(it.key(), createContainer(it.value(), entryIndex(it.key(), item)));
+    for (const Key &key : sortedKeys(types)) {
+        if (key != Key())
+            values.insert(key, createContainer(types.value(key), entryIndex(key, item)));
     }
     recordSet(item, parent, values);
 }
@@ -421,13 +425,17 @@ void QmdMemModel::recordSetRoot(const QVariant &value)
     pushCommand(std::make_unique<QmdSetRootCommand>(this, requestId(), requestFlags(), requestText(), value));
 }
 
-QmdItemIdList QmdMemModel::addValues(const QList<QVariant> &values, IntDictSpecialItem *item,
-                                     const QmdIndex &parent)
+QmdItemIdList QmdMemModel::addData(const QList<QVariant> &data, const QmdIndex &parent)
 {
+    auto *item = static_cast<IntDictSpecialItem *>(containerAt(parent, Qmd::IntDict));
+    if (!item)
+        return QmdItemIdList();
     QmdItemIdList newIds;
     QHash<QmdItemId, QVariant> pairs;
-    for (const QVariant &value : values) {
-        const QmdItemId id = registerNewItemId(item);
+    for (const QVariant &value : data) {
+        if (isContainer(value))
+            continue;
+        const QmdItemId id = nextFreeId(item, newIds);
         if (id == 0)
             break;
         newIds.append(id);
@@ -435,19 +443,6 @@ QmdItemIdList QmdMemModel::addValues(const QList<QVariant> &values, IntDictSpeci
     }
     recordSet(item, parent, pairs);
     return requestStatus() != 0 ? QmdItemIdList() : newIds;
-}
-
-QmdItemIdList QmdMemModel::addData(const QList<QVariant> &data, const QmdIndex &parent)
-{
-    auto *item = static_cast<IntDictSpecialItem *>(containerAt(parent, Qmd::IntDict));
-    if (!item)
-        return QmdItemIdList();
-    QList<QVariant> values;
-    for (const QVariant &value : data) {
-        if (!isContainer(value))
-            values.append(value);
-    }
-    return addValues(values, item, parent);
 }
 
 QmdItemIdList QmdMemModel::addTypes(const QList<Qmd::ContainerType> &types, const QmdIndex &parent)
@@ -460,7 +455,7 @@ QmdItemIdList QmdMemModel::addTypes(const QList<Qmd::ContainerType> &types, cons
     QmdItemIdList newIds;
     QHash<QmdItemId, QVariant> pairs;
     for (Qmd::ContainerType type : types) {
-        const QmdItemId id = registerNewItemId(item);
+        const QmdItemId id = nextFreeId(item, newIds);
         if (id == 0)
             break;
         newIds.append(id);

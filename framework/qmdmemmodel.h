@@ -131,7 +131,8 @@ private:
     template <typename Key>
     static QHash<Key, QVariant> withoutContainers(const QHash<Key, QVariant> &values);
     void recordSetRoot(const QVariant &value);
-    QmdItemIdList addValues(const QList<QVariant> &values, IntDictSpecialItem *item, const QmdIndex &parent);
+    // registerNewItemId, also skipping ids handed out for values not stored yet.
+    QmdItemId nextFreeId(IntDictSpecialItem *item, const QmdItemIdList &pending);
 
     // Used by the commands: store values in a container (what they overwrite
     // or remove goes to displaced when given), remove keys from it (the
