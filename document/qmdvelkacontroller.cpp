@@ -1,13 +1,19 @@
 #include "qmdvelkacontroller.h"
 
+#include "abstractsync.h"
 #include "edgelength.h"
+#include "instrumentsmodel.h"
 #include "instrumentplayer.h"
 #include "qmdmodel.h"
 #include "outputportnames.h"
 #include "palette.h"
+#include "playerfactory.h"
 #include "qmdreadlocker.h"
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
+#include "qmdvelkaclipboard.h"
+#include "qmdvelkaexporter.h"
+#include "qmdvelkaimporter.h"
 #include "stylepresets.h"
 
 #include <QSet>
@@ -37,6 +43,9 @@ QmdVelkaController::QmdVelkaController(QObject *parent)
     , m_feedbackQueue(feedbackQueueLimit)
 {
     qRegisterMetaType<QmdVelka::TickPos>("QmdVelka::TickPos");
+    // The list follows every reset through modelReset.
+    m_instrumentsModel = new InstrumentsModel(this);
+    m_instrumentsModel->setController(this);
 }
 
 QmdVelkaController::~QmdVelkaController() = default;
@@ -218,7 +227,7 @@ qint64 QmdVelkaController::edgeLengthBetween(const QmdIndex &fromNode, const Qmd
     if (ok)
         *ok = false;
     QmdReadLocker locker(this);
-    if (!entryExists(fromNode) || !entryExists(toNode))
+    if (!isExistingElement(fromNode) || !isExistingElement(toNode))
         return 0;
     const QmdVelka::TickPos a = data(QStringLiteral("TickPos"), fromNode).value<QmdVelka::TickPos>();
     const QmdVelka::TickPos b = data(QStringLiteral("TickPos"), toNode).value<QmdVelka::TickPos>();
@@ -262,6 +271,49 @@ void QmdVelkaController::registerInstrumentThreads(const QHash<QmdItemId, Instru
 {
     QmdRequestLocker locker(this);
     m_instrumentThreads.insert(threads);
+}
+
+namespace {
+PlayerFactory *installedPlayerFactory = nullptr;
+} // namespace
+
+void QmdVelkaController::setPlayerFactory(PlayerFactory *factory)
+{
+    installedPlayerFactory = factory;
+}
+
+PlayerFactory *QmdVelkaController::playerFactory()
+{
+    return installedPlayerFactory;
+}
+
+AbstractSync *QmdVelkaController::sync() const
+{
+    QmdReadLocker locker(this);
+    return m_sync;
+}
+
+void QmdVelkaController::setupSync()
+{
+    PlayerFactory *factory = playerFactory();
+    if (!factory)
+        return;
+    AbstractSync *old = nullptr;
+    AbstractSync *clock = nullptr;
+    {
+        QmdRequestLocker locker(this);
+        old = m_sync;
+        clock = factory->createSync(data(QStringLiteral("SyncType")).toString(), this);
+        m_sync = clock;
+    }
+    if (clock)
+        clock->setController(this);
+    for (InstrumentPlayer *player : instrumentThreads())
+        player->setSync(clock);
+    if (old) {
+        old->setController(nullptr);
+        old->deleteLater();
+    }
 }
 
 QString QmdVelkaController::defaultMidiOutputPortName()
@@ -401,6 +453,11 @@ bool QmdVelkaController::entryExists(const QmdIndex &index) const
     return index.isValid() && exists(index);
 }
 
+bool QmdVelkaController::isExistingElement(const QmdIndex &index) const
+{
+    return entryExists(index) && isElementIndex(index);
+}
+
 // --- Element creation -------------------------------------------------------
 
 QmdRequestId QmdVelkaController::addElement(int type, QHash<QString, QVariant> data,
@@ -432,11 +489,11 @@ QmdRequestId QmdVelkaController::requestAddEdge(const QmdIndex &fromNode, const 
 {
     // Held across both steps so that no other request comes between them.
     QmdRequestLocker locker(this);
-    const bool hasFromNode = entryExists(fromNode);
+    const bool hasFromNode = isExistingElement(fromNode);
     QHash<QString, QVariant> data{{QStringLiteral("Path"), int(path)}};
     if (hasFromNode)
         data.insert(QStringLiteral("FromNode"), fromNode.id());
-    if (entryExists(toNode))
+    if (isExistingElement(toNode))
         data.insert(QStringLiteral("ToNode"), toNode.id());
     QmdItemId newId = 0;
     const QmdRequestId rid = addElement(QmdVelka::Edge, data, {}, flags, options, &newId);
@@ -571,4 +628,31 @@ QmdRequestId QmdVelkaController::requestLoadStylePreset(const QString &presetNam
     QmdRequestGuard request(this, QmdRequestOptions(tr("Color Preset: %1").arg(presetName)));
     setData(preset, QmdIndex());
     return request.rid();
+}
+
+// --- Files, clipboard and the instrument list -------------------------------
+
+QFile::FileError QmdVelkaController::saveFile(const QString &fileName, QmdRequestId)
+{
+    return QmdVelkaExporter::saveDocument(model(), tempIndex(), fileName);
+}
+
+QFile::FileError QmdVelkaController::loadFile(const QString &fileName, QmdRequestId)
+{
+    return QmdVelkaImporter::loadDocument(model(), fileName);
+}
+
+QmdRequestId QmdVelkaController::requestCopy(const QmdItemIdSet &elements)
+{
+    return QmdVelkaClipboard(this).copy(elements);
+}
+
+QmdRequestId QmdVelkaController::requestPaste(const QmdVelka::TickPos &center)
+{
+    return QmdVelkaClipboard(this).paste(center);
+}
+
+InstrumentsModel *QmdVelkaController::instrumentsModel() const
+{
+    return m_instrumentsModel;
 }

@@ -16,7 +16,10 @@
 #include <QString>
 #include <QStringList>
 
+class AbstractSync;
 class InstrumentPlayer;
+class InstrumentsModel;
+class PlayerFactory;
 
 // The controller of one network document.
 //
@@ -97,13 +100,23 @@ public:
     // The instrument players, keyed by instrument id (a copy, taken under the read lock).
     QHash<QmdItemId, InstrumentPlayer *> instrumentThreads() const;
 
+    // The factory that makes the players of every document; the engine installs
+    // it at start-up. Without one a document has no players.
+    static void setPlayerFactory(PlayerFactory *factory);
+    static PlayerFactory *playerFactory();
+    // The document's playback clock; null until setupSync() has made one.
+    AbstractSync *sync() const;
+    // (Re)creates the playback clock from "SyncType" through the player factory
+    // and hands it to the instrument players; the old clock is deleted later.
+    void setupSync();
+
     // The MIDI output port a new instrument gets (see OutputPortNames).
     static QString defaultMidiOutputPortName();
     // The colour preset names, sorted ("Dark", "Light").
     static QStringList stylePresetNames();
 
-    // Inside the reset: fills in missing document keys, rebuilds "Temp".
-    void setDocumentDefaults();
+    // The item model of the instrument list; a child of the controller.
+    InstrumentsModel *instrumentsModel() const;
 
 signals:
     void playbackStateChanged(bool isPlaying);
@@ -140,10 +153,23 @@ public slots:
     // an unknown preset name.
     QmdRequestId requestLoadStylePreset(const QString &presetName);
 
+    // Puts the elements (those that exist) on the clipboard; records nothing.
+    QmdRequestId requestCopy(const QmdItemIdSet &elements);
+    // Adds the clipboard's elements as new ones centred on center, as one undo step.
+    QmdRequestId requestPaste(const QmdVelka::TickPos &center);
+
 protected slots:
     void Reset() override;
 
 protected:
+    // The document file, written without "Temp" and read after it was checked.
+    QFile::FileError saveFile(const QString &fileName, QmdRequestId rid) override;
+    QFile::FileError loadFile(const QString &fileName, QmdRequestId rid) override;
+
+    // Inside the reset: fills in missing document keys and containers, sets "Tool",
+    // rebuilds "Temp" with a state for every node and edge.
+    void setDocumentDefaults();
+
     // The common step of the element requests: "IsHidden" from the flags, then
     // one element with its data and empty containers.
     QmdRequestId addElement(int type, QHash<QString, QVariant> data,
@@ -163,10 +189,13 @@ private:
                                      const QString &port, const QmdRequestOptions &options);
     void addArcToFromNode(const QmdIndex &fromNode, QmdItemId edge);
     bool entryExists(const QmdIndex &index) const;
+    bool isExistingElement(const QmdIndex &index) const;
 
     QHash<QmdItemId, InstrumentPlayer *> m_instrumentThreads;
     TimedEventQueue<FeedbackEvent> m_feedbackQueue;
+    AbstractSync *m_sync = nullptr; // a child of the controller
     mutable QMutex m_mutex;
+    InstrumentsModel *m_instrumentsModel = nullptr; // a child of the controller
 };
 
 #endif // QMDVELKACONTROLLER_H
