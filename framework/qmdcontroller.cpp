@@ -47,10 +47,14 @@ private:
 };
 
 // Writes a property only with a value it can take: an invalid QVariant would
-// make Qt store a default-constructed value instead of refusing.
+// make Qt store a default-constructed value instead of refusing. A name the
+// object does not have is not written either (Qt would make it a dynamic
+// property, and the binding would start making requests from it).
 void writeProperty(QObject *obj, const QByteArray &name, const QVariant &value)
 {
     if (!value.isValid())
+        return;
+    if (obj->metaObject()->indexOfProperty(name.constData()) < 0 && !obj->dynamicPropertyNames().contains(name))
         return;
     if (obj->property(name.constData()) != value)
         obj->setProperty(name.constData(), value);
