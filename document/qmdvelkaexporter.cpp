@@ -1,0 +1,61 @@
+#include "qmdvelkaexporter.h"
+
+#include "qmdvelkavalues.h"
+#include "tickpos.h"
+
+#include <QBitArray>
+#include <QColor>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using QmdVelkaValues::LeafPlace;
+
+QmdVelkaExporter::QmdVelkaExporter(QmdModel *model, QIODevice *device, QObject *parent)
+    : QmdPropertyListExporter(model, device, parent)
+{
+}
+
+void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
+{
+    const QVariant value = data(index);
+    const QString key = index.key();
+    const LeafPlace place = QmdVelkaValues::leafPlace(*this, index);
+    QString text;
+    if (place == LeafPlace::StyleColour)
+        text = QmdVelkaValues::colourText(value.value<QColor>());
+    else if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key))
+        text = QmdVelkaValues::wordOf(key, value.toInt());
+    else if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color")
+             && value.metaType() == QMetaType::fromType<QColor>())
+        text = QmdVelkaValues::opaqueColourText(value.value<QColor>());
+    else if (value.metaType() == QMetaType::fromType<QmdVelka::TickPos>())
+        text = QmdVelkaValues::positionText(value.value<QmdVelka::TickPos>());
+    else if (value.metaType() == QMetaType::fromType<QBitArray>())
+        text = QmdVelkaValues::channelText(value.toBitArray());
+    else
+        return QmdPropertyListExporter::writeLeaf(index);
+    writeTextElement(QStringLiteral("string"), text);
+}
+
+QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName)
+{
+    const QFileInfo target(fileName);
+    const QFile::Permissions writable = QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup;
+    if (target.exists() && !(target.permissions() & writable))
+        return QFile::PermissionsError;
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
+    QmdVelkaExporter exporter(model, &file);
+    if (excluded.isValid())
+        exporter.exclude(excluded);
+    if (!exporter.write(QmdIndex())) {
+        const QFile::FileError error = file.error();
+        file.cancelWriting();
+        return error != QFile::NoError ? error : QFile::WriteError;
+    }
+    if (!file.commit())
+        return file.error() != QFile::NoError ? file.error() : QFile::WriteError;
+    return QFile::NoError;
+}

@@ -1,0 +1,30 @@
+#ifndef QMDVELKAIMPORTER_H
+#define QMDVELKAIMPORTER_H
+
+#include "qmdpropertylistimporter.h"
+
+#include <QFile>
+
+// The property-list reader of network documents: reads back the words,
+// colours, positions and channel masks that QmdVelkaExporter writes (element
+// kinds and routes in any letter case, older words included). Every other
+// value is read as a plain property list reads it.
+class QmdVelkaImporter : public QmdPropertyListImporter
+{
+    Q_OBJECT
+
+public:
+    QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *parent = nullptr);
+
+    QVariant readLeaf(const QDomElement &element, const QmdIndex &target) override;
+
+    // Replaces the model's whole document with the one in fileName. The file
+    // is read and checked first: one that cannot be opened or read, is not a
+    // property list of version 1.0 or does not hold a string-keyed document
+    // leaves the model untouched and gives the file's error (QFile::ReadError
+    // for content that is not a document). The model's signals are blocked
+    // while the document is read in; the caller brings observers up to date.
+    static QFile::FileError loadDocument(QmdModel *model, const QString &fileName);
+};
+
+#endif // QMDVELKAIMPORTER_H

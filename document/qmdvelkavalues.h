@@ -1,0 +1,61 @@
+#ifndef QMDVELKAVALUES_H
+#define QMDVELKAVALUES_H
+
+#include "tickpos.h"
+
+#include <QBitArray>
+#include <QColor>
+#include <QString>
+
+class QmdDirectModelInterface;
+class QmdIndex;
+
+// The readable text forms of network values in document files and on the
+// clipboard: element kinds, edge routes and signalling methods as words,
+// colours as "#rrggbbaa", positions as "{x, y}", channel masks as "0"/"1".
+namespace QmdVelkaValues {
+
+// Where a leaf sits in a network document; it decides which text form applies.
+enum class LeafPlace {
+    Other,
+    ElementValue,    // a key of one element of "Elements"
+    InstrumentValue, // a key of one record of "Instruments"
+    StyleColour      // a root key "Style...Color"
+};
+
+LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf);
+
+// Keys of an element whose int values are written as words: "Type", "Path"
+// and "SignallingMethod".
+bool isWordKey(const QString &key);
+// The word of an int value of such a key; empty for a value without a word.
+QString wordOf(const QString &key, int value);
+// The value of a word (any letter case, older words included); 0 for an
+// unknown word.
+int valueOfWord(const QString &key, const QString &word);
+
+// "#rrggbbaa", lower case.
+QString colourText(const QColor &colour);
+// "#rrggbb" for an opaque colour, "#rrggbbaa" for a translucent one, empty
+// for an invalid one.
+QString opaqueColourText(const QColor &colour);
+// Reads both forms in any letter case: the alpha digits, when present, give
+// the alpha; without them the colour is opaque. Empty text gives an invalid
+// colour.
+QColor colourFromText(const QString &text);
+
+// "{x, y}" in signed decimal.
+QString positionText(const QmdVelka::TickPos &pos);
+// Reads "{x, y}" with any blanks after the comma; (0, 0) for anything else.
+QmdVelka::TickPos positionFromText(const QString &text);
+
+// One "1" or "0" per bit, in bit order.
+QString channelText(const QBitArray &bits);
+// Whether the text is made of "0" and "1" only (the empty text included).
+bool isChannelText(const QString &text);
+// A bit array as long as the text, bit i set where character i is "1".
+QBitArray channelsFromText(const QString &text);
+
+} // namespace QmdVelkaValues
+
+#endif // QMDVELKAVALUES_H
