@@ -39,9 +39,14 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
 
 QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName)
 {
+    // A file that its mode makes read-only, or that this user may not write,
+    // is refused even where the folder would let it be replaced.
     const QFileInfo target(fileName);
-    const QFile::Permissions writable = QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup;
-    if (target.exists() && !(target.permissions() & writable))
+    if (target.isDir())
+        return QFile::OpenError;
+    const QFile::Permissions permissions = target.permissions();
+    const QFile::Permissions writableMode = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (target.exists() && (!(permissions & writableMode) || !(permissions & QFile::WriteUser)))
         return QFile::PermissionsError;
 
     QSaveFile file(fileName);

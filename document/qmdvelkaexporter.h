@@ -23,8 +23,10 @@ public:
     // document's run-time data), to fileName. The file it replaces is kept
     // until the new one is complete: the document is written to a temporary
     // file in the same folder that then takes the target's place, keeping
-    // its permissions. A target that nobody may write is left as it is
-    // (QFile::PermissionsError); any other failure is the file's own error.
+    // its permissions. A target whose mode makes it read-only, or that this
+    // user may not write, is left as it is (QFile::PermissionsError); a
+    // folder gives QFile::OpenError; any other failure is the file's own
+    // error.
     static QFile::FileError saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName);
 };
 

@@ -1,0 +1,30 @@
+#ifndef FILESDOCUMENT_H
+#define FILESDOCUMENT_H
+
+#include "qmdindex.h"
+
+#include <QString>
+
+class QmdModel;
+class QmdVelkaController;
+
+namespace FilesDocument {
+
+// The tree under parent as indented text, one line per entry with its value's
+// type and value ("Tempo = int 120"); keys and ids in listing order. With
+// asWritten, each value is shown with the type a property list gives it back
+// (unsigned and 64-bit integers as a file stores them).
+QString dump(QmdModel *model, const QmdIndex &parent = QmdIndex(), bool asWritten = false);
+
+// Fills a fresh document through the controller's requests: two nodes (one
+// hidden, one with other signalling and lists), an edge of each route, a
+// voice group, a text box, two instruments, a sync input and output port and
+// non-default root keys.
+void buildSample(QmdVelkaController &controller);
+
+// The id that after has and before lacks; 0 when none.
+QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after);
+
+} // namespace FilesDocument
+
+#endif // FILESDOCUMENT_H
