@@ -1,0 +1,58 @@
+#ifndef MIDIINSTRUMENT_H
+#define MIDIINSTRUMENT_H
+
+#include "abstractinstrument.h"
+#include "midioutput.h"
+
+#include <QMutex>
+
+// An instrument that plays through a MIDI output port. It follows its
+// document record: a change of "MidiPort" reopens the port (a port that is not
+// present is replaced by the default output port, written back into the
+// record), "MidiChannels" sets the channels, and the program and bank keys
+// send a bank select and program change when "MidiDoProgramChange" is on.
+//
+// Changes of the port and the output step are serialised by the configuration
+// mutex, so a send never meets a port being reopened. A send that fails on the
+// port in use pauses the instrument, closes the port and clears the record's
+// "MidiPort"; the controller's change signal then brings the default port in.
+class MidiInstrument : public AbstractInstrument, public MidiOutput
+{
+    Q_OBJECT
+
+public:
+    static QString staticType() { return QStringLiteral("midi"); }
+    static QString staticDescription() { return tr("MIDI"); }
+
+    explicit MidiInstrument(QmdItemId instrument);
+    ~MidiInstrument() override;
+
+    QString type() const override { return staticType(); }
+    QString description() const override { return staticDescription(); }
+
+public slots:
+    // Drops the queue, then re-applies the whole record: the port (only All
+    // Notes Off when it is already open under the same name), the channels and
+    // the program change.
+    void reset() override;
+    // Sends the record's program change, then wakes the output thread.
+    void play() override;
+    // Returns once no step runs, then sends All Notes Off. The port stays open.
+    void pauseAndWait() override;
+    void onInstrumentDataEffected(QmdItemId instrument, const QStringList &keys,
+                                  QmdRequestId rid) override;
+
+protected:
+    void outputEvents(const std::vector<InstrumentEvent> &events) override;
+
+private:
+    // With the configuration mutex held.
+    void applyPort(QmdVelkaController *controller);
+    // The reaction to a send that failed while the port of `generation` was in use.
+    void handleSendFailure(quint64 generation);
+
+    QMutex m_configMutex;
+    quint64 m_portGeneration = 0; // counts port changes; under the configuration mutex
+};
+
+#endif // MIDIINSTRUMENT_H

@@ -1,0 +1,229 @@
+// The voice step: what a node plays for an arriving voice and where the
+// voice goes on. Part of VoiceGroup; the rules that read the node's lists are
+// in voicerules.h.
+
+#include "voicegroup.h"
+
+#include "abstractsync.h"
+#include "feedbackevent.h"
+#include "instrumentevent.h"
+#include "qmdvelkacontroller.h"
+#include "voicerules.h"
+
+#include <QMutexLocker>
+#include <QSemaphore>
+#include <QThreadPool>
+
+namespace {
+const QString ToNodeKey = QStringLiteral("ToNode");
+const QString IsWormholeKey = QStringLiteral("IsWormhole");
+const QString PitchListKey = QStringLiteral("PitchList");
+const QString VelocityListKey = QStringLiteral("VelocityList");
+const QString DurationListKey = QStringLiteral("DurationList");
+const QString UserMidiMessageListKey = QStringLiteral("UserMidiMessageList");
+const QString DontPlayNoteKey = QStringLiteral("DontPlayNote");
+const QString DoInstrumentChangeKey = QStringLiteral("DoInstrumentChange");
+const QString InstrumentKey = QStringLiteral("Instrument");
+const QString SignallingMethodKey = QStringLiteral("SignallingMethod");
+const QString ArcUsageListKey = QStringLiteral("ArcUsageList");
+const QString CurrentPitchIdKey = QStringLiteral("CurrentPitchId");
+const QString CurrentVelocityIdKey = QStringLiteral("CurrentVelocityId");
+const QString CurrentDurationIdKey = QStringLiteral("CurrentDurationId");
+const QString CurrentUserMidiMessageIdKey = QStringLiteral("CurrentUserMidiMessageId");
+const QString HitCountKey = QStringLiteral("HitCount");
+const QString CurrentEdgeUsageIdKey = QStringLiteral("CurrentEdgeUsageId");
+const QString CurrentEdgeUsageUsesKey = QStringLiteral("CurrentEdgeUsageUses");
+const QString CurrentScaleIdKey = QStringLiteral("CurrentScaleId");
+
+enum SignallingMethod { Sequential = 0, Parallel = 1, Random = 2 };
+
+// Playback write-backs never enter the undo history.
+QmdRequestOptions writeBack()
+{
+    return QmdRequestOptions(Qmd::NoUndoHistory);
+}
+} // namespace
+
+void VoiceGroup::stepAll(const QList<Voice *> &voices)
+{
+    if (voices.isEmpty())
+        return;
+    if (voices.size() == 1) {
+        stepVoice(voices.first());
+        return;
+    }
+    // Several due voices are stepped side by side on the global pool; each
+    // step serialises its work on the node through the controller's mutex.
+    QSemaphore done;
+    for (int i = 1; i < voices.size(); ++i) {
+        Voice *voice = voices.at(i);
+        QThreadPool::globalInstance()->start([this, voice, &done] {
+            stepVoice(voice);
+            done.release();
+        });
+    }
+    stepVoice(voices.first());
+    done.acquire(int(voices.size()) - 1);
+}
+
+void VoiceGroup::stepVoice(Voice *voice)
+{
+    QmdVelkaController *controller = this->controller();
+    AbstractSync *clock = m_sync.load();
+    if (!controller || !clock)
+        return;
+    if (voice->state.arrival > clock->currentTick())
+        return;
+
+    const QmdItemId node = controller->elementData(voice->state.item, ToNodeKey).toUInt();
+    if (node == 0 || !controller->elementIndex(node).isValid())
+        return; // tried again at the next pass
+    const QString messages = controller->elementData(node, UserMidiMessageListKey).toString();
+    const bool dontPlayNote = controller->elementData(node, DontPlayNoteKey).toBool();
+
+    QMutexLocker nodeLock(controller->mutex());
+
+    QmdItemId first = 0;
+    QmdItemIdList further;
+    chooseEdges(node, &first, &further);
+
+    VoiceState &state = voice->state;
+    if (controller->elementData(node, DoInstrumentChangeKey).toBool())
+        state.instrument = controller->elementData(node, InstrumentKey).toUInt();
+
+    const QmdIndex nodeState = controller->elementStateIndex(node);
+    if (nodeState.isValid()) {
+        quint32 pitchCursor = controller->data(CurrentPitchIdKey, nodeState).toUInt();
+        quint32 velocityCursor = controller->data(CurrentVelocityIdKey, nodeState).toUInt();
+        quint32 durationCursor = controller->data(CurrentDurationIdKey, nodeState).toUInt();
+        quint32 messageCursor = controller->data(CurrentUserMidiMessageIdKey, nodeState).toUInt();
+        const quint32 hitCount = controller->data(HitCountKey, nodeState).toUInt();
+        const QString pitches = controller->elementData(node, PitchListKey).toString();
+        const QString velocities = controller->elementData(node, VelocityListKey).toString();
+        const QString durations = controller->elementData(node, DurationListKey).toString();
+
+        QString field;
+        if (!pitches.isEmpty() && VoiceRules::listField(pitches, &pitchCursor, &field))
+            state.pitch = VoiceRules::applyPitchField(state.pitch, field);
+        if (!velocities.isEmpty() && VoiceRules::listField(velocities, &velocityCursor, &field))
+            state.velocity = VoiceRules::applyVelocityField(state.velocity, field);
+        if (!durations.isEmpty() && VoiceRules::listField(durations, &durationCursor, &field)) {
+            bool found = false;
+            const quint64 travel = first != 0 ? travelTime(first, &found) : 0;
+            state.duration = VoiceRules::applyDurationField(state.duration, field, found, travel);
+        }
+        if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field)) {
+            controller->queueInstrumentEvent(
+                state.instrument, InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field)));
+        }
+
+        controller->requestSetData(CurrentPitchIdKey, pitchCursor + 1, nodeState, writeBack());
+        controller->requestSetData(CurrentVelocityIdKey, velocityCursor + 1, nodeState, writeBack());
+        controller->requestSetData(CurrentDurationIdKey, durationCursor + 1, nodeState, writeBack());
+        controller->requestSetData(CurrentUserMidiMessageIdKey, messageCursor + 1, nodeState, writeBack());
+        controller->requestSetData(HitCountKey, hitCount + 1, nodeState, writeBack());
+    }
+
+    if (!dontPlayNote) {
+        controller->queueInstrumentEventPair(
+            state.instrument, InstrumentEvent::noteOn(state.arrival, state.pitch, state.velocity),
+            InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0));
+    }
+    controller->feedbackPipe().insert(FeedbackEvent(dontPlayNote ? 1 : 0, state.arrival, m_group,
+                                                    voice->number, node, state.instrument, state.pitch,
+                                                    state.velocity, state.duration));
+
+    const VoiceState arrived = state;
+    freeVoice(voice);
+    if (spawnVoice(arrived, first)) {
+        for (QmdItemId edge : std::as_const(further)) {
+            if (!spawnVoice(arrived, edge))
+                break;
+        }
+    }
+}
+
+void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further)
+{
+    *first = 0;
+    further->clear();
+    QmdVelkaController *controller = this->controller();
+    if (!controller || !controller->elementIndex(node).isValid())
+        return;
+    const QString list = controller->elementData(node, ArcUsageListKey).toString();
+    const QmdIndex nodeState = controller->elementStateIndex(node);
+    if (list.isEmpty() || !nodeState.isValid())
+        return;
+
+    switch (controller->elementData(node, SignallingMethodKey).toInt()) {
+    case Sequential: {
+        if (!hasFreeVoice())
+            return; // nothing chosen, the position in the list stays
+        quint32 index = controller->data(CurrentEdgeUsageIdKey, nodeState).toUInt();
+        qint32 uses = controller->data(CurrentEdgeUsageUsesKey, nodeState).toInt();
+        if (!VoiceRules::chooseSequential(list, &index, &uses, first))
+            return;
+        controller->requestSetData(CurrentEdgeUsageIdKey, index, nodeState, writeBack());
+        controller->requestSetData(CurrentEdgeUsageUsesKey, uses, nodeState, writeBack());
+        break;
+    }
+    case Parallel:
+        if (!hasFreeVoice())
+            return;
+        VoiceRules::chooseParallel(
+            list, [this](QmdItemId edge, quint64 *ticks) {
+                bool found = false;
+                *ticks = travelTime(edge, &found);
+                return found;
+            },
+            first, further);
+        break;
+    case Random:
+        *first = VoiceRules::chooseRandom(list);
+        break;
+    default:
+        break;
+    }
+}
+
+bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge)
+{
+    QmdVelkaController *controller = this->controller();
+    if (edge == 0 || !controller)
+        return false;
+    bool found = false;
+    const quint64 ticks = travelTime(edge, &found);
+    const QmdIndex edgeState = controller->elementStateIndex(edge);
+    if (!found || !edgeState.isValid())
+        return false;
+    Voice *voice = takeFreeVoice();
+    if (!voice)
+        return false;
+    voice->state = state;
+    voice->state.item = edge;
+    voice->state.start = state.arrival;
+    voice->state.arrival = state.arrival + ticks;
+    const quint32 sent = controller->data(CurrentScaleIdKey, edgeState).toUInt();
+    controller->requestSetData(CurrentScaleIdKey, sent + 1, edgeState, writeBack());
+    return true;
+}
+
+quint64 VoiceGroup::travelTime(QmdItemId item, bool *found) const
+{
+    *found = false;
+    if (item == m_group) {
+        *found = true;
+        return 0;
+    }
+    QmdVelkaController *controller = this->controller();
+    if (!controller)
+        return 0;
+    if (controller->elementData(item, IsWormholeKey).toBool()) {
+        *found = true;
+        return 0;
+    }
+    bool ok = false;
+    const qint64 length = controller->edgeLength(item, &ok);
+    *found = ok;
+    return ok && length > 0 ? quint64(length) : 0;
+}

@@ -1,0 +1,155 @@
+#include "voicetestdocument.h"
+
+#include "qmdmemmodel.h"
+#include "tickpos.h"
+#include "voicegroup.h"
+#include "voicetestsync.h"
+
+#include <limits>
+
+namespace {
+
+class RegisteringController : public QmdVelkaController
+{
+public:
+    using QmdVelkaController::registerInstrumentThreads;
+};
+
+QmdItemId newElement(const QmdItemIdList &before, const QmdItemIdList &after)
+{
+    for (QmdItemId id : after) {
+        if (!before.contains(id))
+            return id;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::vector<InstrumentEvent> VoiceTestRecorder::takeAll()
+{
+    std::vector<InstrumentEvent> events;
+    m_queue.takeDue(events, std::numeric_limits<int>::max(), std::numeric_limits<quint64>::max());
+    return events;
+}
+
+AbstractSync *VoiceTestFactory::createSync(const QString &, QObject *parent)
+{
+    return new VoiceTestSync(parent);
+}
+
+InstrumentPlayer *VoiceTestFactory::createInstrument(const QString &, QmdItemId)
+{
+    return new VoiceTestRecorder;
+}
+
+VoicePlayer *VoiceTestFactory::createVoiceGroup(QmdItemId group, QmdVelkaController *controller)
+{
+    return new VoiceGroup(group, controller);
+}
+
+VoiceTestDocument::VoiceTestDocument()
+    : m_model(std::make_unique<QmdMemModel>())
+    , m_controller(std::make_unique<RegisteringController>())
+{
+    m_controller->setModel(m_model.get());
+}
+
+VoiceTestDocument::~VoiceTestDocument()
+{
+    for (VoiceGroup *group : std::as_const(m_groups)) {
+        group->terminateSafely();
+        group->wait();
+        delete group;
+    }
+    m_controller.reset();
+    m_model.reset();
+    qDeleteAll(m_recorders);
+}
+
+VoiceTestSync *VoiceTestDocument::sync() const
+{
+    return static_cast<VoiceTestSync *>(m_controller->sync());
+}
+
+QmdItemId VoiceTestDocument::addNode(qint64 x, qint64 y, const QHash<QString, QVariant> &keys)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddNode(QmdVelka::TickPos(x, y));
+    const QmdItemId node = newElement(before, m_controller->elementIds());
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        set(node, it.key(), it.value());
+    return node;
+}
+
+QmdItemId VoiceTestDocument::addEdge(QmdItemId from, QmdItemId to, int path)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddEdge(m_controller->elementIndex(from), m_controller->elementIndex(to),
+                                 QmdVelka::EdgePath(path));
+    return newElement(before, m_controller->elementIds());
+}
+
+QmdItemId VoiceTestDocument::addVoiceGroup(QmdItemId node, const QHash<QString, QVariant> &keys)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddVoiceGroup(m_controller->elementIndex(node));
+    const QmdItemId group = newElement(before, m_controller->elementIds());
+    set(group, QStringLiteral("InitialInstrument"), 1u);
+    for (auto it = keys.begin(); it != keys.end(); ++it)
+        set(group, it.key(), it.value());
+    return group;
+}
+
+void VoiceTestDocument::set(QmdItemId element, const QString &key, const QVariant &value)
+{
+    m_controller->requestSetData(key, value, m_controller->elementIndex(element));
+}
+
+void VoiceTestDocument::remove(QmdItemId element)
+{
+    m_controller->requestRemove(QmdItemIdList{element}, m_controller->elementsIndex());
+}
+
+QVariant VoiceTestDocument::state(QmdItemId element, const QString &key) const
+{
+    const QmdIndex entry = m_controller->elementStateIndex(element);
+    return entry.isValid() ? m_controller->data(key, entry) : QVariant();
+}
+
+VoiceTestRecorder *VoiceTestDocument::recorder(QmdItemId instrument)
+{
+    VoiceTestRecorder *&recorder = m_recorders[instrument];
+    if (!recorder) {
+        recorder = new VoiceTestRecorder;
+        static_cast<RegisteringController *>(m_controller.get())
+            ->registerInstrumentThreads({{instrument, recorder}});
+    }
+    return recorder;
+}
+
+void VoiceTestDocument::ready()
+{
+    QmdVelkaController::setPlayerFactory(&m_factory);
+    m_controller->reset();
+    m_controller->setupSync();
+    sync()->setTick(0);
+    sync()->setPlaying(true);
+}
+
+VoiceGroup *VoiceTestDocument::startGroup(QmdItemId group)
+{
+    auto *player = new VoiceGroup(group, m_controller.get());
+    m_groups.append(player);
+    player->start();
+    player->waitUntilStarted();
+    return player;
+}
+
+QList<FeedbackEvent> VoiceTestDocument::takeFeedback()
+{
+    std::vector<FeedbackEvent> records;
+    m_controller->feedbackPipe().takeDue(records, std::numeric_limits<int>::max(),
+                                         std::numeric_limits<quint64>::max());
+    return QList<FeedbackEvent>(records.begin(), records.end());
+}

@@ -1,0 +1,93 @@
+#ifndef VOICETESTDOCUMENT_H
+#define VOICETESTDOCUMENT_H
+
+#include "feedbackevent.h"
+#include "instrumentevent.h"
+#include "instrumentplayer.h"
+#include "playerfactory.h"
+#include "qmdvelkacontroller.h"
+#include "timedeventqueue.h"
+
+#include <QHash>
+#include <QList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class QmdMemModel;
+class VoiceGroup;
+class VoiceTestSync;
+
+// An instrument player that only collects what voice steps queue for it.
+class VoiceTestRecorder : public InstrumentPlayer
+{
+public:
+    QThread *playerThread() override { return nullptr; }
+    void setSync(AbstractSync *) override {}
+    void setController(QmdVelkaController *) override {}
+    void play() override {}
+    void pauseAndWait() override {}
+    void reset() override {}
+    void terminateSafely() override {}
+    TimedEventQueue<InstrumentEvent> &eventQueue() override { return m_queue; }
+
+    // Every queued event, in tick order; the queue is emptied.
+    std::vector<InstrumentEvent> takeAll();
+
+private:
+    TimedEventQueue<InstrumentEvent> m_queue{1000};
+};
+
+// Makes VoiceTestSync clocks, so documents play at the tick a test sets.
+class VoiceTestFactory : public PlayerFactory
+{
+public:
+    AbstractSync *createSync(const QString &type, QObject *parent) override;
+    InstrumentPlayer *createInstrument(const QString &type, QmdItemId instrument) override;
+    VoicePlayer *createVoiceGroup(QmdItemId group, QmdVelkaController *controller) override;
+};
+
+// A small network document with a hand-set clock, built node by node, whose
+// voice groups play into recorders.
+class VoiceTestDocument
+{
+public:
+    static constexpr qint64 P = 665280; // ticks of one principal
+
+    VoiceTestDocument();
+    ~VoiceTestDocument();
+
+    QmdVelkaController *controller() const { return m_controller.get(); }
+    VoiceTestSync *sync() const;
+
+    QmdItemId addNode(qint64 x, qint64 y, const QHash<QString, QVariant> &keys = {});
+    // Also extends the from-node's "ArcUsageList" by "<edge>=1".
+    QmdItemId addEdge(QmdItemId from, QmdItemId to, int path = 0);
+    // Starts at instrument 1 unless keys say otherwise.
+    QmdItemId addVoiceGroup(QmdItemId node, const QHash<QString, QVariant> &keys = {});
+    void set(QmdItemId element, const QString &key, const QVariant &value);
+    void remove(QmdItemId element);
+    QVariant state(QmdItemId element, const QString &key) const;
+
+    // A recorder playing the instrument id (owned by the document).
+    VoiceTestRecorder *recorder(QmdItemId instrument);
+
+    // Resets the controller (element states for every node and edge) and makes
+    // the clock, at tick 0 and playing.
+    void ready();
+    // A started player for the voice-group element (owned by the document).
+    VoiceGroup *startGroup(QmdItemId group);
+
+    // Played-node records queued so far; the pipe is emptied.
+    QList<FeedbackEvent> takeFeedback();
+
+private:
+    std::unique_ptr<QmdMemModel> m_model;
+    std::unique_ptr<QmdVelkaController> m_controller;
+    VoiceTestFactory m_factory;
+    QHash<QmdItemId, VoiceTestRecorder *> m_recorders;
+    QList<VoiceGroup *> m_groups;
+};
+
+#endif // VOICETESTDOCUMENT_H
