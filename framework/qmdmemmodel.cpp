@@ -244,10 +244,10 @@ void QmdMemModel::setItemIdLimit(QmdItemId limit)
 
 QmdItemId QmdMemModel::registerNewItemId(IntDictSpecialItem *item)
 {
-    return nextFreeId(item, QmdItemIdList());
+    return nextFreeId(item, QmdItemIdSet());
 }
 
-QmdItemId QmdMemModel::nextFreeId(IntDictSpecialItem *item, const QmdItemIdList &pending)
+QmdItemId QmdMemModel::nextFreeId(IntDictSpecialItem *item, const QmdItemIdSet &pending)
 {
     if (!item)
         return 0;
@@ -431,14 +431,16 @@ QmdItemIdList QmdMemModel::addData(const QList<QVariant> &data, const QmdIndex &
     if (!item)
         return QmdItemIdList();
     QmdItemIdList newIds;
+    QmdItemIdSet pending;
     QHash<QmdItemId, QVariant> pairs;
     for (const QVariant &value : data) {
         if (isContainer(value))
             continue;
-        const QmdItemId id = nextFreeId(item, newIds);
+        const QmdItemId id = nextFreeId(item, pending);
         if (id == 0)
             break;
         newIds.append(id);
+        pending.insert(id);
         pairs.insert(id, value);
     }
     recordSet(item, parent, pairs);
@@ -453,12 +455,14 @@ QmdItemIdList QmdMemModel::addTypes(const QList<Qmd::ContainerType> &types, cons
     // Each new container's own index names the id it will be stored under,
     // so the ids are taken first.
     QmdItemIdList newIds;
+    QmdItemIdSet pending;
     QHash<QmdItemId, QVariant> pairs;
     for (Qmd::ContainerType type : types) {
-        const QmdItemId id = nextFreeId(item, newIds);
+        const QmdItemId id = nextFreeId(item, pending);
         if (id == 0)
             break;
         newIds.append(id);
+        pending.insert(id);
         pairs.insert(id, createContainer(type, entryIndex(id, item)));
     }
     recordSet(item, parent, pairs);

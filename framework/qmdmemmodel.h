@@ -132,7 +132,7 @@ private:
     static QHash<Key, QVariant> withoutContainers(const QHash<Key, QVariant> &values);
     void recordSetRoot(const QVariant &value);
     // registerNewItemId, also skipping ids handed out for values not stored yet.
-    QmdItemId nextFreeId(IntDictSpecialItem *item, const QmdItemIdList &pending);
+    QmdItemId nextFreeId(IntDictSpecialItem *item, const QmdItemIdSet &pending);
 
     // Used by the commands: store values in a container (what they overwrite
     // or remove goes to displaced when given), remove keys from it (the
