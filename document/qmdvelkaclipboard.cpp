@@ -38,6 +38,14 @@ qint64 clampTick(__int128 value)
     return qint64(std::clamp(value, low, high));
 }
 
+// Whether the index names an entry that is there now. A lookup that finds
+// nothing gives the default index, which stands for the root: it must never
+// be read or written as if it were the entry.
+bool present(const QmdDirectModelInterface &model, const QmdIndex &index)
+{
+    return index.isValid() && model.exists(index);
+}
+
 QmdItemIdList sorted(const QmdItemIdSet &ids)
 {
     QmdItemIdList list(ids.cbegin(), ids.cend());
@@ -103,7 +111,7 @@ void placePayload(QmdDirectModelInterface &scratch, const QmdIndex &elements, co
     const QmdItemIdSet payloadIds(ids.cbegin(), ids.cend());
     const auto dangling = [&](const QmdIndex &element, const QString &key) {
         const QmdIndex reference = scratch.index(key, element);
-        return scratch.exists(reference) && !payloadIds.contains(scratch.data(reference).toUInt());
+        return present(scratch, reference) && !payloadIds.contains(scratch.data(reference).toUInt());
     };
 
     Placement placement;
@@ -166,7 +174,7 @@ QByteArray QmdVelkaClipboard::payload(const QmdItemIdSet &elements)
     QmdIndexList copied;
     for (QmdItemId id : sorted(elements)) {
         const QmdIndex element = m_controller->elementIndex(id);
-        if (exists(element) && type(element) == Qmd::StrDict)
+        if (present(*this, element) && element.id() == id && type(element) == Qmd::StrDict)
             copied.append(element);
     }
     QBuffer buffer;
@@ -213,7 +221,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
 {
     QmdRequestGuard request(m_controller, QmdRequestOptions(QmdVelkaController::tr("Paste")));
     const QmdIndex elements = m_controller->elementsIndex();
-    if (payload.isEmpty() || !elements.isValid() || !exists(elements) || type(elements) != Qmd::IntDict)
+    if (payload.isEmpty() || !present(*this, elements) || type(elements) != Qmd::IntDict)
         return request.rid();
 
     QmdMemModel scratchModel(Qmd::StrDict);
@@ -246,7 +254,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     // Edges join the copies of their nodes, or go.
     for (const auto &pair : pasted) {
         const QmdIndex element = index(pair.second, elements);
-        if (data(keyType, element).toInt() != QmdVelka::Edge)
+        if (!present(*this, element) || data(keyType, element).toInt() != QmdVelka::Edge)
             continue;
         const QmdItemId from = idMap.value(data(keyFromNode, element).toUInt());
         const QmdItemId to = idMap.value(data(keyToNode, element).toUInt());
@@ -262,10 +270,12 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     // their node or go.
     for (const auto &pair : pasted) {
         const QmdIndex element = index(pair.second, elements);
+        if (!present(*this, element))
+            continue;
         switch (data(keyType, element).toInt()) {
         case QmdVelka::Node: {
             const QmdIndex arcs = index(keyArcIdentifiers, element);
-            if (exists(arcs) && type(arcs) == Qmd::IntDict) {
+            if (present(*this, arcs) && type(arcs) == Qmd::IntDict) {
                 QHash<QmdItemId, QVariant> remapped;
                 for (const QmdIndex &arc : childIndexes(arcs)) {
                     const QmdItemId edge = idMap.value(arc.id());
@@ -277,7 +287,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
                     setData(remapped, index(keyArcIdentifiers, element));
             }
             const QmdIndex usages = index(keyArcUsageList, element);
-            if (exists(usages))
+            if (present(*this, usages))
                 setData(usages, remappedUsageList(data(usages).toString(), idMap));
             break;
         }
