@@ -2,11 +2,10 @@
 #define ABSTRACTSYNC_H
 
 #include "qmdobserver.h"
+#include "qmdvelkacontroller.h"
 
 #include <QObject>
 #include <QString>
-
-class QmdVelkaController;
 
 // The playback clock of one document: tempo, principals-to-beats ratio, playing state and
 // the current position in nanoseconds, ticks (665280 per principal) and beat ticks (665280
