@@ -102,6 +102,8 @@ void InstrumentsModel::resetSlot()
 
 void InstrumentsModel::onInstrumentsAdded(const QmdItemIdList &idList)
 {
+    if (!controller())
+        return; // rows stand for records of a controller's document only
     QmdItemIdList added;
     for (QmdItemId id : idList) {
         if (!m_rows.contains(id) && !added.contains(id))

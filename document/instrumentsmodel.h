@@ -35,7 +35,7 @@ public:
 public slots:
     // Rebuilds the rows from the controller's instrument ids.
     void resetSlot();
-    // Appends rows for the ids not listed yet.
+    // Appends rows for the ids not listed yet (none without a controller).
     void onInstrumentsAdded(const QmdItemIdList &idList);
     void onInstrumentsRemoved(const QmdItemIdList &idList);
     // Announces a changed row when its label or colour changed.
