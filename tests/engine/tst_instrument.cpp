@@ -1,0 +1,336 @@
+#include "instrumentfactory.h"
+#include "memorymidibackend.h"
+#include "midiinstrument.h"
+#include "outputportnames.h"
+#include "voicetestdocument.h"
+#include "voicetestsync.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using Bytes = std::vector<unsigned char>;
+using Messages = QList<Bytes>;
+
+// Instruments: the factory, a MIDI instrument following its document record,
+// and its output thread sending queued events at their ticks.
+class TestInstrument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void factory_data();
+    void factory();
+    void followsRecord_data();
+    void followsRecord();
+    void missingPortIsReplaced();
+    void pauseSilencesEveryChannel();
+    void gotoStartKeepsAnOpenPort();
+    void playSendsProgramChangeFirst();
+    void sendsQueuedEventsAtTheirTick();
+    void failingSendPausesAndReplacesThePort();
+
+private:
+    // A record on "Out 1", channels 1 and 3, program 5 from bank 1/2 when enabled.
+    QmdItemId addRecord(bool programChange = true);
+    void setRecord(QmdItemId instrument, const QString &key, const QVariant &value);
+    QVariant record(QmdItemId instrument, const QString &key) const;
+    std::unique_ptr<MidiInstrument> makeInstrument(QmdItemId instrument);
+
+    std::unique_ptr<MemoryMidiBackend> m_midi;
+    std::unique_ptr<VoiceTestDocument> m_doc;
+};
+
+namespace {
+
+Messages programChange(int channel, int program, int msb, int lsb)
+{
+    const unsigned char c = static_cast<unsigned char>(channel);
+    return {Bytes{static_cast<unsigned char>(0xb0 + c), 0, static_cast<unsigned char>(msb)},
+            Bytes{static_cast<unsigned char>(0xb0 + c), 32, static_cast<unsigned char>(lsb)},
+            Bytes{static_cast<unsigned char>(0xc0 + c), static_cast<unsigned char>(program)}};
+}
+
+Messages allNotesOff(const QList<int> &channels)
+{
+    Messages messages;
+    for (int channel : channels)
+        messages.append(Bytes{static_cast<unsigned char>(0xb0 + channel), 123, 0});
+    return messages;
+}
+
+QBitArray channels(const QList<int> &enabled)
+{
+    QBitArray bits(16);
+    for (int channel : enabled)
+        bits.setBit(channel);
+    return bits;
+}
+
+} // namespace
+
+void TestInstrument::initTestCase()
+{
+    OutputPortNames::setSource([] { return MidiOutput::availablePortNames(); });
+}
+
+void TestInstrument::init()
+{
+    m_midi = std::make_unique<MemoryMidiBackend>();
+    m_midi->install();
+    m_midi->addPort(MidiDirection::Output, "Out 1");
+    m_midi->addPort(MidiDirection::Output, "Out 2");
+    m_doc = std::make_unique<VoiceTestDocument>();
+    m_doc->ready();
+}
+
+void TestInstrument::cleanup()
+{
+    m_doc.reset();
+    m_midi.reset();
+}
+
+QmdItemId TestInstrument::addRecord(bool programChange)
+{
+    QmdVelkaController *controller = m_doc->controller();
+    const QmdItemIdList before = controller->instrumentIds();
+    controller->requestAddInstrument("Keys", Qt::red, channels({0, 2}));
+    QmdItemId id = 0;
+    for (QmdItemId candidate : controller->instrumentIds()) {
+        if (!before.contains(candidate))
+            id = candidate;
+    }
+    setRecord(id, "MidiPort", "Out 1");
+    setRecord(id, "MidiDoProgramChange", programChange);
+    setRecord(id, "MidiProgram", 5);
+    setRecord(id, "MidiBankMSB", 1);
+    setRecord(id, "MidiBankLSB", 2);
+    return id;
+}
+
+void TestInstrument::setRecord(QmdItemId instrument, const QString &key, const QVariant &value)
+{
+    QmdVelkaController *controller = m_doc->controller();
+    QSignalSpy announced(controller, &QmdVelkaController::instrumentDataChanged);
+    controller->requestSetData(key, value, controller->instrumentIndex(instrument));
+    // Changes reach the controller through the event loop. Where the
+    // controller does not announce changes of instrument records, the test
+    // announces them as the controller would.
+    QCoreApplication::processEvents();
+    if (announced.isEmpty())
+        emit controller->instrumentDataChanged(instrument, {key}, 0);
+}
+
+QVariant TestInstrument::record(QmdItemId instrument, const QString &key) const
+{
+    return m_doc->controller()->instrumentData(instrument, key);
+}
+
+std::unique_ptr<MidiInstrument> TestInstrument::makeInstrument(QmdItemId instrument)
+{
+    // The record's own creation is announced later; let it pass first.
+    QCoreApplication::processEvents();
+    auto player = std::make_unique<MidiInstrument>(instrument);
+    player->setSync(m_doc->sync());
+    player->setController(m_doc->controller());
+    return player;
+}
+
+void TestInstrument::factory_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("made"); // empty: none
+
+    QTest::newRow("midi") << "midi" << "midi";
+    QTest::newRow("MIDI") << "MIDI" << "midi";
+    QTest::newRow("Midi") << "Midi" << "midi";
+    QTest::newRow("debug") << "Debug" << "debug";
+    QTest::newRow("unknown") << "synth" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestInstrument::factory()
+{
+    QFETCH(QString, type);
+    QFETCH(QString, made);
+
+    std::unique_ptr<AbstractInstrument> instrument(createInstrument(type, 3));
+    if (made.isEmpty()) {
+        QVERIFY(!instrument);
+        QVERIFY(instrumentTypeDescription(type).isNull());
+        return;
+    }
+    QVERIFY(instrument);
+    QCOMPARE(instrument->type(), made);
+    QCOMPARE(instrument->instrument(), QmdItemId(3));
+    QCOMPARE(instrumentTypeDescription(type), instrument->description());
+    QVERIFY(instrumentTypes().contains(made));
+}
+
+void TestInstrument::followsRecord_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("port");    // where the instrument sends afterwards
+    QTest::addColumn<Messages>("out1");   // sent to "Out 1" after the change
+    QTest::addColumn<Messages>("out2");   // sent to "Out 2" after the change
+
+    QTest::newRow("label") << "Label" << QVariant("Piano") << "Out 1" << Messages() << Messages();
+    QTest::newRow("colour") << "Color" << QVariant(QColor(Qt::blue)) << "Out 1" << Messages() << Messages();
+    QTest::newRow("program 1 is sent as 0")
+        << "MidiProgram" << QVariant(1) << "Out 1" << programChange(0, 0, 1, 2) + programChange(2, 0, 1, 2)
+        << Messages();
+    QTest::newRow("program 0 stays in range")
+        << "MidiProgram" << QVariant(0) << "Out 1" << programChange(0, 0, 1, 2) + programChange(2, 0, 1, 2)
+        << Messages();
+    QTest::newRow("program above 128 stays in range")
+        << "MidiProgram" << QVariant(200) << "Out 1"
+        << programChange(0, 127, 1, 2) + programChange(2, 127, 1, 2) << Messages();
+    QTest::newRow("bank as stored")
+        << "MidiBankMSB" << QVariant(9) << "Out 1" << programChange(0, 4, 9, 2) + programChange(2, 4, 9, 2)
+        << Messages();
+    QTest::newRow("bank above 127 stays in range")
+        << "MidiBankLSB" << QVariant(300) << "Out 1"
+        << programChange(0, 4, 1, 127) + programChange(2, 4, 1, 127) << Messages();
+    QTest::newRow("channels") << "MidiChannels" << QVariant(channels({1})) << "Out 1" << programChange(1, 4, 1, 2)
+                              << Messages();
+    QTest::newRow("program change switched off") << "MidiDoProgramChange" << QVariant(false) << "Out 1"
+                                                 << Messages() << Messages();
+    QTest::newRow("port") << "MidiPort" << QVariant("Out 2") << "Out 2" << allNotesOff({0, 2})
+                          << programChange(0, 4, 1, 2) + programChange(2, 4, 1, 2);
+}
+
+void TestInstrument::followsRecord()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(QString, port);
+    QFETCH(Messages, out1);
+    QFETCH(Messages, out2);
+
+    const QmdItemId id = addRecord();
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    QCOMPARE(instrument->portName(), QString("Out 1"));
+    QCOMPARE(m_midi->sentTo("Out 1"), programChange(0, 4, 1, 2) + programChange(2, 4, 1, 2));
+    m_midi->clearSent();
+
+    setRecord(id, key, value);
+    QCOMPARE(m_midi->sentTo("Out 1"), out1);
+    QCOMPARE(m_midi->sentTo("Out 2"), out2);
+    QCOMPARE(instrument->portName(), port);
+    QCOMPARE(m_midi->timesOpened(MidiDirection::Output, "Out 1"), 1);
+}
+
+void TestInstrument::missingPortIsReplaced()
+{
+    const QmdItemId id = addRecord();
+    setRecord(id, "MidiPort", "Gone");
+    const QString undoText = m_doc->controller()->undoText();
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+
+    // The default output port, written into the record without an undo step.
+    QCOMPARE(instrument->portName(), QString("Out 1"));
+    QCOMPARE(record(id, "MidiPort").toString(), QString("Out 1"));
+    QCOMPARE(m_doc->controller()->undoText(), undoText);
+    QTRY_VERIFY(m_midi->sentTo("Out 1").mid(0, 6) == programChange(0, 4, 1, 2) + programChange(2, 4, 1, 2));
+}
+
+void TestInstrument::pauseSilencesEveryChannel()
+{
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    QVERIFY(m_midi->sentTo("Out 1").isEmpty());
+
+    instrument->pauseAndWait();
+    QCOMPARE(m_midi->sentTo("Out 1"), allNotesOff({0, 2}));
+    QVERIFY(instrument->isOpen());
+}
+
+void TestInstrument::gotoStartKeepsAnOpenPort()
+{
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    instrument->eventQueue().insert(InstrumentEvent::noteOn(10, 60, 100));
+
+    instrument->reset();
+    QCOMPARE(instrument->eventQueue().size(), 0);
+    QCOMPARE(m_midi->sentTo("Out 1"), allNotesOff({0, 2}));
+    QCOMPARE(m_midi->timesOpened(MidiDirection::Output, "Out 1"), 1);
+    QCOMPARE(m_midi->openDevices(MidiDirection::Output, "Out 1"), 1);
+}
+
+void TestInstrument::playSendsProgramChangeFirst()
+{
+    const QmdItemId id = addRecord();
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    instrument->start();
+    m_midi->clearSent();
+    // Already due when play starts the output thread.
+    instrument->eventQueue().insert(InstrumentEvent::noteOn(0, 60, 100));
+
+    instrument->play();
+    QTRY_COMPARE(m_midi->sentTo("Out 1").size(), 8);
+    const Messages sent = m_midi->sentTo("Out 1");
+    QCOMPARE(sent.mid(0, 6), programChange(0, 4, 1, 2) + programChange(2, 4, 1, 2));
+    QCOMPARE(sent.mid(6), (Messages{Bytes{0x90, 60, 100}, Bytes{0x92, 60, 100}}));
+}
+
+void TestInstrument::sendsQueuedEventsAtTheirTick()
+{
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    setRecord(id, "MidiChannels", channels({9}));
+    QTRY_COMPARE(instrument->channels(), channels({9}));
+    instrument->start();
+    instrument->play();
+
+    instrument->eventQueue().insertPair(InstrumentEvent::noteOn(100, 60, 100), InstrumentEvent::noteOff(200, 60, 0));
+    instrument->eventQueue().insert(InstrumentEvent(100, Bytes{0xf8}));
+    m_doc->sync()->setTick(150);
+    QTRY_COMPARE(m_midi->sentTo("Out 1"), (Messages{Bytes{0x99, 60, 100}, Bytes{0xf8}}));
+    QCOMPARE(instrument->eventQueue().size(), 1); // the note off waits for its tick
+
+    m_doc->sync()->setTick(200);
+    QTRY_COMPARE(m_midi->sentTo("Out 1").size(), 3);
+    QCOMPARE(m_midi->sentTo("Out 1").last(), (Bytes{0x89, 60, 0}));
+}
+
+void TestInstrument::failingSendPausesAndReplacesThePort()
+{
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    instrument->start();
+    instrument->play();
+
+    QSignalSpy announced(m_doc->controller(), &QmdVelkaController::instrumentDataChanged);
+    m_midi->failSendsAfter(0);
+    instrument->eventQueue().insert(InstrumentEvent::noteOn(0, 60, 100));
+    QTRY_COMPARE(instrument->state(), AbstractOutputThread::Paused);
+    QTRY_VERIFY(!instrument->isOpen() || m_midi->timesOpened(MidiDirection::Output, "Out 1") == 2);
+    QCoreApplication::processEvents();
+    if (announced.isEmpty()) {
+        QTRY_VERIFY(record(id, "MidiPort").toString().isNull());
+        emit m_doc->controller()->instrumentDataChanged(id, {"MidiPort"}, 0);
+    }
+    // The port is closed and the record's port cleared, then the default port
+    // comes back through the record.
+    QTRY_COMPARE(m_midi->timesOpened(MidiDirection::Output, "Out 1"), 2);
+    QTRY_COMPARE(record(id, "MidiPort").toString(), QString("Out 1"));
+    QCOMPARE(instrument->portName(), QString("Out 1"));
+    QCOMPARE(instrument->state(), AbstractOutputThread::Paused);
+
+    // Playing again sends what was queued meanwhile.
+    m_midi->failSendsAfter(-1);
+    m_midi->clearSent();
+    instrument->eventQueue().insert(InstrumentEvent::noteOn(0, 62, 100));
+    instrument->play();
+    QTRY_COMPARE(m_midi->sentTo("Out 1"), (Messages{Bytes{0x90, 62, 100}, Bytes{0x92, 62, 100}}));
+}
+
+QTEST_GUILESS_MAIN(TestInstrument)
+
+#include "tst_instrument.moc"
