@@ -1,6 +1,9 @@
+#include "debuginstrument.h"
+#include "engineplayerfactory.h"
 #include "instrumentfactory.h"
 #include "memorymidibackend.h"
 #include "midiinstrument.h"
+#include "midisync.h"
 #include "outputportnames.h"
 #include "voicetestdocument.h"
 #include "voicetestsync.h"
@@ -25,6 +28,7 @@ private slots:
 
     void factory_data();
     void factory();
+    void playerFactoryFallsBack();
     void followsRecord_data();
     void followsRecord();
     void missingPortIsReplaced();
@@ -169,6 +173,17 @@ void TestInstrument::factory()
     QCOMPARE(instrument->instrument(), QmdItemId(3));
     QCOMPARE(instrumentTypeDescription(type), instrument->description());
     QVERIFY(instrumentTypes().contains(made));
+}
+
+void TestInstrument::playerFactoryFallsBack()
+{
+    EnginePlayerFactory factory;
+    std::unique_ptr<InstrumentPlayer> debug(factory.createInstrument("debug", 1));
+    QVERIFY(dynamic_cast<DebugInstrument *>(debug.get()));
+    std::unique_ptr<InstrumentPlayer> unknown(factory.createInstrument("synth", 1));
+    QVERIFY(dynamic_cast<MidiInstrument *>(unknown.get()));
+    std::unique_ptr<AbstractSync> clock(factory.createSync("tape", nullptr));
+    QVERIFY(dynamic_cast<MidiSync *>(clock.get()));
 }
 
 void TestInstrument::followsRecord_data()
