@@ -1,4 +1,5 @@
 #include "abstractoutputthread.h"
+#include "abstractsync.h"
 #include "monotonicclock.h"
 
 #include <QSemaphore>
@@ -6,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -20,6 +22,7 @@ public:
     QSemaphore stepStarted;
     QSemaphore releaseStep;
     std::atomic<bool> stepRunning{false};
+    std::atomic<quint64> lastStepAt{0};
     // When set, the next step time reported after a step (MonotonicClock ns).
     std::atomic<quint64> nextStepAt{0};
     std::function<void(CountingThread *)> duringStep;
@@ -28,6 +31,7 @@ protected:
     void process() override
     {
         stepRunning = true;
+        lastStepAt = MonotonicClock::nanoseconds();
         ++steps;
         stepStarted.release();
         if (holdSteps)
@@ -39,9 +43,53 @@ protected:
 
     quint64 nextStepTime(quint64 now) override
     {
+        if (const quint64 tick = nextStepTick.load())
+            return timeAtTick(tick, now);
         const quint64 at = nextStepAt.load();
         return at ? at : AbstractOutputThread::nextStepTime(now);
     }
+
+public:
+    // When set, the thread sleeps until the clock reaches this tick.
+    std::atomic<quint64> nextStepTick{0};
+    using AbstractOutputThread::StoppedClockRecheck;
+    using AbstractOutputThread::timeAtTick;
+};
+
+// A clock whose tick n is reached at counter time origin + n microseconds.
+class MicrosecondSync : public AbstractSync
+{
+public:
+    std::atomic<bool> playing{true};
+    std::atomic<quint64> origin{0};
+
+    QString type() const override { return QStringLiteral("test"); }
+    QString description() const override { return QString(); }
+    bool isPlaying() const override { return playing; }
+    void setPlaying(bool play) override { playing = play; }
+    uint tempo() const override { return 120; }
+    uint principalsToBeatsNumerator() const override { return 1; }
+    uint principalsToBeatsDenominator() const override { return 1; }
+    quint64 currentNanoseconds() const override { return MonotonicClock::nanoseconds() - origin; }
+    quint64 currentTick() const override { return currentNanoseconds() / 1000; }
+    quint64 currentBeatTick() const override { return currentTick(); }
+    quint64 nanosecondsToTicks(quint64 v) const override { return v / 1000; }
+    quint64 ticksToNanoseconds(quint64 v) const override { return v * 1000; }
+    quint64 nanosecondsToBeatTicks(quint64 v) const override { return v / 1000; }
+    quint64 beatTicksToNanoseconds(quint64 v) const override { return v * 1000; }
+    quint64 ticksToBeatTicks(quint64 v) const override { return v; }
+    quint64 beatTicksToTicks(quint64 v) const override { return v; }
+    quint64 counterNanosecondsAtTick(quint64 tick) const override
+    {
+        return playing ? origin + tick * 1000 : std::numeric_limits<quint64>::max();
+    }
+    quint64 counterNanosecondsAtBeatTick(quint64 beatTick) const override
+    {
+        return counterNanosecondsAtTick(beatTick);
+    }
+    void setTempo(uint) override {}
+    void setPrincipalsToBeatsNumerator(uint) override {}
+    void setPrincipalsToBeatsDenominator(uint) override {}
 };
 
 constexpr quint64 Hour = 3600ull * 1000000000ull;
@@ -61,6 +109,8 @@ private slots:
     void wakeStepsBeforeTheDeadline();
     void intervalChangeTakesEffectAtTheNextSleep();
     void terminateEndsAPlayingThread();
+    void timeAtTickFollowsTheClock();
+    void sleepsUntilTheClockReachesTheTick();
 };
 
 void TestOutputThread::neverPlayedThreadBlocksAndEndsPromptly()
@@ -179,6 +229,39 @@ void TestOutputThread::terminateEndsAPlayingThread()
     thread.play(); // an ended thread stays ended
     QTest::qWait(10);
     QCOMPARE(thread.steps.load(), steps);
+}
+
+void TestOutputThread::timeAtTickFollowsTheClock()
+{
+    CountingThread thread;
+    const quint64 now = 5000000;
+    const quint64 recheck = CountingThread::StoppedClockRecheck;
+    QCOMPARE(thread.timeAtTick(10, now), now + recheck); // no clock
+
+    MicrosecondSync clock;
+    clock.origin = 1000;
+    thread.setSync(&clock);
+    QCOMPARE(thread.sync(), &clock);
+    QCOMPARE(thread.timeAtTick(10, now), quint64(11000));
+    clock.playing = false; // a stopped clock never reaches a tick
+    QCOMPARE(thread.timeAtTick(10, now), now + recheck);
+    thread.setSync(nullptr);
+}
+
+void TestOutputThread::sleepsUntilTheClockReachesTheTick()
+{
+    MicrosecondSync clock;
+    clock.origin = MonotonicClock::nanoseconds();
+    CountingThread thread;
+    thread.setSync(&clock);
+    thread.nextStepTick = 30000; // 30 ms after the origin
+    thread.start();
+    thread.play();
+    QVERIFY(thread.stepStarted.tryAcquire(1, 5000));
+    QVERIFY(thread.stepStarted.tryAcquire(1, 5000));
+    // However slow the machine, the second step never comes before its time.
+    QVERIFY(thread.lastStepAt >= clock.origin + 30000000);
+    thread.pauseAndWait();
 }
 
 QTEST_GUILESS_MAIN(TestOutputThread)
