@@ -1,0 +1,248 @@
+#include "memorymidibackend.h"
+#include "midisync.h"
+#include "monotonicclock.h"
+#include "qmdmemmodel.h"
+#include "qmdvelkacontroller.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+
+namespace {
+
+std::atomic<quint64> fakeNow{0};
+
+quint64 fakeNanoseconds()
+{
+    return fakeNow.load();
+}
+
+constexpr quint64 Second = 1000000000ull;
+const QString SyncIn = QStringLiteral("Sync In");
+const QString SyncOut = QStringLiteral("Sync Out");
+const QString MidiSyncKey = QStringLiteral("MidiSync");
+
+// A network controller that records what clock following asks of the playback requests.
+class RecordingController : public QmdVelkaController
+{
+    Q_OBJECT
+
+public:
+    QList<bool> primed;
+    int rewinds = 0;
+
+public slots:
+    QmdRequestId requestPrimePlaybackForSyncStateChange(bool newState)
+    {
+        primed.append(newState);
+        return 4294967295u;
+    }
+    QmdRequestId requestGotoStart()
+    {
+        ++rewinds;
+        return 4294967295u;
+    }
+};
+
+} // namespace
+
+class TestMidiSyncDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void timingFollowsDocument();
+    void clockWritesTimingBack();
+    void syncPortsFollowDocument_data();
+    void syncPortsFollowDocument();
+    void followsExternalClock();
+    void closedInputNoticeIsIgnored();
+    void resetWithModel();
+
+private:
+    QmdIndex portsIndex(bool output) const;
+    void setPortSync(bool output, const QString &port, bool on);
+    // Hands one message to the sync input at the current fake time and lets the clock
+    // follow it.
+    void receive(const std::vector<unsigned char> &bytes);
+
+    std::unique_ptr<MemoryMidiBackend> m_backend;
+    std::unique_ptr<QmdMemModel> m_model;
+    std::unique_ptr<RecordingController> m_controller;
+    std::unique_ptr<MidiSync> m_sync;
+};
+
+void TestMidiSyncDocument::init()
+{
+    fakeNow = 100 * Second;
+    MonotonicClock::setSource(&fakeNanoseconds);
+    m_backend = std::make_unique<MemoryMidiBackend>();
+    m_backend->addPort(MidiDirection::Input, SyncIn);
+    m_backend->addPort(MidiDirection::Output, SyncOut);
+    m_backend->install();
+    m_model = std::make_unique<QmdMemModel>();
+    m_controller = std::make_unique<RecordingController>();
+    m_controller->setModel(m_model.get());
+    m_sync = std::make_unique<MidiSync>();
+    m_sync->setController(m_controller.get());
+}
+
+void TestMidiSyncDocument::cleanup()
+{
+    m_sync.reset();
+    m_controller.reset();
+    m_model.reset();
+    m_backend.reset();
+    MonotonicClock::setSource(nullptr);
+}
+
+QmdIndex TestMidiSyncDocument::portsIndex(bool output) const
+{
+    return output ? m_controller->syncMidiOutputsIndex() : m_controller->syncMidiInputsIndex();
+}
+
+void TestMidiSyncDocument::setPortSync(bool output, const QString &port, bool on)
+{
+    const QmdRequestOptions options(Qmd::NoUndoHistory);
+    if (!m_controller->index(port, portsIndex(output)).isValid())
+        m_controller->requestSetType(port, Qmd::StrDict, portsIndex(output), options);
+    m_controller->requestSetData(MidiSyncKey, on, m_controller->index(port, portsIndex(output)), options);
+}
+
+void TestMidiSyncDocument::receive(const std::vector<unsigned char> &bytes)
+{
+    m_backend->receive(SyncIn, bytes);
+    QCoreApplication::processEvents();
+}
+
+void TestMidiSyncDocument::timingFollowsDocument()
+{
+    QHash<QString, QVariant> timing;
+    timing.insert(QStringLiteral("Tempo"), 93);
+    timing.insert(QStringLiteral("PrincipalsToBeatsNumerator"), 3);
+    timing.insert(QStringLiteral("PrincipalsToBeatsDenominator"), 4);
+    m_controller->requestSetData(timing);
+    QTRY_COMPARE(m_sync->tempo(), 93u);
+    QTRY_COMPARE(m_sync->principalsToBeatsNumerator(), 3u);
+    QTRY_COMPARE(m_sync->principalsToBeatsDenominator(), 4u);
+    QCOMPARE(m_sync->nanosecondsToTicks(60 * Second), 93ull * 665280 * 3 / 4);
+}
+
+void TestMidiSyncDocument::clockWritesTimingBack()
+{
+    QVERIFY(!m_controller->canUndo());
+    // A tempo set by the clock (as clock following does) reaches the document without an
+    // undo step.
+    m_sync->setTempo(140);
+    QTRY_COMPARE(m_controller->data(QStringLiteral("Tempo")).toUInt(), 140u);
+    QVERIFY(!m_controller->canUndo());
+    // The ratio is the user's: its changes are undoable.
+    m_sync->setPrincipalsToBeatsNumerator(2);
+    QTRY_COMPARE(m_controller->data(QStringLiteral("PrincipalsToBeatsNumerator")).toUInt(), 2u);
+    QVERIFY(m_controller->canUndo());
+}
+
+void TestMidiSyncDocument::syncPortsFollowDocument_data()
+{
+    QTest::addColumn<bool>("output");
+    QTest::addColumn<QString>("port");
+
+    QTest::newRow("input") << false << SyncIn;
+    QTest::newRow("output") << true << SyncOut;
+}
+
+void TestMidiSyncDocument::syncPortsFollowDocument()
+{
+    QFETCH(bool, output);
+    QFETCH(QString, port);
+    auto openPorts = [&] { return output ? m_sync->syncOutputPortNames() : m_sync->syncInputPortNames(); };
+
+    setPortSync(output, port, true);
+    QTRY_COMPARE(openPorts(), QStringList{port});
+    QCOMPARE(m_backend->openDevices(output ? MidiDirection::Output : MidiDirection::Input, port), 1);
+
+    setPortSync(output, port, false);
+    QTRY_COMPARE(openPorts(), QStringList());
+
+    // An entry that is switched on when the clock gets its controller opens at once.
+    setPortSync(output, port, true);
+    QTRY_COMPARE(openPorts(), QStringList{port});
+    m_sync->setController(nullptr);
+    QCOMPARE(openPorts(), QStringList());
+    m_sync->setController(m_controller.get());
+    QCOMPARE(openPorts(), QStringList{port});
+
+    // Removing the entry closes the port.
+    m_controller->requestRemove(port, portsIndex(output), QmdRequestOptions(Qmd::NoUndoHistory));
+    QTRY_COMPARE(openPorts(), QStringList());
+    QTRY_COMPARE(m_backend->openDevices(output ? MidiDirection::Output : MidiDirection::Input, port), 0);
+}
+
+void TestMidiSyncDocument::followsExternalClock()
+{
+    setPortSync(false, SyncIn, true);
+    QTRY_COMPARE(m_sync->syncInputPortNames(), QStringList{SyncIn});
+
+    receive({0xFB});
+    QVERIFY(!m_sync->isPlaying());
+    QCOMPARE(m_controller->primed, QList<bool>{true});
+
+    // Two seconds of clocks at 140 beats per minute; the first starts the clock.
+    const double interval = 60e9 / (140.0 * 24.0);
+    const quint64 first = fakeNow + Second / 100;
+    const int count = 2 * 140 * 24 / 60;
+    for (int i = 0; i < count; ++i) {
+        fakeNow = first + quint64(i * interval);
+        receive({0xF8});
+        if (i == 0)
+            QVERIFY(m_sync->isPlaying());
+    }
+    QCOMPARE(m_sync->tempo(), 140u);
+    QTRY_COMPARE(m_controller->data(QStringLiteral("Tempo")).toUInt(), 140u);
+    QVERIFY(!m_controller->canUndo());
+
+    fakeNow += 5000000;
+    receive({0xFC});
+    QVERIFY(!m_sync->isPlaying());
+    QCOMPARE(m_controller->primed.last(), false);
+    QCOMPARE(m_sync->currentBeatTick(), quint64(count - 1) * AbstractSync::BeatTicksPerMidiClock);
+
+    // Start rewinds the document; Song Position Pointer 0 does too, other positions not.
+    receive({0xFA});
+    receive({0xF2, 0x00, 0x00});
+    receive({0xF2, 0x05, 0x00});
+    QCOMPARE(m_controller->rewinds, 2);
+}
+
+void TestMidiSyncDocument::closedInputNoticeIsIgnored()
+{
+    setPortSync(false, SyncIn, true);
+    QTRY_COMPARE(m_sync->syncInputPortNames(), QStringList{SyncIn});
+    // A message arrives; before the clock reads it, its input is closed (and a new one
+    // opened for the same port). The notice of the old input is dropped with its message.
+    m_backend->receive(SyncIn, {0xFB});
+    m_sync->setController(nullptr);
+    m_sync->setController(m_controller.get());
+    QCOMPARE(m_sync->syncInputPortNames(), QStringList{SyncIn});
+    QTest::qWait(10);
+    QVERIFY(m_controller->primed.isEmpty());
+}
+
+void TestMidiSyncDocument::resetWithModel()
+{
+    m_sync->setPlaying(true);
+    fakeNow += Second;
+    QVERIFY(m_sync->currentTick() > 0);
+    // A model reset (a new or loaded document) rewinds the clock.
+    m_controller->setModel(m_model.get());
+    QTRY_VERIFY(!m_sync->isPlaying());
+    QCOMPARE(m_sync->currentTick(), 0ull);
+}
+
+QTEST_MAIN(TestMidiSyncDocument)
+#include "tst_midisyncdocument.moc"
