@@ -2,12 +2,39 @@
 
 #include <QDebug>
 #include <QIODevice>
+#include <QXmlStreamReader>
 
 #include <climits>
 
 namespace {
 
 const QString containerTypeKey = QStringLiteral("ContainerType");
+
+// Element levels a file may nest, "plist" included: far more than any
+// document needs, few enough that reading never exhausts the stack.
+const int maxDepth = 256;
+
+// Whether the elements of the text nest deeper than maxDepth. Looks no
+// further than the first syntax error, which the parser reports itself.
+bool nestsTooDeep(const QByteArray &bytes)
+{
+    QXmlStreamReader reader(bytes);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth > maxDepth)
+                return true;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
 
 // An id is a decimal number from 1 to 4294967295, digits only.
 bool parseId(const QString &text, QmdItemId *id)
@@ -55,10 +82,13 @@ bool QmdPropertyListImporter::parse()
     if (!device() || !device()->isReadable()) {
         m_errorString = tr("The file is not open for reading.");
     } else {
+        const QByteArray bytes = device()->readAll();
         QString message;
         int line = 0;
         int column = 0;
-        if (!m_document.setContent(device(), false, &message, &line, &column)) {
+        if (nestsTooDeep(bytes)) {
+            m_errorString = tr("The file nests values deeper than %1 levels.").arg(maxDepth);
+        } else if (!m_document.setContent(bytes, false, &message, &line, &column)) {
             m_errorString = tr("Parse error at line %1, column %2:\n%3")
                                 .arg(QString::number(line), QString::number(column), message);
         } else {

@@ -14,8 +14,8 @@
 // open device into a model subtree.
 //
 // The whole device is parsed and the root element checked before the model
-// is touched: a file that does not parse, is not a "plist" or has a version
-// other than "1.0" leaves the model as it was, and read() returns false with
+// is touched: a file that does not parse, nests deeper than 256 elements, is
+// not a "plist" or has a version other than "1.0" leaves the model as it was, and read() returns false with
 // the reason in errorString(). Inside a readable file, a part that cannot be
 // read (a dict of unknown kind, a malformed pair, a bad id, an unknown leaf)
 // is skipped alone; each skip is described in warnings(). Every diagnostic

@@ -33,6 +33,15 @@ QByteArray intDict(const QByteArray &pairs)
     return "<dict><key>ContainerType</key><string>IntDict</string>" + pairs + "</dict>";
 }
 
+// StrDicts nested levels deep, each holding the next under "a", around true.
+QByteArray nested(int levels)
+{
+    QByteArray value = "<true/>";
+    for (int i = 0; i < levels; ++i)
+        value = strDict("<key>a</key>" + value);
+    return value;
+}
+
 QByteArray writeDocument(QmdModel *model, const QmdIndex &index = QmdIndex(),
                          const QSet<QmdIndex> &exclusions = QSet<QmdIndex>())
 {
@@ -468,6 +477,8 @@ void tst_QmdPropertyList::refusedFiles_data()
                                 << QStringLiteral("The file is not a plist file.");
     QTest::newRow("other version") << QByteArray("<plist version=\"1.1\"><integer>1</integer></plist>")
                                    << QStringLiteral("The file is not a plist version 1.0 file.");
+    QTest::newRow("nested too deep") << plist(nested(255))
+                                     << QStringLiteral("The file nests values deeper than 256 levels.");
     QTest::newRow("empty version") << QByteArray("<plist version=\"\"><integer>1</integer></plist>")
                                    << QStringLiteral("The file is not a plist version 1.0 file.");
 }
@@ -499,6 +510,9 @@ void tst_QmdPropertyList::skippedParts_data()
     QTest::newRow("no version attribute")
         << QByteArray("<plist>" + strDict("<key>A</key><true/>") + "</plist>") << QStringLiteral("{A:bool(true)}") << 0;
     QTest::newRow("empty plist") << plist("") << QStringLiteral("{}") << 0;
+    QTest::newRow("nested as deep as allowed")
+        << plist(nested(254)) << QString(QStringLiteral("{a:").repeated(254) + "bool(true)" + QString(254, u'}'))
+        << 0;
     QTest::newRow("leaf on top") << plist("<integer>7</integer>") << QStringLiteral("int(7)") << 0;
     QTest::newRow("kind named after its entries")
         << plist("<dict><key>A</key><integer>1</integer><key>ContainerType</key><string>StrDict</string>"
