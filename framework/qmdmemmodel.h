@@ -19,6 +19,14 @@
 // QVariant, containers are reached only through indexes. A container removed
 // or replaced stays with the command that displaced it, so that undo puts the
 // very same container back; it is released when that command is destroyed.
+// Containers are made only by setTypes and addTypes: container values handed
+// to setData or addData are skipped.
+//
+// The clean state is the step that was newest when the document was marked
+// clean. Once that step (or, for a document marked clean with an empty
+// history, the state before the oldest step) has been dropped from the
+// history, or the step has grown by a later change of the same request, the
+// document is not clean again until it is marked clean anew.
 class QmdMemModel : public QmdModel
 {
     Q_OBJECT
