@@ -51,9 +51,9 @@ public:
 protected:
     // A text element whose content reads back exactly: carriage returns are
     // written as character references and text made only of white space as a
-    // CDATA section (an XML reader drops white-space-only text). Characters
-    // that XML 1.0 cannot carry at all are replaced by U+FFFD, with a
-    // diagnostic.
+    // CDATA section (the reader drops white-space-only text), where a
+    // carriage return can only come back as a line feed. Characters that
+    // XML 1.0 cannot carry at all are replaced by U+FFFD, with a diagnostic.
     void writeTextElement(const QString &name, const QString &text);
     QXmlStreamWriter &writer() { return m_writer; }
 
