@@ -1,14 +1,13 @@
 #include "qmdvelkaimporter.h"
 
+#include "qmdmodel.h"
 #include "qmdvelkavalues.h"
-#include "qmdmemmodel.h"
 #include "tickpos.h"
 
 #include <QBuffer>
 #include <QDebug>
 #include <QSignalBlocker>
-
-#include <limits>
+#include <QXmlStreamReader>
 
 using QmdVelkaValues::LeafPlace;
 
@@ -39,27 +38,26 @@ QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &
 
 namespace {
 
-// Reads the document into a scratch model, so that a file that is not a
-// network document is refused before anything of the open one is changed.
-bool holdsDocument(const QByteArray &bytes, const QString &fileName)
+// Whether the file's top value is a string-keyed dict, that is a document and
+// not a lone value or list: read as far as the dict's "ContainerType" pair
+// only, the way the reader finds it.
+bool holdsDocument(const QByteArray &bytes)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QmdMemModel scratch;
-    scratch.beginRequest(std::numeric_limits<QmdRequestId>::max(), Qmd::NoUndoHistory, QString());
-    QmdVelkaImporter reader(&scratch, &buffer);
-    const bool read = reader.read(QmdIndex());
-    scratch.endRequest();
-    if (!read) {
-        qWarning().noquote() << fileName << reader.errorString();
+    QXmlStreamReader xml(bytes);
+    if (!xml.readNextStartElement() || xml.name() != u"plist")
         return false;
-    }
-    if (scratch.containerType(QmdIndex()) != Qmd::StrDict) {
-        qWarning().noquote() << fileName << QmdVelkaImporter::tr("The file holds no document.");
+    if (!xml.readNextStartElement() || xml.name() != u"dict")
         return false;
+    while (xml.readNextStartElement()) {
+        if (xml.name() != u"key") {
+            xml.skipCurrentElement();
+            continue;
+        }
+        if (xml.readElementText() != u"ContainerType")
+            continue;
+        return xml.readNextStartElement() && xml.name() == u"string" && xml.readElementText() == u"StrDict";
     }
-    return true;
+    return false;
 }
 
 } // namespace
@@ -72,13 +70,19 @@ QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &
     const QByteArray bytes = file.readAll();
     if (file.error() != QFile::NoError)
         return file.error();
-    if (!holdsDocument(bytes, fileName))
-        return QFile::ReadError;
 
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QmdVelkaImporter reader(model, &buffer);
+    if (!reader.parse()) {
+        qWarning().noquote() << fileName << reader.errorString();
+        return QFile::ReadError;
+    }
+    if (!holdsDocument(bytes)) {
+        qWarning().noquote() << fileName << tr("The file holds no document.");
+        return QFile::ReadError;
+    }
     reader.clear(QmdIndex());
     const QSignalBlocker blocker(model);
     reader.read(QmdIndex());

@@ -412,6 +412,9 @@ void TestQmdVelkaFile::loadFailuresKeepDocument_data()
                                    << int(QFile::ReadError);
     QTest::newRow("no document") << QByteArray("<plist version=\"1.0\"><string>x</string></plist>")
                                  << int(QFile::ReadError);
+    QTest::newRow("id-keyed top") << QByteArray("<plist version=\"1.0\"><dict><key>ContainerType</key>"
+                                                "<string>IntDict</string></dict></plist>")
+                                  << int(QFile::ReadError);
     QTest::newRow("empty plist") << QByteArray("<plist version=\"1.0\"/>") << int(QFile::ReadError);
 }
 
