@@ -139,6 +139,7 @@ private slots:
     void saveFailures_data();
     void saveFailures();
     void loadClearsUndoHistory();
+    void loadsHandWrittenOlderDocument();
     void loadFailuresKeepDocument_data();
     void loadFailuresKeepDocument();
 
@@ -395,6 +396,75 @@ void TestQmdVelkaFile::loadClearsUndoHistory()
     QCOMPARE(m_controller->elementIds().size(), 1);
     QCOMPARE(m_controller->elementData(m_controller->elementIds().first(), "TickPos").value<TickPos>(),
              TickPos(3, 4));
+}
+
+// As a person or an older version of the program wrote it: other letter case,
+// older words, colours without alpha, instrument settings on the voice group.
+void TestQmdVelkaFile::loadsHandWrittenOlderDocument()
+{
+    const QString fileName = m_dir->filePath("older.vlk");
+    writeFile(fileName, R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+  <key>ContainerType</key><string>StrDict</string>
+  <key>Tempo</key><integer>100</integer>
+  <key>StyleNodesColor</key><string>#FF8000</string>
+  <key>Elements</key>
+  <dict>
+    <key>ContainerType</key><string>IntDict</string>
+    <key>3</key>
+    <dict>
+      <key>Type</key><string>NODE</string>
+      <key>ContainerType</key><string>StrDict</string>
+      <key>TickPos</key><string>{665280,-665280}</string>
+      <key>SignallingMethod</key><string>parallel</string>
+    </dict>
+    <key>4</key>
+    <dict>
+      <key>ContainerType</key><string>StrDict</string>
+      <key>Type</key><string>Arc</string>
+      <key>FromNode</key><integer>3</integer>
+      <key>ToNode</key><integer>3</integer>
+      <key>Path</key><string>direct</string>
+    </dict>
+    <key>5</key>
+    <dict>
+      <key>ContainerType</key><string>StrDict</string>
+      <key>Type</key><string>Player</string>
+      <key>ToNode</key><integer>3</integer>
+      <key>Identifier</key><integer>1</integer>
+      <key>OutputType</key><string>midi</string>
+      <key>MidiChannels</key><string>0010000000000000</string>
+      <key>MidiPort</key><string>Synth 2</string>
+    </dict>
+  </dict>
+</dict>
+</plist>
+)");
+    QSignalSpy loaded(m_controller.get(), &QmdDocController::fileLoaded);
+    m_controller->requestLoad(fileName);
+    QCOMPARE(loaded.count(), 1);
+    QmdVelkaController &c = *m_controller;
+
+    QCOMPARE(c.data("Tempo"), QVariant(100));
+    QCOMPARE(c.data("StyleNodesColor"), QVariant(QColor(255, 128, 0)));
+    QVERIFY(c.data("StyleEdgesColor").value<QColor>().isValid());
+    QCOMPARE(c.elementIds(), (QmdItemIdList{3, 4, 5}));
+    QCOMPARE(c.elementData(3, "Type"), QVariant(2));
+    QCOMPARE(c.elementData(3, "TickPos"), QVariant::fromValue(TickPos(665280, -665280)));
+    QCOMPARE(c.elementData(3, "SignallingMethod"), QVariant(1));
+    QCOMPARE(c.elementData(4, "Type"), QVariant(1));
+    QCOMPARE(c.elementData(4, "Path"), QVariant(2));
+    QCOMPARE(c.elementData(5, "Type"), QVariant(4));
+    QVERIFY(!c.elementData(5, "Identifier").isValid());
+
+    const QmdItemId instrument = c.elementData(5, "InitialInstrument").toUInt();
+    QCOMPARE(c.instrumentIds(), QmdItemIdList{instrument});
+    QBitArray channels(16);
+    channels.setBit(2);
+    QCOMPARE(c.instrumentData(instrument, "MidiChannels"), QVariant(channels));
+    QCOMPARE(c.instrumentData(instrument, "MidiPort"), QVariant("Synth 2"));
+    QCOMPARE(c.instrumentData(instrument, "Type"), QVariant("midi"));
 }
 
 void TestQmdVelkaFile::loadFailuresKeepDocument_data()
