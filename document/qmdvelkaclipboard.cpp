@@ -142,11 +142,11 @@ void placePayload(QmdDirectModelInterface &scratch, const QmdIndex &elements, co
 }
 
 // "edge=uses" entries of the edges that were pasted, pointed at their copies.
-QString remappedUsageList(const QString &usages, const QHash<QmdItemId, QmdItemId> &idMap)
+QString remappedUsageList(const QString &usages, const QHash<QmdItemId, QmdItemId> &edgeMap)
 {
     QStringList kept;
     for (const QString &entry : usages.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QmdItemId edge = idMap.value(entry.section(QLatin1Char('='), 0, 0).toUInt());
+        const QmdItemId edge = edgeMap.value(entry.section(QLatin1Char('='), 0, 0).toUInt());
         if (edge == 0)
             continue;
         const qsizetype equals = entry.lastIndexOf(QLatin1Char('='));
@@ -252,6 +252,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     }
 
     // Edges join the copies of their nodes, or go.
+    QHash<QmdItemId, QmdItemId> edgeMap;
     for (const auto &pair : pasted) {
         const QmdIndex element = index(pair.second, elements);
         if (!present(*this, element) || data(keyType, element).toInt() != QmdVelka::Edge)
@@ -263,6 +264,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
             idMap.remove(pair.first);
         } else {
             setData({{keyFromNode, from}, {keyToNode, to}}, element);
+            edgeMap.insert(pair.first, pair.second);
         }
     }
 
@@ -278,7 +280,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
             if (present(*this, arcs) && type(arcs) == Qmd::IntDict) {
                 QHash<QmdItemId, QVariant> remapped;
                 for (const QmdIndex &arc : childIndexes(arcs)) {
-                    const QmdItemId edge = idMap.value(arc.id());
+                    const QmdItemId edge = edgeMap.value(arc.id());
                     if (edge != 0)
                         remapped.insert(edge, data(arc).toUInt());
                 }
@@ -288,7 +290,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
             }
             const QmdIndex usages = index(keyArcUsageList, element);
             if (present(*this, usages))
-                setData(usages, remappedUsageList(data(usages).toString(), idMap));
+                setData(usages, remappedUsageList(data(usages).toString(), edgeMap));
             break;
         }
         case QmdVelka::VoiceGroup: {

@@ -251,7 +251,9 @@ void TestQmdVelkaClipboard::danglingReferencesAreDropped()
     const QmdIndex c = source.addNode(TickPos(0, 0));
     const QmdItemId toB = source.addEdge(a, b);
     const QmdItemId toC = source.addEdge(a, c);
-    source.controller.requestSetData("ArcUsageList", QString("%1=2,%2=1,,junk").arg(toB).arg(toC), a);
+    // Entries of an edge left behind, empty, malformed, and naming a node.
+    source.controller.requestSetData("ArcUsageList", QString("%1=2,%2=1,,junk,%3=5").arg(toB).arg(toC).arg(b.id()),
+                                     a);
     source.controller.requestAddVoiceGroup(c);
     QmdItemIdSet copied{a.id(), b.id(), toB, toC};
     for (QmdItemId id : source.controller.elementIds()) {
