@@ -256,6 +256,7 @@ void TestQmdVelkaFile::readsNetworkValues_data()
                                      << QVariant("#ff0000");
     QTest::newRow("instrument colour") << int(InstrumentValue) << "Color" << "<string>#0080FF</string>"
                                        << QVariant(QColor(0, 128, 255));
+    QTest::newRow("no instrument colour") << int(InstrumentValue) << "Color" << "<string/>" << QVariant(QColor());
     QTest::newRow("channels") << int(InstrumentValue) << "MidiChannels" << "<string>1010000000000000</string>"
                               << QVariant(bits("1010000000000000"));
     QTest::newRow("short channels") << root << "MidiChannels" << "<string>011</string>" << QVariant(bits("011"));
