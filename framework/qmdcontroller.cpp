@@ -121,6 +121,12 @@ int QmdController::undoRedoLimit() const
     return QmdDirectModelInterface::undoRedoLimit();
 }
 
+int QmdController::undoRedoCount() const
+{
+    QmdReadLocker lock(this);
+    return QmdDirectModelInterface::undoRedoCount();
+}
+
 bool QmdController::isAtCleanState() const
 {
     QmdReadLocker lock(this);

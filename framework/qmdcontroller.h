@@ -77,6 +77,8 @@ public:
     // Reads, each inside the read-lock hooks.
     virtual QSet<quint32> &lookupHash();
     virtual int undoRedoLimit() const;
+    // Steps in the undo and redo lists together.
+    int undoRedoCount() const;
     virtual bool isAtCleanState() const;
     virtual bool canRedo() const;
     virtual bool canUndo() const;
@@ -279,6 +281,7 @@ protected:
     using QmdDirectModelInterface::setTypeIfInvalid;
     using QmdDirectModelInterface::setTypes;
     using QmdDirectModelInterface::markAsCleanState;
+    using QmdDirectModelInterface::clearUndoRedoHistory;
     using QmdDirectModelInterface::setUndoRedoLimit;
     using QmdDirectModelInterface::redo;
     using QmdDirectModelInterface::undo;

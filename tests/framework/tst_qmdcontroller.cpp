@@ -201,7 +201,7 @@ void TestQmdController::historyRequestsLeaveNoUndoStep()
     m_controller->requestRedo();
     m_controller->requestUndo();
 
-    QCOMPARE(m_model->undoRedoCount(), 2);
+    QCOMPARE(m_controller->undoRedoCount(), 2);
     QCOMPARE(m_controller->undoText(), QStringLiteral("Set Data"));
     QCOMPARE(m_controller->redoText(), QStringLiteral("Second"));
     QCOMPARE(m_controller->undoRedoLimit(), 10);
@@ -277,6 +277,7 @@ void TestQmdController::readsTakeTheReadLockOnce()
     const QmdIndex k = m_controller->index(QStringLiteral("k"));
     const std::function<void()> reads[] = {
         [&] { m_controller->undoRedoLimit(); },
+        [&] { QCOMPARE(m_controller->undoRedoCount(), 1); },
         [&] { m_controller->isAtCleanState(); },
         [&] { m_controller->canRedo(); },
         [&] { m_controller->canUndo(); },
