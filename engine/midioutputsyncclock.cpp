@@ -61,6 +61,8 @@ void MidiOutputSyncClock::setTempo(uint tempo)
     // A tempo of 0 is taken as 1.
     const quint64 perClock = (60000 / (quint64(qMax(tempo, 1u)) * 24)) * 4;
     setInterval(quint32(qBound<quint64>(1, perClock, 500)));
+    // The next clock is due at another time now.
+    wake();
 }
 
 quint64 MidiOutputSyncClock::clocksSent() const

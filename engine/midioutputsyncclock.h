@@ -13,8 +13,9 @@
 // beat), Stop when playback stops and Song Position Pointer 0 when the clock is reset.
 // The playback clock (MidiSync) creates, drives and destroys it.
 //
-// While playing, the thread sleeps until the next Timing Clock is due (at most
-// MaxSleepNanoseconds, so tempo changes are seen). A stop waits for the step in progress,
+// While playing, the thread sleeps until the next Timing Clock is due. A change of tempo
+// or a correction of the position wakes it; for safety it never sleeps longer than
+// MaxSleepNanoseconds. A stop waits for the step in progress,
 // so no Timing Clock follows Stop. The send mutex guards the count of clocks sent; the
 // playback clock's mutex is never taken while it is held.
 class MidiOutputSyncClock : public AbstractOutputThread, public MidiOutput
@@ -30,7 +31,7 @@ public:
     // Timing Clocks sent in one step at most; a larger backlog is worked off over the
     // following steps.
     static constexpr quint64 MaxClocksPerStep = 10;
-    static constexpr quint64 MaxSleepNanoseconds = 2000000;
+    static constexpr quint64 MaxSleepNanoseconds = 100000000;
 
     explicit MidiOutputSyncClock(QObject *parent = nullptr);
     ~MidiOutputSyncClock() override;
@@ -40,7 +41,8 @@ public:
     // The Timing Clock that marks the start position, then the thread plays.
     void start();
     void sendSongPositionZero();
-    // The step interval for a tempo: 4 x the whole milliseconds of one clock, 1..500 us.
+    // The nominal step interval for a tempo, 4 x the whole milliseconds of one clock
+    // bounded to 1..500 us; the thread itself sleeps until the next clock is due.
     void setTempo(uint tempo);
     // Timing Clocks sent since the last Song Position Pointer 0, not counting the ones
     // that mark a start.

@@ -738,5 +738,8 @@ void MidiSync::correctFromCountedClocks(quint64 lastCountedStamp)
         m_beatTickCorrection = error;
         m_outOfToleranceCount = 0;
         recomputeFactors();
+        // The next clock of each sender is due at another time now.
+        for (MidiOutputSyncClock *output : std::as_const(m_syncOutputs))
+            output->wake();
     }
 }
