@@ -7,7 +7,8 @@
 #include <QThread>
 
 #include <atomic>
-#include <memory>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -50,11 +51,8 @@ void TestQmdControllerThreads::workerRequestIsAnnouncedOnTheControllerThread()
     QSignalSpy finished(&controller, &QmdController::requestFinished);
 
     QmdRequestId rid = 0;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        rid = controller.requestSetData(QStringLiteral("Tempo"), 140);
-    }));
-    worker->start();
-    QVERIFY(worker->wait(10000));
+    std::thread worker([&] { rid = controller.requestSetData(QStringLiteral("Tempo"), 140); });
+    worker.join();
     QVERIFY(rid != 0);
     QCOMPARE(controller.data(QStringLiteral("Tempo")), QVariant(140));
 
@@ -74,23 +72,23 @@ void TestQmdControllerThreads::concurrentRequestsGetDistinctIdsAndAllLand()
     QSignalSpy finished(&controller, &QmdController::requestFinished);
 
     QList<QmdRequestId> ids[2];
-    std::vector<std::unique_ptr<QThread>> workers;
+    std::atomic<int> running(2);
+    std::vector<std::thread> workers;
     for (int t = 0; t < 2; ++t) {
-        workers.emplace_back(QThread::create([&controller, &ids, t, perThread] {
+        workers.emplace_back([&controller, &ids, &running, t, perThread] {
             for (int i = 0; i < perThread; ++i)
                 ids[t] << controller.requestSetData(keyOf(t, i), i);
-        }));
+            --running;
+        });
     }
-    for (auto &worker : workers)
-        worker->start();
     // The controller's thread reads while the workers write.
-    while (!workers[0]->isFinished() || !workers[1]->isFinished()) {
+    while (running > 0) {
         const QStringList keys = controller.keys();
         QVERIFY(keys.size() <= 2 * perThread);
         QCoreApplication::processEvents();
     }
     for (auto &worker : workers)
-        QVERIFY(worker->wait(10000));
+        worker.join();
 
     QSet<QmdRequestId> distinct;
     for (const auto &list : ids)
@@ -119,17 +117,19 @@ void TestQmdControllerThreads::readersSeeWholeRequests()
     SyncController controller;
     controller.setModel(&model);
     std::atomic<bool> torn(false);
+    std::atomic<bool> writing(true);
 
-    std::unique_ptr<QThread> writer(QThread::create([&controller] {
+    std::thread writer([&controller, &writing] {
         for (int i = 0; i < 500; ++i) {
             QHash<QString, QVariant> both;
             both.insert(QStringLiteral("a"), i);
             both.insert(QStringLiteral("b"), i);
             controller.requestSetData(both);
         }
-    }));
-    std::unique_ptr<QThread> reader(QThread::create([&controller, &torn, &writer] {
-        while (!writer->isFinished()) {
+        writing = false;
+    });
+    std::thread reader([&controller, &torn, &writing] {
+        while (writing) {
             controller.lockForDirectRead();
             const QVariant a = controller.data(QStringLiteral("a"));
             const QVariant b = controller.data(QStringLiteral("b"));
@@ -137,13 +137,11 @@ void TestQmdControllerThreads::readersSeeWholeRequests()
             if (a != b)
                 torn = true;
         }
-    }));
-    writer->start();
-    reader->start();
-    while (!writer->isFinished())
+    });
+    while (writing)
         QCoreApplication::processEvents();
-    QVERIFY(writer->wait(10000));
-    QVERIFY(reader->wait(10000));
+    writer.join();
+    reader.join();
     QVERIFY(!torn);
     QCOMPARE(controller.data(QStringLiteral("a")), QVariant(499));
 }
