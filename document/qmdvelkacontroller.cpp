@@ -48,7 +48,10 @@ QmdVelkaController::QmdVelkaController(QObject *parent)
     m_instrumentsModel->setController(this);
 }
 
-QmdVelkaController::~QmdVelkaController() = default;
+QmdVelkaController::~QmdVelkaController()
+{
+    stopPlayers(takePlayers());
+}
 
 // --- Elements ---------------------------------------------------------------
 
@@ -261,61 +264,6 @@ bool QmdVelkaController::queueInstrumentEventPair(QmdItemId instrument, const In
     return player && player->eventQueue().insertPair(first, second);
 }
 
-QHash<QmdItemId, InstrumentPlayer *> QmdVelkaController::instrumentThreads() const
-{
-    QmdReadLocker locker(this);
-    return m_instrumentThreads;
-}
-
-void QmdVelkaController::registerInstrumentThreads(const QHash<QmdItemId, InstrumentPlayer *> &threads)
-{
-    QmdRequestLocker locker(this);
-    m_instrumentThreads.insert(threads);
-}
-
-namespace {
-PlayerFactory *installedPlayerFactory = nullptr;
-} // namespace
-
-void QmdVelkaController::setPlayerFactory(PlayerFactory *factory)
-{
-    installedPlayerFactory = factory;
-}
-
-PlayerFactory *QmdVelkaController::playerFactory()
-{
-    return installedPlayerFactory;
-}
-
-AbstractSync *QmdVelkaController::sync() const
-{
-    QmdReadLocker locker(this);
-    return m_sync;
-}
-
-void QmdVelkaController::setupSync()
-{
-    PlayerFactory *factory = playerFactory();
-    if (!factory)
-        return;
-    AbstractSync *old = nullptr;
-    AbstractSync *clock = nullptr;
-    {
-        QmdRequestLocker locker(this);
-        old = m_sync;
-        clock = factory->createSync(data(QStringLiteral("SyncType")).toString(), this);
-        m_sync = clock;
-    }
-    if (clock)
-        clock->setController(this);
-    for (InstrumentPlayer *player : instrumentThreads())
-        player->setSync(clock);
-    if (old) {
-        old->setController(nullptr);
-        old->deleteLater();
-    }
-}
-
 QString QmdVelkaController::defaultMidiOutputPortName()
 {
     return OutputPortNames::chooseDefault(OutputPortNames::available());
@@ -331,17 +279,31 @@ QStringList QmdVelkaController::stylePresetNames()
 void QmdVelkaController::Reset()
 {
     QmdSyncronizedController<QmdElementDocController>::Reset();
-    if (!model())
+    if (!model()) {
+        // Without a document there is nothing to play.
+        stopPlayers(takePlayers());
         return;
-    QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("QmdVelkaController::Reset")));
-    setDocumentDefaults();
-    {
-        // Observers hear of the upgrade as a whole, through modelReset.
-        const QSignalBlocker blocker(model());
-        upgradeArcUsageLists();
-        upgradeVoiceGroupInstruments();
     }
-    m_feedbackQueue.clear();
+    Players old;
+    {
+        QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("QmdVelkaController::Reset")));
+        setDocumentDefaults();
+        {
+            // Observers hear of the upgrade as a whole, through modelReset.
+            const QSignalBlocker blocker(model());
+            upgradeArcUsageLists();
+            upgradeVoiceGroupInstruments();
+        }
+        old = takePlayers();
+        m_feedbackQueue.clear();
+    }
+    // The old players are joined only once the request lock is free, so a
+    // player finishing its step can still read the document.
+    setupSync();
+    stopPlayers(old);
+    createInstrumentThreads(instrumentIds());
+    createVoiceGroups(elementIds());
+    rebuildEdgeFromNodes();
 }
 
 void QmdVelkaController::setDocumentDefaults()

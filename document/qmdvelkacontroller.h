@@ -20,6 +20,7 @@ class AbstractSync;
 class InstrumentPlayer;
 class InstrumentsModel;
 class PlayerFactory;
+class VoicePlayer;
 
 // The controller of one network document.
 //
@@ -99,6 +100,8 @@ public:
                                   const InstrumentEvent &second);
     // The instrument players, keyed by instrument id (a copy, taken under the read lock).
     QHash<QmdItemId, InstrumentPlayer *> instrumentThreads() const;
+    // The voice-group players, keyed by element id (a copy, taken under the read lock).
+    QHash<QmdItemId, VoicePlayer *> voiceGroups() const;
 
     // The factory that makes the players of every document; the engine installs
     // it at start-up. Without one a document has no players.
@@ -107,8 +110,22 @@ public:
     // The document's playback clock; null until setupSync() has made one.
     AbstractSync *sync() const;
     // (Re)creates the playback clock from "SyncType" through the player factory
-    // and hands it to the instrument players; the old clock is deleted later.
+    // and hands it to every player; the old clock is deleted later.
     void setupSync();
+
+    // Players of the document. The controller owns every player in its tables.
+    // Creating keeps a player that already runs for an id; new players play at
+    // once when the clock plays. Stopping joins the player's thread and deletes
+    // it: call it on the controller's thread, outside the request lock and the
+    // controller's mutex, after taking the player out of its table.
+    void createInstrumentThreads(const QmdItemIdList &instruments);
+    void stopInstrumentThread(InstrumentPlayer *player);
+    // Only ids of voice-group elements get a player.
+    void createVoiceGroups(const QmdItemIdList &elements);
+    void stopVoiceGroup(VoicePlayer *player);
+    // Every voice group re-traverses from the playback position when the element
+    // is an edge, node or voice group; the keys do not enter the decision.
+    void retraverseVoiceGroups(QmdItemId element, const QStringList &keys);
 
     // The MIDI output port a new instrument gets (see OutputPortNames).
     static QString defaultMidiOutputPortName();
@@ -117,6 +134,9 @@ public:
 
     // The item model of the instrument list; a child of the controller.
     InstrumentsModel *instrumentsModel() const;
+
+    // What every playback request returns in place of a request id.
+    static constexpr QmdRequestId PlaybackRequestId = 4294967295u;
 
 signals:
     void playbackStateChanged(bool isPlaying);
@@ -127,6 +147,25 @@ signals:
     void instrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
 
 public slots:
+    // Playback. The playback requests make no recorded change and return
+    // PlaybackRequestId. Instruments are always switched before voice groups.
+    QmdRequestId requestPlay();
+    QmdRequestId requestPause();
+    QmdRequestId requestTogglePlayback();
+    // Starts or stops the clock, then primes the players.
+    QmdRequestId requestSetPlayback(bool play);
+    // Brings the players in line with a clock that has already changed state.
+    QmdRequestId requestPrimePlaybackForSyncStateChange(bool newState);
+    // Rewinds the clock, the element states, the players and the feedback queue;
+    // a playing document goes on playing from the start.
+    QmdRequestId requestGotoStart();
+    // View switches: each flips one root key without an undo step.
+    QmdRequestId requestToggleShowGrid();
+    QmdRequestId requestToggleSnapToGrid();
+    QmdRequestId requestToggleShowNodeCounters();
+    // Every voice group re-traverses from the playback position.
+    void requestTraverseFromPlaybackPos();
+
     // A new instrument with the first free label ("Instrument", "Instrument 2", ...),
     // the first palette colour and the first MIDI channel no instrument uses.
     QmdRequestId requestAddInstrument(const QmdRequestOptions &options = QmdRequestOptions(tr("Instrument")));
@@ -160,6 +199,13 @@ public slots:
 
 protected slots:
     void Reset() override;
+    // Follow the model: element states, players and the clean-up of references
+    // to removed elements and instruments (follow-up requests join the change's
+    // undo step; none are made for the changes of undo and redo).
+    void receivedItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
+    void receivedItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) override;
+    void receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
+    void receivedItemsRemoved(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) override;
 
 protected:
     // The document file, written without "Temp" and read after it was checked.
@@ -178,10 +224,28 @@ protected:
                             QmdItemId *newId = nullptr);
 
     // Adds players made for instrument records to the table that event routing
-    // reads (under the request lock). The players of the document own them.
+    // reads (under the request lock); ids that have a player keep it. The
+    // controller owns the players it takes.
     void registerInstrumentThreads(const QHash<QmdItemId, InstrumentPlayer *> &threads);
 
 private:
+    struct Players
+    {
+        QList<InstrumentPlayer *> instruments;
+        QList<VoicePlayer *> voiceGroups;
+    };
+    // Empties both player tables (under the request lock) and returns what they held.
+    Players takePlayers();
+    void stopPlayers(const Players &players);
+    void rebuildEdgeFromNodes();
+    bool isUndoRedoRequest(QmdRequestId rid) const;
+    QmdRequestId toggleRootKey(const QString &key);
+    void followElementsAdded(const QmdItemIdList &ids, QmdRequestId rid);
+    void followElementsRemoved(const QmdItemIdList &ids, QmdRequestId rid);
+    void removeReferencesToEdges(const QmdItemIdList &ids);
+    void removeDependentElements(const QmdItemIdList &ids);
+    void followInstrumentsRemoved(const QmdItemIdList &ids, QmdRequestId rid);
+
     void ensureRootContainer(const QString &key, Qmd::ContainerType type);
     void upgradeArcUsageLists();
     void upgradeVoiceGroupInstruments();
@@ -192,6 +256,9 @@ private:
     bool isExistingElement(const QmdIndex &index) const;
 
     QHash<QmdItemId, InstrumentPlayer *> m_instrumentThreads;
+    QHash<QmdItemId, VoicePlayer *> m_voiceGroups;
+    // Edge id -> from-node id, so that the from-node of a removed edge is known.
+    QHash<QmdItemId, QmdItemId> m_edgeFromNodes;
     TimedEventQueue<FeedbackEvent> m_feedbackQueue;
     AbstractSync *m_sync = nullptr; // a child of the controller
     mutable QMutex m_mutex;

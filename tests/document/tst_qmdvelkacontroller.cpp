@@ -584,9 +584,9 @@ void TestQmdVelkaController::queueInstrumentEvents()
 {
     TestController &c = *m_controller;
     const QmdItemId instrument = addInstrument();
-    FakeInstrumentPlayer player(3);
-    c.registerInstrumentThreads({{instrument, &player}});
-    QCOMPARE(c.instrumentThreads().value(instrument), &player);
+    auto *player = new FakeInstrumentPlayer(3); // owned by the controller
+    c.registerInstrumentThreads({{instrument, player}});
+    QCOMPARE(c.instrumentThreads().value(instrument), player);
 
     QVERIFY(!c.queueInstrumentEvent(0, InstrumentEvent::noteOn(0, 60, 100)));
     QVERIFY(!c.queueInstrumentEvent(instrument + 1, InstrumentEvent::noteOn(0, 60, 100)));
@@ -595,10 +595,10 @@ void TestQmdVelkaController::queueInstrumentEvents()
     // One place left: a pair does not fit and neither record is queued.
     QVERIFY(!c.queueInstrumentEventPair(instrument, InstrumentEvent::noteOn(30, 64, 90),
                                         InstrumentEvent::noteOff(40, 64, 0)));
-    QCOMPARE(player.queue.size(), 2);
+    QCOMPARE(player->queue.size(), 2);
     QVERIFY(c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(30, 60, 0)));
     QVERIFY(!c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(40, 62, 0)));
-    QCOMPARE(player.queue.size(), 3);
+    QCOMPARE(player->queue.size(), 3);
 }
 
 void TestQmdVelkaController::stylePresets()

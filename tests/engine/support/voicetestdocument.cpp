@@ -5,6 +5,8 @@
 #include "voicegroup.h"
 #include "voicetestsync.h"
 
+#include <QCoreApplication>
+
 #include <limits>
 
 namespace {
@@ -40,12 +42,12 @@ AbstractSync *VoiceTestFactory::createSync(const QString &, QObject *parent)
 
 InstrumentPlayer *VoiceTestFactory::createInstrument(const QString &, QmdItemId)
 {
-    return new VoiceTestRecorder;
+    return nullptr; // the document registers its own recorders
 }
 
-VoicePlayer *VoiceTestFactory::createVoiceGroup(QmdItemId group, QmdVelkaController *controller)
+VoicePlayer *VoiceTestFactory::createVoiceGroup(QmdItemId, QmdVelkaController *)
 {
-    return new VoiceGroup(group, controller);
+    return nullptr; // tests start the groups they step
 }
 
 VoiceTestDocument::VoiceTestDocument()
@@ -62,9 +64,11 @@ VoiceTestDocument::~VoiceTestDocument()
         group->wait();
         delete group;
     }
-    m_controller.reset();
+    m_controller.reset(); // owns the registered recorders
     m_model.reset();
-    qDeleteAll(m_recorders);
+    QmdVelkaController::setPlayerFactory(nullptr);
+    if (!m_ready)
+        qDeleteAll(m_recorders);
 }
 
 VoiceTestSync *VoiceTestDocument::sync() const
@@ -122,8 +126,9 @@ VoiceTestRecorder *VoiceTestDocument::recorder(QmdItemId instrument)
     VoiceTestRecorder *&recorder = m_recorders[instrument];
     if (!recorder) {
         recorder = new VoiceTestRecorder;
-        static_cast<RegisteringController *>(m_controller.get())
-            ->registerInstrumentThreads({{instrument, recorder}});
+        if (m_ready)
+            static_cast<RegisteringController *>(m_controller.get())
+                ->registerInstrumentThreads({{instrument, recorder}});
     }
     return recorder;
 }
@@ -131,8 +136,17 @@ VoiceTestRecorder *VoiceTestDocument::recorder(QmdItemId instrument)
 void VoiceTestDocument::ready()
 {
     QmdVelkaController::setPlayerFactory(&m_factory);
+    // The controller follows the requests made so far (element states, clock)
+    // before the reset, so nothing it queued replaces them later.
+    QCoreApplication::processEvents();
     m_controller->reset();
-    m_controller->setupSync();
+    QCoreApplication::processEvents();
+    // A reset replaces the players: the recorders join afterwards.
+    QHash<QmdItemId, InstrumentPlayer *> players;
+    for (auto it = m_recorders.cbegin(); it != m_recorders.cend(); ++it)
+        players.insert(it.key(), it.value());
+    static_cast<RegisteringController *>(m_controller.get())->registerInstrumentThreads(players);
+    m_ready = true;
     sync()->setTick(0);
     sync()->setPlaying(true);
 }

@@ -70,7 +70,7 @@ public:
     void remove(QmdItemId element);
     QVariant state(QmdItemId element, const QString &key) const;
 
-    // A recorder playing the instrument id (owned by the document).
+    // A recorder playing the instrument id (owned by the controller once ready).
     VoiceTestRecorder *recorder(QmdItemId instrument);
 
     // Resets the controller (element states for every node and edge) and makes
@@ -88,6 +88,7 @@ private:
     VoiceTestFactory m_factory;
     QHash<QmdItemId, VoiceTestRecorder *> m_recorders;
     QList<VoiceGroup *> m_groups;
+    bool m_ready = false;
 };
 
 #endif // VOICETESTDOCUMENT_H

@@ -1,0 +1,245 @@
+// How a network document follows its model: element states for new nodes and
+// edges, players for new and removed instruments and voice groups, and the
+// clean-up of references to removed edges, nodes and instruments. Follow-up
+// requests reuse the id of the change that caused them, so they join its undo
+// step; changes made by undo and redo get none, since the history holds them.
+
+#include "qmdvelkacontroller.h"
+
+#include "instrumentplayer.h"
+#include "qmdrequestguard.h"
+#include "qmdrequestlocker.h"
+#include "voiceplayer.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString keyFromNode = QStringLiteral("FromNode");
+const QString keyToNode = QStringLiteral("ToNode");
+const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
+const QString keyArcUsageList = QStringLiteral("ArcUsageList");
+
+bool isRoot(const QmdIndex &index)
+{
+    // An index whose container is gone carries its model: it is no root.
+    return index.model() == nullptr;
+}
+
+} // namespace
+
+bool QmdVelkaController::isUndoRedoRequest(QmdRequestId rid) const
+{
+    return undoRedoRequestIds().contains(rid);
+}
+
+void QmdVelkaController::rebuildEdgeFromNodes()
+{
+    QmdRequestLocker locker(this);
+    m_edgeFromNodes.clear();
+    for (QmdItemId element : elementIds()) {
+        if (elementType(element) != QmdVelka::Edge)
+            continue;
+        const QmdItemId fromNode = elementData(element, keyFromNode).toUInt();
+        if (fromNode != 0)
+            m_edgeFromNodes.insert(element, fromNode);
+    }
+}
+
+void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList,
+                                              QmdRequestId rid)
+{
+    if (isFromCurrentModel() && parent.isValid()) {
+        if (parent == index(QStringLiteral("Elements"))) {
+            followElementsAdded(idList, rid);
+        } else if (parent == instrumentsIndex()) {
+            createInstrumentThreads(idList);
+            emit instrumentsAdded(idList, rid);
+        }
+    }
+    QmdSyncronizedController<QmdElementDocController>::receivedItemsChanged(parent, idList, rid);
+}
+
+void QmdVelkaController::followElementsAdded(const QmdItemIdList &ids, QmdRequestId rid)
+{
+    createVoiceGroups(ids);
+    const bool replayed = isUndoRedoRequest(rid);
+    for (QmdItemId id : ids) {
+        const int kind = elementType(id);
+        if (kind == QmdVelka::Edge) {
+            QmdRequestLocker locker(this);
+            const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
+            if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
+                m_edgeFromNodes.insert(id, fromNode);
+            if (replayed)
+                continue;
+            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Arc State"));
+            createElementState(id);
+        } else if (kind == QmdVelka::Node && !replayed) {
+            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Node State"));
+            createElementState(id);
+        }
+    }
+}
+
+void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
+{
+    QmdSyncronizedController<QmdElementDocController>::receivedItemsChanged(parent, keys, rid);
+    if (!isFromCurrentModel())
+        return;
+    if (isRoot(parent)) {
+        if (keys.contains(QStringLiteral("SyncType")))
+            setupSync();
+    } else if (isElementIndex(parent)) {
+        retraverseVoiceGroups(parent.id(), keys);
+    } else if (isInstrumentIndex(parent)) {
+        emit instrumentDataChanged(parent.id(), keys, rid);
+    }
+}
+
+void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
+{
+    QmdSyncronizedController<QmdElementDocController>::receivedItemsRemoved(parent, keys, rid);
+    if (!isFromCurrentModel() || isRoot(parent))
+        return;
+    if (isElementIndex(parent))
+        retraverseVoiceGroups(parent.id(), keys);
+    else if (isInstrumentIndex(parent))
+        emit instrumentDataRemoved(parent.id(), keys, rid);
+}
+
+void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList,
+                                              QmdRequestId rid)
+{
+    QmdSyncronizedController<QmdElementDocController>::receivedItemsRemoved(parent, idList, rid);
+    if (!isFromCurrentModel() || !parent.isValid())
+        return;
+    if (parent == index(QStringLiteral("Elements")))
+        followElementsRemoved(idList, rid);
+    else if (parent == instrumentsIndex())
+        followInstrumentsRemoved(idList, rid);
+}
+
+void QmdVelkaController::followElementsRemoved(const QmdItemIdList &ids, QmdRequestId rid)
+{
+    const bool replayed = isUndoRedoRequest(rid);
+    if (!replayed) {
+        QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Remove Element States"));
+        const QmdIndex states = elementStatesIndex();
+        QmdItemIdList present;
+        for (QmdItemId id : ids) {
+            if (elementStateIndex(id).isValid() && exists(elementStateIndex(id)))
+                present.append(id);
+        }
+        if (states.isValid() && !present.isEmpty())
+            remove(present, states);
+    }
+
+    QList<VoicePlayer *> removedGroups;
+    {
+        QmdRequestLocker locker(this);
+        for (QmdItemId id : ids) {
+            if (VoicePlayer *group = m_voiceGroups.take(id))
+                removedGroups.append(group);
+        }
+    }
+    for (VoicePlayer *group : removedGroups)
+        stopVoiceGroup(group);
+
+    if (replayed) {
+        QmdRequestLocker locker(this);
+        for (QmdItemId id : ids)
+            m_edgeFromNodes.remove(id);
+    } else {
+        QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Remove Refs To Edges"));
+        removeReferencesToEdges(ids);
+        removeDependentElements(ids);
+    }
+
+    for (VoicePlayer *group : voiceGroups())
+        group->traverseFromPlaybackPos();
+}
+
+void QmdVelkaController::removeReferencesToEdges(const QmdItemIdList &ids)
+{
+    for (QmdItemId id : ids) {
+        const auto known = m_edgeFromNodes.constFind(id);
+        if (known == m_edgeFromNodes.constEnd())
+            continue;
+        const QmdIndex fromNode = elementIndex(known.value());
+        m_edgeFromNodes.remove(id);
+        if (!fromNode.isValid() || !exists(fromNode))
+            continue;
+        const QmdIndex arcs = index(keyArcIdentifiers, fromNode);
+        if (arcs.isValid() && exists(index(id, arcs)))
+            remove(QmdItemIdList{id}, arcs);
+        QStringList entries = data(keyArcUsageList, fromNode).toString().split(QLatin1Char(','));
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [id](const QString &entry) {
+                                         bool ok = false;
+                                         const uint edge = entry.section(QLatin1Char('='), 0, 0).toUInt(&ok);
+                                         return ok && edge == id;
+                                     }),
+                      entries.end());
+        setData(keyArcUsageList, entries.join(QLatin1Char(',')), fromNode);
+    }
+}
+
+void QmdVelkaController::removeDependentElements(const QmdItemIdList &ids)
+{
+    const QSet<QmdItemId> removed(ids.cbegin(), ids.cend());
+    QmdItemIdList dependents;
+    for (QmdItemId element : elementIds()) {
+        const int kind = elementType(element);
+        const bool dependsOnRemoved =
+            (kind == QmdVelka::Edge && (removed.contains(elementData(element, keyFromNode).toUInt())
+                                        || removed.contains(elementData(element, keyToNode).toUInt())))
+            || (kind == QmdVelka::VoiceGroup && removed.contains(elementData(element, keyToNode).toUInt()));
+        if (dependsOnRemoved)
+            dependents.append(element);
+    }
+    const QmdIndex elements = index(QStringLiteral("Elements"));
+    if (elements.isValid() && !dependents.isEmpty())
+        remove(dependents, elements);
+}
+
+void QmdVelkaController::followInstrumentsRemoved(const QmdItemIdList &ids, QmdRequestId rid)
+{
+    const bool replayed = isUndoRedoRequest(rid);
+    QList<InstrumentPlayer *> removedPlayers;
+    {
+        // Changes replayed by undo or redo carry their clean-up already: they
+        // only need the lock for the player table.
+        std::unique_ptr<QmdRequestGuard> request;
+        std::unique_ptr<QmdRequestLocker> locker;
+        if (replayed)
+            locker = std::make_unique<QmdRequestLocker>(this);
+        else
+            request = std::make_unique<QmdRequestGuard>(this, rid, Qmd::RequestFlags(),
+                                                        tr("Remove Refs To Instruments"));
+        for (QmdItemId id : ids) {
+            if (InstrumentPlayer *player = m_instrumentThreads.take(id))
+                removedPlayers.append(player);
+        }
+        if (!replayed) {
+            const QSet<QmdItemId> removed(ids.cbegin(), ids.cend());
+            for (QmdItemId element : elementIds()) {
+                const int kind = elementType(element);
+                if (kind == QmdVelka::Node
+                    && removed.contains(elementData(element, QStringLiteral("Instrument")).toUInt())) {
+                    setElementData(element, QStringLiteral("DoInstrumentChange"), false);
+                    setElementData(element, QStringLiteral("Instrument"), 0u);
+                } else if (kind == QmdVelka::VoiceGroup
+                           && removed.contains(elementData(element, QStringLiteral("InitialInstrument")).toUInt())) {
+                    setElementData(element, QStringLiteral("InitialInstrument"), 0u);
+                }
+            }
+        }
+    }
+    for (InstrumentPlayer *player : removedPlayers)
+        stopInstrumentThread(player);
+    emit instrumentsRemoved(ids, rid);
+}
