@@ -3,8 +3,6 @@
 #include "abstractsync.h"
 #include "monotonicclock.h"
 
-#include <QMutexLocker>
-
 #include <limits>
 
 #include <pthread.h>
@@ -41,15 +39,15 @@ quint32 AbstractOutputThread::interval() const
 
 AbstractOutputThread::State AbstractOutputThread::state() const
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     return m_state;
 }
 
 void AbstractOutputThread::wake()
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_woken = true;
-    m_wakeCondition.wakeAll();
+    m_wakeCondition.notify_all();
 }
 
 void AbstractOutputThread::play()
@@ -59,20 +57,17 @@ void AbstractOutputThread::play()
 
 void AbstractOutputThread::pauseAndWait()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_state = Paused;
-    m_wakeCondition.wakeAll();
+    m_wakeCondition.notify_all();
     if (QThread::currentThread() == this)
         return;
-    while (m_stepping)
-        m_idleCondition.wait(&m_mutex);
+    m_idleCondition.wait(locker, [this] { return !m_stepping; });
 }
 
 void AbstractOutputThread::terminateSafely()
 {
-    QMutexLocker locker(&m_mutex);
-    m_terminate = true;
-    m_wakeCondition.wakeAll();
+    terminateSafelyNow();
 }
 
 quint64 AbstractOutputThread::nextStepTime(quint64 now)
@@ -94,20 +89,23 @@ quint64 AbstractOutputThread::timeAtTick(quint64 tick, quint64 now) const
 
 void AbstractOutputThread::stopThread()
 {
-    {
-        QMutexLocker locker(&m_mutex);
-        m_terminate = true;
-        m_wakeCondition.wakeAll();
-    }
+    terminateSafelyNow();
     if (QThread::currentThread() != this)
         wait();
 }
 
+void AbstractOutputThread::terminateSafelyNow()
+{
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_terminate = true;
+    m_wakeCondition.notify_all();
+}
+
 void AbstractOutputThread::setStateAndWake(State state)
 {
-    QMutexLocker locker(&m_mutex);
+    std::lock_guard<std::mutex> locker(m_mutex);
     m_state = state;
-    m_wakeCondition.wakeAll();
+    m_wakeCondition.notify_all();
 }
 
 void AbstractOutputThread::requestRealtimeScheduling()
@@ -124,10 +122,10 @@ void AbstractOutputThread::requestRealtimeScheduling()
 void AbstractOutputThread::run()
 {
     requestRealtimeScheduling();
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     while (!m_terminate) {
         if (m_state != Playing) {
-            m_wakeCondition.wait(&m_mutex);
+            m_wakeCondition.wait(locker);
             continue;
         }
         m_stepping = true;
@@ -135,13 +133,11 @@ void AbstractOutputThread::run()
         locker.unlock();
         process();
         const quint64 next = nextStepTime(MonotonicClock::nanoseconds());
-        locker.relock();
+        locker.lock();
         m_stepping = false;
-        m_idleCondition.wakeAll();
+        m_idleCondition.notify_all();
         if (m_terminate || m_state != Playing || m_woken)
             continue;
-        m_wakeCondition.wait(&m_mutex, MonotonicClock::deadlineTimer(next));
+        m_wakeCondition.wait_until(locker, MonotonicClock::deadline(next));
     }
-    m_stepping = false;
-    m_idleCondition.wakeAll();
 }

@@ -1,11 +1,11 @@
 #ifndef ABSTRACTOUTPUTTHREAD_H
 #define ABSTRACTOUTPUTTHREAD_H
 
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 class AbstractSync;
 
@@ -71,6 +71,7 @@ protected:
     void run() override;
 
 private:
+    void terminateSafelyNow();
     void setStateAndWake(State state);
     void requestRealtimeScheduling();
 
@@ -80,9 +81,9 @@ private:
     bool m_woken = false;
     bool m_stepping = false;
     std::atomic<quint32> m_interval{DefaultInterval};
-    QWaitCondition m_wakeCondition;
-    QWaitCondition m_idleCondition;
-    mutable QMutex m_mutex;
+    std::condition_variable m_wakeCondition;
+    std::condition_variable m_idleCondition;
+    mutable std::mutex m_mutex;
 };
 
 #endif // ABSTRACTOUTPUTTHREAD_H

@@ -15,6 +15,7 @@ const char *const InputClientName = "RtMidi Input Client";
 const char *const OutputClientName = "RtMidi Output Client";
 const char *const InputPortName = "RtMidi Input";
 const char *const OutputPortName = "RtMidi Output";
+constexpr int OpenAttempts = 5;
 
 RtMidi::Api chosenApi()
 {
@@ -123,38 +124,63 @@ public:
     std::unique_ptr<RtMidiOut> out;
 };
 
+// Ports that other programs remove while they are listed fail the listing;
+// it is read again a few times before the failure counts.
 bool listPorts(RtMidi &midi, ErrorTrap &trap, QStringList *names, QString *error)
 {
-    return guarded(trap, error, [&] {
-        const unsigned int count = midi.getPortCount();
-        for (unsigned int i = 0; i < count; ++i)
-            names->append(QString::fromStdString(midi.getPortName(i)));
-    });
+    for (int attempt = 0; attempt < OpenAttempts; ++attempt) {
+        QStringList listed;
+        const bool read = guarded(trap, error, [&] {
+            const unsigned int count = midi.getPortCount();
+            for (unsigned int i = 0; i < count; ++i)
+                listed.append(QString::fromStdString(midi.getPortName(i)));
+        });
+        if (read) {
+            *names = listed;
+            return true;
+        }
+    }
+    return false;
 }
 
 class RtMidiDevice : public MidiDevice
 {
 public:
+    // The library opens ports by index, and other programs may add or remove
+    // ports between listing and opening: the listing is read again after the
+    // port opened, and the open is repeated when the port moved meanwhile.
     bool open(MidiDirection direction, const QString &name, QString *error)
     {
         if (!m_midi.make(direction, m_trap, error))
             return false;
-        QStringList names;
-        if (!listPorts(*m_midi.get(), m_trap, &names, error))
-            return false;
-        const int index = names.indexOf(name);
-        if (index < 0) {
-            *error = QStringLiteral("No MIDI port named \"%1\"").arg(name);
-            return false;
-        }
         const char *portName = direction == MidiDirection::Input ? InputPortName : OutputPortName;
-        if (!guarded(m_trap, error, [&] { m_midi.get()->openPort(unsigned(index), portName); }))
-            return false;
-        if (!m_midi.get()->isPortOpen()) {
-            *error = QStringLiteral("The MIDI port \"%1\" did not open").arg(name);
-            return false;
+        for (int attempt = 0; attempt < OpenAttempts; ++attempt) {
+            QStringList before;
+            if (!listPorts(*m_midi.get(), m_trap, &before, error))
+                return false;
+            const int index = before.indexOf(name);
+            if (index < 0) {
+                *error = QStringLiteral("No MIDI port named \"%1\"").arg(name);
+                return false;
+            }
+            const bool opened = guarded(m_trap, error, [&] { m_midi.get()->openPort(unsigned(index), portName); })
+                && m_midi.get()->isPortOpen();
+            QStringList after;
+            if (!listPorts(*m_midi.get(), m_trap, &after, error))
+                return false;
+            if (after == before) {
+                if (opened)
+                    return true;
+                if (error->isEmpty())
+                    *error = QStringLiteral("The MIDI port \"%1\" did not open").arg(name);
+                return false;
+            }
+            if (opened)
+                close(error);
+            error->clear();
         }
-        return true;
+        *error = QStringLiteral("The MIDI ports kept changing while \"%1\" was opened").arg(name);
+        return false;
     }
 
     ~RtMidiDevice() override { m_midi.reset(m_trap); }

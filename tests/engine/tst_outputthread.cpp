@@ -204,16 +204,23 @@ void TestOutputThread::wakeStepsBeforeTheDeadline()
 
 void TestOutputThread::intervalChangeTakesEffectAtTheNextSleep()
 {
+    // The step itself changes the interval, so the sleep after it is the next one.
     CountingThread thread;
-    thread.setInterval(3600u * 1000000u); // an hour between steps
+    thread.setInterval(100);
+    thread.duringStep = [](CountingThread *self) {
+        if (self->steps == 5)
+            self->setInterval(3600u * 1000000u); // an hour
+        else if (self->steps == 6)
+            self->setInterval(100);
+    };
     thread.start();
     thread.play();
-    QVERIFY(thread.stepStarted.tryAcquire(1, 5000));
-    thread.setInterval(100);
+    QVERIFY(thread.stepStarted.tryAcquire(5, 5000));
     QTest::qWait(20);
-    QCOMPARE(thread.steps.load(), 1); // the running sleep keeps its hour
+    QCOMPARE(thread.steps.load(), 5); // asleep for the hour
+    QCOMPARE(thread.interval(), 3600u * 1000000u);
     thread.wake();
-    QVERIFY(thread.stepStarted.tryAcquire(10, 5000)); // now 100 microseconds apart
+    QVERIFY(thread.stepStarted.tryAcquire(10, 5000)); // 100 microseconds apart again
     QCOMPARE(thread.interval(), 100u);
 }
 
