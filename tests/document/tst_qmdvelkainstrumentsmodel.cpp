@@ -61,6 +61,7 @@ private slots:
     void changedRowIsAnnounced_data();
     void changedRowIsAnnounced();
     void swatchShowsColour();
+    void followsInstrumentRequests();
 };
 
 void TestQmdVelkaInstrumentsModel::initTestCase()
@@ -168,6 +169,35 @@ void TestQmdVelkaInstrumentsModel::swatchShowsColour()
     QCOMPARE(inside.red(), 255);
     QVERIFY2(qAbs(inside.green() - 179) <= 2 && qAbs(inside.blue() - 179) <= 2,
              qPrintable(inside.name()));
+}
+
+// The whole way: requests change the records, the controller's relays
+// announce them through the event loop, the list follows.
+void TestQmdVelkaInstrumentsModel::followsInstrumentRequests()
+{
+    Document document;
+    QmdVelkaController &c = document.controller;
+    QAbstractItemModelTester tester(document.list(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    c.requestAddInstrument();
+    c.requestAddInstrument();
+    QTRY_COMPARE(document.labels(), (QStringList{"Instrument", "Instrument 2"}));
+    const QmdItemIdList ids = c.instrumentIds();
+
+    QSignalSpy changed(document.list(), &QAbstractItemModel::dataChanged);
+    c.requestSetData("Label", "Strings", c.instrumentIndex(ids.at(1)));
+    QTRY_COMPARE(changed.count(), 1);
+    QCOMPARE(document.labels(), (QStringList{"Instrument", "Strings"}));
+    QCOMPARE(changed.at(0).at(0).toModelIndex().row(), 1);
+
+    c.requestSetData("Color", QColor(Qt::cyan), c.instrumentIndex(ids.at(0)));
+    QTRY_COMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(1).at(0).toModelIndex().row(), 0);
+
+    c.requestRemove(ids.at(0), c.instrumentsIndex());
+    QTRY_COMPARE(document.labels(), QStringList{"Strings"});
+    c.requestUndo();
+    QTRY_COMPARE(document.list()->rowCount(), 2);
+    QCOMPARE(document.labels().last(), "Instrument");
 }
 
 QTEST_MAIN(TestQmdVelkaInstrumentsModel)
