@@ -52,9 +52,9 @@ VoiceGroup::~VoiceGroup()
 
 void VoiceGroup::waitUntilStarted()
 {
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     while (!m_started.load() && isRunning())
-        m_idleCondition.wait(&m_waitMutex);
+        m_idleCondition.wait(locker);
 }
 
 void VoiceGroup::syncSync()
@@ -100,9 +100,9 @@ void VoiceGroup::gotoStart()
 
 void VoiceGroup::terminateSafely()
 {
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_quit.store(true);
-    m_waitCondition.wakeAll();
+    m_waitCondition.notify_all();
 }
 
 void VoiceGroup::traverseFromPlaybackPos()
@@ -141,17 +141,17 @@ QList<VoiceState> VoiceGroup::activeVoiceStates() const
 
 void VoiceGroup::pauseBody()
 {
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_playing.store(false);
-    m_waitCondition.wakeAll();
+    m_waitCondition.notify_all();
 }
 
 void VoiceGroup::pauseAndWaitIdle()
 {
     pauseBody();
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     while (m_busy.load() && !m_playing.load())
-        m_idleCondition.wait(&m_waitMutex);
+        m_idleCondition.wait(locker);
 }
 
 void VoiceGroup::continueBody()
@@ -160,9 +160,9 @@ void VoiceGroup::continueBody()
         resetBody();
     if (!hasActiveVoice())
         return;
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_playing.store(true);
-    m_waitCondition.wakeAll();
+    m_waitCondition.notify_all();
 }
 
 void VoiceGroup::resetBody()
@@ -226,9 +226,9 @@ void VoiceGroup::followTiming(AbstractSync *clock)
 
 void VoiceGroup::wake()
 {
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_woken = true;
-    m_waitCondition.wakeAll();
+    m_waitCondition.notify_all();
 }
 
 void VoiceGroup::run()
@@ -251,27 +251,27 @@ void VoiceGroup::run()
         }
         syncSyncBody();
     }
-    QMutexLocker locker(&m_waitMutex);
+    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_started.store(true);
-    m_idleCondition.wakeAll();
+    m_idleCondition.notify_all();
     while (!m_quit.load()) {
         if (!m_playing.load()) {
             m_busy.store(false);
-            m_idleCondition.wakeAll();
-            m_waitCondition.wait(&m_waitMutex);
+            m_idleCondition.notify_all();
+            m_waitCondition.wait(locker);
             continue;
         }
         m_busy.store(true);
         m_woken = false;
         locker.unlock();
         const quint64 next = stepDueVoices();
-        locker.relock();
+        locker.lock();
         if (m_quit.load() || !m_playing.load() || m_woken)
             continue;
-        m_waitCondition.wait(&m_waitMutex, MonotonicClock::deadlineTimer(next));
+        m_waitCondition.wait_until(locker, MonotonicClock::deadline(next));
     }
     m_busy.store(false);
-    m_idleCondition.wakeAll();
+    m_idleCondition.notify_all();
 }
 
 quint64 VoiceGroup::stepDueVoices()

@@ -6,15 +6,18 @@
 #include "voice.h"
 #include "voiceplayer.h"
 
+#include <QHash>
 #include <QList>
 #include <QMetaObject>
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
-#include <QWaitCondition>
+#include <QVariant>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class AbstractSync;
@@ -66,11 +69,17 @@ public:
     // voice is not due yet.
     void stepVoice(Voice *voice);
     // The outgoing edges a node chooses for an arriving voice: *first (0 for
-    // none) and the further edges of a parallel node.
-    void chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further);
+    // none) and the further edges of a parallel node. A sequential node's new
+    // position in its edge-usage list goes into *nodeWrites, which the step
+    // writes back once its notes are queued.
+    void chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further,
+                     QHash<QString, QVariant> *nodeWrites);
     // Sends one free voice down an edge with a copy of the arriving voice's
-    // state; false when the edge cannot be travelled or no voice is free.
-    bool spawnVoice(const VoiceState &state, QmdItemId edge);
+    // state; false when the edge cannot be travelled or no voice is free. The
+    // voices sent along each edge so far in the step are counted in *sentAlong,
+    // which the step writes back last (writeSentAlong).
+    bool spawnVoice(const VoiceState &state, QmdItemId edge, QHash<QmdItemId, quint32> *sentAlong);
+    void writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong);
     // Ticks needed to travel the item: 0 for the group itself and for
     // wormholes, else the edge's length. *found is false for an item that
     // is no edge with two nodes.
@@ -126,9 +135,10 @@ private:
     std::atomic<AbstractSync *> m_sync{nullptr};
     QMetaObject::Connection m_timingConnection;
 
-    QMutex m_waitMutex;
-    QWaitCondition m_waitCondition; // wakes the thread
-    QWaitCondition m_idleCondition; // announces started, idle and ended
+    // Standard waits: they sleep to the nanosecond deadline asked for.
+    std::mutex m_waitMutex;
+    std::condition_variable m_waitCondition; // wakes the thread
+    std::condition_variable m_idleCondition; // announces started, idle and ended
 
     QMutex m_stepMutex;
 };

@@ -83,9 +83,14 @@ void VoiceGroup::stepVoice(Voice *voice)
 
     QMutexLocker nodeLock(controller->mutex());
 
+    // What the node remembers is written back last, once the notes are queued:
+    // requests cost far more than reads, and every voice arriving meanwhile
+    // waits for this mutex. Holding it until the writes are done keeps the
+    // read-advance-write of the node's state whole.
+    QHash<QString, QVariant> nodeWrites;
     QmdItemId first = 0;
     QmdItemIdList further;
-    chooseEdges(node, &first, &further);
+    chooseEdges(node, &first, &further, &nodeWrites);
 
     VoiceState &state = voice->state;
     if (controller->elementData(node, DoInstrumentChangeKey).toBool())
@@ -117,11 +122,11 @@ void VoiceGroup::stepVoice(Voice *voice)
                 state.instrument, InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field)));
         }
 
-        controller->requestSetData(CurrentPitchIdKey, pitchCursor + 1, nodeState, writeBack());
-        controller->requestSetData(CurrentVelocityIdKey, velocityCursor + 1, nodeState, writeBack());
-        controller->requestSetData(CurrentDurationIdKey, durationCursor + 1, nodeState, writeBack());
-        controller->requestSetData(CurrentUserMidiMessageIdKey, messageCursor + 1, nodeState, writeBack());
-        controller->requestSetData(HitCountKey, hitCount + 1, nodeState, writeBack());
+        nodeWrites.insert(CurrentPitchIdKey, pitchCursor + 1);
+        nodeWrites.insert(CurrentVelocityIdKey, velocityCursor + 1);
+        nodeWrites.insert(CurrentDurationIdKey, durationCursor + 1);
+        nodeWrites.insert(CurrentUserMidiMessageIdKey, messageCursor + 1);
+        nodeWrites.insert(HitCountKey, hitCount + 1);
     }
 
     if (!dontPlayNote) {
@@ -135,15 +140,21 @@ void VoiceGroup::stepVoice(Voice *voice)
 
     const VoiceState arrived = state;
     freeVoice(voice);
-    if (spawnVoice(arrived, first)) {
+    QHash<QmdItemId, quint32> sentAlong;
+    if (spawnVoice(arrived, first, &sentAlong)) {
         for (QmdItemId edge : std::as_const(further)) {
-            if (!spawnVoice(arrived, edge))
+            if (!spawnVoice(arrived, edge, &sentAlong))
                 break;
         }
     }
+
+    if (!nodeWrites.isEmpty() && nodeState.isValid())
+        controller->requestSetData(nodeWrites, nodeState, writeBack());
+    writeSentAlong(sentAlong);
 }
 
-void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further)
+void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further,
+                             QHash<QString, QVariant> *nodeWrites)
 {
     *first = 0;
     further->clear();
@@ -163,8 +174,8 @@ void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *fu
         qint32 uses = controller->data(CurrentEdgeUsageUsesKey, nodeState).toInt();
         if (!VoiceRules::chooseSequential(list, &index, &uses, first))
             return;
-        controller->requestSetData(CurrentEdgeUsageIdKey, index, nodeState, writeBack());
-        controller->requestSetData(CurrentEdgeUsageUsesKey, uses, nodeState, writeBack());
+        nodeWrites->insert(CurrentEdgeUsageIdKey, index);
+        nodeWrites->insert(CurrentEdgeUsageUsesKey, uses);
         break;
     }
     case Parallel:
@@ -186,7 +197,19 @@ void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *fu
     }
 }
 
-bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge)
+void VoiceGroup::writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong)
+{
+    QmdVelkaController *controller = this->controller();
+    if (!controller)
+        return;
+    for (auto it = sentAlong.cbegin(); it != sentAlong.cend(); ++it) {
+        const QmdIndex edgeState = controller->elementStateIndex(it.key());
+        if (edgeState.isValid())
+            controller->requestSetData(CurrentScaleIdKey, it.value(), edgeState, writeBack());
+    }
+}
+
+bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, QHash<QmdItemId, quint32> *sentAlong)
 {
     QmdVelkaController *controller = this->controller();
     if (edge == 0 || !controller)
@@ -203,8 +226,10 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge)
     voice->state.item = edge;
     voice->state.start = state.arrival;
     voice->state.arrival = state.arrival + ticks;
-    const quint32 sent = controller->data(CurrentScaleIdKey, edgeState).toUInt();
-    controller->requestSetData(CurrentScaleIdKey, sent + 1, edgeState, writeBack());
+    const auto sent = sentAlong->constFind(edge);
+    const quint32 before = sent != sentAlong->cend() ? sent.value()
+                                                     : controller->data(CurrentScaleIdKey, edgeState).toUInt();
+    sentAlong->insert(edge, before + 1);
     return true;
 }
 
