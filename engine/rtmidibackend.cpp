@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 
 #include <rtmidi/RtMidi.h>
 
@@ -16,6 +17,8 @@ const char *const OutputClientName = "RtMidi Output Client";
 const char *const InputPortName = "RtMidi Input";
 const char *const OutputPortName = "RtMidi Output";
 constexpr int OpenAttempts = 5;
+// Covers two JACK periods of up to 1024 frames at 44.1 kHz.
+constexpr unsigned long JackCloseDelayMs = 50;
 
 RtMidi::Api chosenApi()
 {
@@ -216,6 +219,12 @@ public:
 
     bool close(QString *error) override
     {
+        // A JACK server running asynchronously hands what this port sent in
+        // one cycle to the receiving ports in the next. Closing the port at
+        // once would drop the last messages, such as All Notes Off on close.
+        if (m_midi.out && m_midi.get()->isPortOpen()
+            && m_midi.out->getCurrentApi() == RtMidi::UNIX_JACK)
+            QThread::msleep(JackCloseDelayMs);
         return guarded(m_trap, error, [&] { m_midi.get()->closePort(); });
     }
 
