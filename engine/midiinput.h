@@ -14,9 +14,10 @@
 // announced with readyRead(); receivers drain the queue on their own thread.
 //
 // Slots connected directly to readyRead() run on the backend's thread while
-// the port hands out the message: they must not open or close inputs of the
-// same port, and no thread may close such an input while holding a lock that
-// those slots take.
+// the port hands out the message: they must not open, close or set the
+// options of inputs of the same port, and no thread may close such an input
+// while holding a lock that those slots take. A queued receiver gets the input
+// as a plain pointer: it must not use it once the input may have been deleted.
 class MidiInput : public QObject, public MidiIO
 {
     Q_OBJECT
