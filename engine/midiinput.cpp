@@ -111,16 +111,26 @@ void MidiInput::setOptions(int options)
 bool MidiInput::applyOptions()
 {
     const std::shared_ptr<PortRecord> port = portHandle();
-    if (!port)
-        return false;
-    QMutexLocker locker(port->mutex());
+    return port && applyOptions(*port);
+}
+
+bool MidiInput::applyOptions(PortRecord &port)
+{
+    QMutexLocker locker(port.mutex());
     QString error;
-    if (!port->applyIgnoreOptions(&error)) {
+    if (!port.applyIgnoreOptions(&error)) {
         qWarning().noquote() << QStringLiteral("Cannot set the filters of MIDI port \"%1\": %2")
-                                    .arg(port->deviceName(), error);
+                                    .arg(port.deviceName(), error);
         return false;
     }
     return true;
+}
+
+void MidiInput::leftPort(PortRecord &port)
+{
+    // The others may ignore what this input let through.
+    if (!port.subscribers().isEmpty())
+        applyOptions(port);
 }
 
 void MidiInput::appendMessage(const MidiMessage &message)

@@ -68,8 +68,12 @@ public:
 signals:
     void readyRead(MidiInput *input);
 
+protected:
+    void leftPort(PortRecord &port) override;
+
 private:
     bool applyOptions();
+    static bool applyOptions(PortRecord &port);
     bool ignores(const MidiMessage &message) const;
 
     std::atomic<bool> m_attached{false};

@@ -110,6 +110,7 @@ bool MidiIO::close()
     if (!port)
         return false;
     port->removeSubscriber(this);
+    leftPort(*port);
     const QString deviceName = port->deviceName();
     // The last reference closes the port, outside this object's mutex.
     port.reset();

@@ -59,6 +59,9 @@ public:
 
 protected:
     static QSet<QString> availablePortNames(MidiDirection direction);
+    // Called by close() after this object left the port's subscribers, while
+    // the port is still held.
+    virtual void leftPort(PortRecord &) {}
 
     mutable QMutex m_mutex;
 
