@@ -7,6 +7,7 @@
 #include "instrumentplayer.h"
 #include "playerfactory.h"
 #include "qmdreadlocker.h"
+#include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
 #include "voiceplayer.h"
 
@@ -196,7 +197,8 @@ void QmdVelkaController::retraverseVoiceGroups(QmdItemId element, const QStringL
     case QmdVelka::Edge:
     case QmdVelka::Node:
     case QmdVelka::VoiceGroup:
-        requestTraverseFromPlaybackPos();
+        for (VoicePlayer *group : voiceGroups())
+            group->traverseFromPlaybackPos();
         break;
     default:
         break;
@@ -205,7 +207,13 @@ void QmdVelkaController::retraverseVoiceGroups(QmdItemId element, const QStringL
 
 void QmdVelkaController::requestTraverseFromPlaybackPos()
 {
-    for (VoicePlayer *group : voiceGroups())
+    QList<VoicePlayer *> groups;
+    {
+        QmdRequestGuard request(this,
+                                QmdRequestOptions(Qmd::NoUndoHistory, tr("Traverse From Playback Pos")));
+        groups = m_voiceGroups.values();
+    }
+    for (VoicePlayer *group : groups)
         group->traverseFromPlaybackPos();
 }
 
