@@ -29,7 +29,9 @@ class VoicePlayer;
 // "Instruments" (instrument records keyed by id), "SyncMidiInputs",
 // "SyncMidiOutputs" and "Temp" (run-time data that is never saved: the
 // "ElementStates" of nodes and edges). reset() fills in missing defaults,
-// upgrades documents of the older layout and rebuilds "Temp".
+// upgrades documents of the older layout, rebuilds "Temp" and replaces the
+// players: the clock, one player per instrument record and one per voice
+// group, made by the installed PlayerFactory.
 //
 // Every public reader takes the controller's read lock, so voice threads may
 // read while the GUI thread runs requests. Readers of an id that names nothing
