@@ -128,6 +128,7 @@ private slots:
     void deletingNodeRemovesWhatDependsOnIt();
     void deletingEdgeCleansItsFromNode_data();
     void deletingEdgeCleansItsFromNode();
+    void edgesOfAnOpenedDocumentAreCleanedUp();
     void deletingInstrumentClearsReferences();
     void gotoStartResetsStates();
     void viewSwitches_data();
@@ -256,6 +257,26 @@ void TestQmdVelkaElementStates::deletingEdgeCleansItsFromNode()
     QCOMPARE(doc.arcs(a), (QmdItemIdList{kept}));
     QCOMPARE(doc.controller.elementIds(), (QmdItemIdList{a, b, c, kept}));
     QCOMPARE(doc.states(), (QmdItemIdList{a, b, c, kept}));
+}
+
+void TestQmdVelkaElementStates::edgesOfAnOpenedDocumentAreCleanedUp()
+{
+    Document doc;
+    const QmdItemId a = doc.node(0, 0);
+    const QmdItemId b = doc.node(P, 0);
+    const QmdItemId ab = doc.edge(a, b);
+    doc.edge(b, a);
+    doc.controller.setModel(nullptr);
+
+    // A controller that never saw the edges made learns their from-nodes on reset.
+    QmdVelkaController opened;
+    opened.setModel(&doc.model);
+    opened.requestRemove(QmdItemIdList{ab, b}, opened.index("Elements"));
+    settle();
+    QCOMPARE(opened.elementIds(), QmdItemIdList{a});
+    QCOMPARE(opened.ids(opened.index("ArcIdentifiers", opened.elementIndex(a))), QmdItemIdList());
+    QCOMPARE(opened.elementData(a, "ArcUsageList"), QVariant(QString("")));
+    QCOMPARE(opened.ids(opened.elementStatesIndex()), QmdItemIdList{a});
 }
 
 void TestQmdVelkaElementStates::deletingInstrumentClearsReferences()
