@@ -69,19 +69,16 @@ void AbstractInstrument::process()
 
 quint64 AbstractInstrument::nextStepTime(quint64 now)
 {
-    followTiming(sync());
     quint64 front = 0;
     if (!m_queue.frontTick(&front))
         return now + EmptyQueueRecheck;
     return qMin(timeAtTick(front, now), now + QueuedEventRecheck);
 }
 
-void AbstractInstrument::followTiming(AbstractSync *clock)
+void AbstractInstrument::setSync(AbstractSync *clock)
 {
-    if (m_timedBy == clock)
-        return;
     disconnect(m_timingConnection);
-    m_timedBy = clock;
+    AbstractOutputThread::setSync(clock);
     if (clock)
         m_timingConnection = connect(clock, &AbstractSync::timingChanged, this,
                                      [this] { wake(); }, Qt::DirectConnection);

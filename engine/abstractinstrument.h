@@ -9,7 +9,6 @@
 #include "timedeventqueue.h"
 
 #include <QMetaObject>
-#include <QPointer>
 #include <QStringList>
 
 #include <vector>
@@ -47,7 +46,9 @@ public:
 
     TimedEventQueue<InstrumentEvent> &eventQueue() override { return m_queue; }
     QThread *playerThread() override { return this; }
-    void setSync(AbstractSync *sync) override { AbstractOutputThread::setSync(sync); }
+    // Also wakes the thread at every change of the clock's timing, since its
+    // sleep towards the next event was measured at the old tempo.
+    void setSync(AbstractSync *sync) override;
 
 public slots:
     // Drops every queued event.
@@ -66,14 +67,9 @@ protected:
     quint64 nextStepTime(quint64 now) override;
 
 private:
-    void followTiming(AbstractSync *sync);
-
     const QmdItemId m_instrument;
     TimedEventQueue<InstrumentEvent> m_queue{QueueLimit};
     std::vector<InstrumentEvent> m_due;
-    // The clock whose timing changes wake the thread (its sleep was computed
-    // at the old tempo); touched only by the output thread.
-    QPointer<AbstractSync> m_timedBy;
     QMetaObject::Connection m_timingConnection;
 };
 

@@ -132,6 +132,8 @@ void VoiceGroup::traverseFromPlaybackPos()
 
 QList<VoiceState> VoiceGroup::activeVoiceStates() const
 {
+    // Steps change a voice's state under the step mutex alone.
+    QMutexLocker step(&m_stepMutex);
     QMutexLocker voices(&m_voiceSetMutex);
     QList<VoiceState> states;
     for (const Voice *voice : m_activeVoices)
@@ -237,7 +239,7 @@ void VoiceGroup::run()
         // Qt's time-critical priority means nothing under the default Linux
         // policy; real-time scheduling is used where the system grants it.
         sched_param param{};
-        param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
+        param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 4;
         pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
     }
     {

@@ -85,7 +85,8 @@ public:
     // is no edge with two nodes.
     quint64 travelTime(QmdItemId item, bool *found) const;
 
-    // The states of the travelling voices, ordered by voice number.
+    // The states of the travelling voices, ordered by voice number; waits for
+    // a step pass in progress.
     QList<VoiceState> activeVoiceStates() const;
 
 public slots:
@@ -140,7 +141,12 @@ private:
     std::condition_variable m_waitCondition; // wakes the thread
     std::condition_variable m_idleCondition; // announces started, idle and ended
 
-    QMutex m_stepMutex;
+    mutable QMutex m_stepMutex;
+
+    // Steps of one pass running on the global pool.
+    std::mutex m_poolMutex;
+    std::condition_variable m_poolDone;
+    int m_poolSteps = 0;
 };
 
 #endif // VOICEGROUP_H

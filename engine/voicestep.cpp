@@ -11,7 +11,6 @@
 #include "voicerules.h"
 
 #include <QMutexLocker>
-#include <QSemaphore>
 #include <QThreadPool>
 
 namespace {
@@ -54,16 +53,24 @@ void VoiceGroup::stepAll(const QList<Voice *> &voices)
     }
     // Several due voices are stepped side by side on the global pool; each
     // step serialises its work on the node through the controller's mutex.
-    QSemaphore done;
+    // The count of running steps is a member, so a pool thread that reports
+    // its end never touches memory that this pass has already left.
+    {
+        std::lock_guard<std::mutex> lock(m_poolMutex);
+        m_poolSteps = int(voices.size()) - 1;
+    }
     for (int i = 1; i < voices.size(); ++i) {
         Voice *voice = voices.at(i);
-        QThreadPool::globalInstance()->start([this, voice, &done] {
+        QThreadPool::globalInstance()->start([this, voice] {
             stepVoice(voice);
-            done.release();
+            std::lock_guard<std::mutex> lock(m_poolMutex);
+            if (--m_poolSteps == 0)
+                m_poolDone.notify_all();
         });
     }
     stepVoice(voices.first());
-    done.acquire(int(voices.size()) - 1);
+    std::unique_lock<std::mutex> lock(m_poolMutex);
+    m_poolDone.wait(lock, [this] { return m_poolSteps == 0; });
 }
 
 void VoiceGroup::stepVoice(Voice *voice)
