@@ -237,7 +237,9 @@ void VoiceGroup::run()
 {
     if (priority() == QThread::TimeCriticalPriority) {
         // Qt's time-critical priority means nothing under the default Linux
-        // policy; real-time scheduling is used where the system grants it.
+        // policy; real-time scheduling is used where the system grants it,
+        // below the instruments' output threads, which must send on time
+        // while many groups step at once.
         sched_param param{};
         param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 4;
         pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
