@@ -56,6 +56,12 @@ void MidiOutputSyncClock::sendSongPositionZero()
         stopAfterFailedSend();
 }
 
+void MidiOutputSyncClock::skipClocksBefore(quint64 beatTick)
+{
+    QMutexLocker locker(&m_sendMutex);
+    m_clocksSent = qMax(m_clocksSent, beatTick / AbstractSync::BeatTicksPerMidiClock);
+}
+
 void MidiOutputSyncClock::setTempo(uint tempo)
 {
     // A tempo of 0 is taken as 1.

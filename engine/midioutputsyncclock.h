@@ -41,6 +41,9 @@ public:
     // The Timing Clock that marks the start position, then the thread plays.
     void start();
     void sendSongPositionZero();
+    // Counts the clocks up to the beat tick as sent: a sender that joins a clock already
+    // playing sends only the clocks still to come, not a burst of the ones passed.
+    void skipClocksBefore(quint64 beatTick);
     // The nominal step interval for a tempo, 4 x the whole milliseconds of one clock
     // bounded to 1..500 us; the thread itself sleeps until the next clock is due.
     void setTempo(uint tempo);

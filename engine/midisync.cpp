@@ -123,14 +123,14 @@ uint MidiSync::principalsToBeatsDenominator() const
 
 quint64 MidiSync::nanosecondsToTicks(quint64 nanoseconds) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(nanoseconds, Wide(atLeastOne(m_numerator)) * TicksPerPrincipal * atLeastOne(m_tempo),
                   Wide(atLeastOne(m_denominator)) * NanosecondsPerMinute);
 }
 
 quint64 MidiSync::ticksToNanoseconds(quint64 ticks) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(ticks, Wide(atLeastOne(m_denominator)) * NanosecondsPerMinute,
                   Wide(atLeastOne(m_numerator)) * TicksPerPrincipal * atLeastOne(m_tempo));
 }
@@ -143,13 +143,13 @@ quint64 MidiSync::ticksToNanosecondsCeil(quint64 ticks) const
 
 quint64 MidiSync::nanosecondsToBeatTicks(quint64 nanoseconds) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(nanoseconds, Wide(atLeastOne(m_tempo)) * BeatTicksPerBeat, NanosecondsPerMinute);
 }
 
 quint64 MidiSync::beatTicksToNanoseconds(quint64 beatTicks) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(beatTicks, NanosecondsPerMinute, Wide(atLeastOne(m_tempo)) * BeatTicksPerBeat);
 }
 
@@ -160,13 +160,13 @@ quint64 MidiSync::beatTicksToNanosecondsCeil(quint64 beatTicks) const
 
 quint64 MidiSync::ticksToBeatTicks(quint64 ticks) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(ticks, atLeastOne(m_denominator), atLeastOne(m_numerator));
 }
 
 quint64 MidiSync::beatTicksToTicks(quint64 beatTicks) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return mulDiv(beatTicks, atLeastOne(m_numerator), atLeastOne(m_denominator));
 }
 
@@ -179,20 +179,20 @@ quint64 MidiSync::elapsedAt(quint64 now) const
 
 quint64 MidiSync::currentNanoseconds() const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return m_nanosecondOffset + elapsedAt(counterNanoseconds());
 }
 
 quint64 MidiSync::currentTick() const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     const quint64 position = m_tickOffset + nanosecondsToTicks(elapsedAt(counterNanoseconds()));
     return addSigned(position, m_tickCorrection);
 }
 
 quint64 MidiSync::currentBeatTick() const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     const quint64 position = m_beatTickOffset + nanosecondsToBeatTicks(elapsedAt(counterNanoseconds()));
     return addSigned(position, m_beatTickCorrection);
 }
@@ -213,13 +213,13 @@ quint64 MidiSync::counterTimeOf(quint64 target, quint64 offset, qint64 correctio
 
 quint64 MidiSync::counterNanosecondsAtTick(quint64 tick) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return counterTimeOf(tick, m_tickOffset, m_tickCorrection, &MidiSync::ticksToNanosecondsCeil);
 }
 
 quint64 MidiSync::counterNanosecondsAtBeatTick(quint64 beatTick) const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     return counterTimeOf(beatTick, m_beatTickOffset, m_beatTickCorrection, &MidiSync::beatTicksToNanosecondsCeil);
 }
 
@@ -242,7 +242,7 @@ void MidiSync::rebaseNow()
 
 void MidiSync::recomputeFactors()
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     const quint64 magnitude = m_beatTickCorrection < 0 ? quint64(-(m_beatTickCorrection + 1)) + 1
                                                        : quint64(m_beatTickCorrection);
     const quint64 ticks = qMin<quint64>(beatTicksToTicks(magnitude), quint64(std::numeric_limits<qint64>::max()));
@@ -255,20 +255,22 @@ void MidiSync::setPlaying(bool play)
 {
     quint64 lead = 0;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         lead = m_syncOutputs.isEmpty() ? 0 : SyncOutputLeadNanoseconds;
     }
     setPlayingAt(counterNanoseconds(), lead, play);
 }
 
+// Senders are told outside the clock mutex: their steps read the position, and a sender
+// whose send fails waits for its step in progress before it pauses.
 void MidiSync::setPlayingAt(quint64 time, quint64 lead, bool play)
 {
-    QList<MidiOutputSyncClock *> stopping;
+    QList<MidiOutputSyncClock *> outputs;
     {
-        QMutexLocker locker(&m_clockMutex);
-        const bool wasPlaying = m_playing;
+        ClockLocker locker(m_clockMutex);
+        outputs = m_syncOutputs;
         if (!play) {
-            if (wasPlaying)
+            if (m_playing)
                 rebase(time);
             m_playing = false;
             // A clock that followed MIDI clock stops exactly where the received clocks
@@ -279,51 +281,60 @@ void MidiSync::setPlayingAt(quint64 time, quint64 lead, bool play)
                 m_outOfToleranceCount = 0;
                 recomputeFactors();
             }
-            stopping = m_syncOutputs;
-        } else if (wasPlaying) {
+        } else if (m_playing) {
             // Already running: fold the time played into the offsets so the position goes
             // on from where it is; the senders keep streaming.
             rebase(time);
-        } else {
-            for (MidiOutputSyncClock *output : std::as_const(m_syncOutputs))
-                output->sendStart();
-            m_startTime = time + lead;
-            // Position reads wait on the clock mutex until the position begins.
-            if (lead != 0)
-                MonotonicClock::sleepUntil(m_startTime);
-            {
-                QMutexLocker inputLocker(&m_clockInputMutex);
-                m_clocksCountedSinceStart = false;
-            }
-            m_playing = true;
-            for (MidiOutputSyncClock *output : std::as_const(m_syncOutputs))
-                output->start();
+            return;
         }
     }
-    // The senders send the clocks still due up to the final position, then MIDI Stop. Their
-    // steps read the position, so the clock mutex is not held while waiting for them.
-    for (MidiOutputSyncClock *output : std::as_const(stopping))
-        output->pauseAndWait();
+    if (!play) {
+        // The clocks still due up to the final position, then MIDI Stop.
+        for (MidiOutputSyncClock *output : std::as_const(outputs))
+            output->pauseAndWait();
+        return;
+    }
+
+    for (MidiOutputSyncClock *output : std::as_const(outputs))
+        output->sendStart();
+    {
+        // Playing from now on; the position stays at the offsets until the start time.
+        ClockLocker locker(m_clockMutex);
+        m_startTime = time + lead;
+        m_playing = true;
+        QMutexLocker inputLocker(&m_clockInputMutex);
+        m_clocksCountedSinceStart = false;
+    }
+    if (lead != 0)
+        MonotonicClock::sleepUntil(time + lead);
+    for (MidiOutputSyncClock *output : std::as_const(outputs))
+        output->start();
 }
 
 void MidiSync::reset()
 {
     AbstractSync::reset();
-    QMutexLocker locker(&m_clockMutex);
-    QMutexLocker inputLocker(&m_clockInputMutex);
-    m_playing = false;
-    m_nanosecondOffset = 0;
-    m_tickOffset = 0;
-    m_beatTickOffset = 0;
-    m_startTime = 0;
-    m_startPending = false;
-    m_startPendingFromZero = false;
-    m_clockBeatTicks = 0;
-    m_beatTickCorrection = 0;
-    m_outOfToleranceCount = 0;
-    m_clocksCountedSinceStart = false;
-    recomputeFactors();
-    for (MidiOutputSyncClock *output : std::as_const(m_syncOutputs))
+    QList<MidiOutputSyncClock *> outputs;
+    {
+        ClockLocker locker(m_clockMutex);
+        QMutexLocker inputLocker(&m_clockInputMutex);
+        m_playing = false;
+        m_nanosecondOffset = 0;
+        m_tickOffset = 0;
+        m_beatTickOffset = 0;
+        m_startTime = 0;
+        m_startPending = false;
+        m_startPendingFromZero = false;
+        m_clockBeatTicks = 0;
+        m_beatTickCorrection = 0;
+        m_outOfToleranceCount = 0;
+        m_clocksCountedSinceStart = false;
+        recomputeFactors();
+        outputs = m_syncOutputs;
+    }
+    // The senders are not paused and send no Stop; while the clock is stopped their
+    // steps send nothing.
+    for (MidiOutputSyncClock *output : std::as_const(outputs))
         output->sendSongPositionZero();
 }
 
@@ -333,7 +344,7 @@ void MidiSync::setTempo(uint tempo)
 {
     bool changed = false;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         if (tempo != m_tempo) {
             if (m_playing)
                 rebaseNow();
@@ -352,7 +363,7 @@ void MidiSync::setPrincipalsToBeatsNumerator(uint numerator)
 {
     bool changed = false;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         if (numerator != m_numerator) {
             if (m_playing)
                 rebaseNow();
@@ -369,7 +380,7 @@ void MidiSync::setPrincipalsToBeatsDenominator(uint denominator)
 {
     bool changed = false;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         if (denominator != m_denominator) {
             if (m_playing)
                 rebaseNow();
@@ -468,7 +479,7 @@ void MidiSync::onItemsRemoved(const QmdIndex &parent, const QStringList &keys)
 
 void MidiSync::openSyncInputs(const QStringList &names)
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     for (const QString &name : names) {
         if (syncInputPortNames().contains(name))
             continue;
@@ -483,7 +494,7 @@ void MidiSync::openSyncInputs(const QStringList &names)
 
 void MidiSync::closeSyncInputs(const QStringList &names)
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     for (int i = m_syncInputs.size() - 1; i >= 0; --i) {
         MidiInput *input = m_syncInputs.at(i);
         if (names.contains(input->portName())) {
@@ -495,7 +506,7 @@ void MidiSync::closeSyncInputs(const QStringList &names)
 
 void MidiSync::openSyncOutputs(const QStringList &names)
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     const bool playing = m_playing;
     for (const QString &name : names) {
         if (syncOutputPortNames().contains(name))
@@ -505,6 +516,7 @@ void MidiSync::openSyncOutputs(const QStringList &names)
         output->setTempo(m_tempo);
         output->open(name);
         if (playing) {
+            output->skipClocksBefore(currentBeatTick());
             output->sendStart();
             output->start();
         }
@@ -515,7 +527,7 @@ void MidiSync::openSyncOutputs(const QStringList &names)
 
 QList<MidiOutputSyncClock *> MidiSync::takeSyncOutputs(const QStringList *names)
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     QList<MidiOutputSyncClock *> taken;
     for (int i = m_syncOutputs.size() - 1; i >= 0; --i) {
         MidiOutputSyncClock *output = m_syncOutputs.at(i);
@@ -539,7 +551,7 @@ void MidiSync::destroySyncOutputs(const QList<MidiOutputSyncClock *> &outputs)
 void MidiSync::closeAllSyncPorts()
 {
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         for (MidiInput *input : std::as_const(m_syncInputs))
             input->deleteLater();
         m_syncInputs.clear();
@@ -549,7 +561,7 @@ void MidiSync::closeAllSyncPorts()
 
 QStringList MidiSync::syncInputPortNames() const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     QStringList names;
     for (MidiInput *input : m_syncInputs) {
         if (input->isOpen())
@@ -561,7 +573,7 @@ QStringList MidiSync::syncInputPortNames() const
 
 QStringList MidiSync::syncOutputPortNames() const
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     QStringList names;
     for (MidiOutputSyncClock *output : m_syncOutputs) {
         if (output->isOpen())
@@ -593,7 +605,7 @@ void MidiSync::onMidiSyncReadyRead(MidiInput *input)
     {
         // A queued notice of an input that has been closed since: the pointer may be
         // dangling, so it is only compared.
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         if (!input || !m_syncInputs.contains(input))
             return;
     }
@@ -621,20 +633,20 @@ void MidiSync::followMidiClock(const QList<MidiMessage> &messages)
         case 0xFA:
             requestGotoStart();
             {
-                QMutexLocker locker(&m_clockMutex);
+                ClockLocker locker(m_clockMutex);
                 m_startPending = true;
                 m_startPendingFromZero = true;
             }
             break;
         case 0xFB: {
-            QMutexLocker locker(&m_clockMutex);
+            ClockLocker locker(m_clockMutex);
             m_startPending = true;
             m_startPendingFromZero = false;
             break;
         }
         case 0xFC:
             {
-                QMutexLocker locker(&m_clockMutex);
+                ClockLocker locker(m_clockMutex);
                 m_startPending = false;
                 m_startPendingFromZero = false;
             }
@@ -648,7 +660,7 @@ void MidiSync::followMidiClock(const QList<MidiMessage> &messages)
 
     bool startPending = false;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         startPending = m_startPending;
     }
     if (startPending)
@@ -661,8 +673,9 @@ void MidiSync::followTimingClock(const MidiMessage &message, bool *clockSeen, qu
 {
     const quint64 stamp = message.timeStamp;
     bool started = false;
+    bool reanchored = false;
     {
-        QMutexLocker locker(&m_clockMutex);
+        ClockLocker locker(m_clockMutex);
         started = m_startPending;
         const bool fromZero = m_startPendingFromZero;
         m_startPending = false;
@@ -672,10 +685,11 @@ void MidiSync::followTimingClock(const MidiMessage &message, bool *clockSeen, qu
             m_startTime = stamp;
             QMutexLocker inputLocker(&m_clockInputMutex);
             m_clocksCountedSinceStart = false;
-        } else if (started) {
-            setPlayingAt(stamp, 0, true);
+            reanchored = true;
         }
     }
+    if (started && !reanchored)
+        setPlayingAt(stamp, 0, true);
     if (!isPlaying())
         return;
 
@@ -725,7 +739,7 @@ void MidiSync::followTimingClock(const MidiMessage &message, bool *clockSeen, qu
 
 void MidiSync::correctFromCountedClocks(quint64 lastCountedStamp)
 {
-    QMutexLocker locker(&m_clockMutex);
+    ClockLocker locker(m_clockMutex);
     QMutexLocker inputLocker(&m_clockInputMutex);
     // Where the clock stood when the last counted clock arrived.
     const quint64 position = m_beatTickOffset + nanosecondsToBeatTicks(elapsedAt(lastCountedStamp));

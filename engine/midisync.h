@@ -5,10 +5,10 @@
 
 #include <QList>
 #include <QMutex>
-#include <QRecursiveMutex>
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 class MidiInput;
 class MidiOutputSyncClock;
@@ -117,7 +117,9 @@ private:
     void followTimingClock(const MidiMessage &message, bool *clockSeen, quint64 *lastCountedStamp);
     void correctFromCountedClocks(quint64 lastCountedStamp);
 
-    mutable QRecursiveMutex m_clockMutex;
+    // A standard mutex, so that thread checkers see every lock of the position.
+    typedef std::lock_guard<std::recursive_mutex> ClockLocker;
+    mutable std::recursive_mutex m_clockMutex;
     std::atomic<bool> m_playing{false};
     std::atomic<uint> m_tempo{120};
     std::atomic<uint> m_numerator{1};

@@ -41,14 +41,25 @@ public:
         return list;
     }
 
-    bool contains(const Bytes &bytes) const { return messages().contains(bytes); }
-
-    // JACK connects a port a little after it opens: probe until a message arrives.
-    bool connected(const QString &port)
+    // Waits up to a second until `stops` MIDI Stop messages have arrived.
+    void waitFor(int stops) const
     {
-        MidiOutput probe;
-        if (!probe.open(port))
-            return false;
+        QDeadlineTimer deadline(1000);
+        while (messages().count(Bytes{0xFC}) < stops && !deadline.hasExpired())
+            QThread::msleep(5);
+    }
+
+    void clear()
+    {
+        QMutexLocker locker(&m_mutex);
+        m_messages.clear();
+    }
+
+    // JACK connects a port a little after it opens: probe until a message arrives. The
+    // probe shares its port with the clock's sender; it stays open so the connection
+    // does too.
+    bool connected(MidiOutput &probe)
+    {
         for (int attempt = 0; attempt < 50; ++attempt) {
             probe.sendEvents({InstrumentEvent(0, Probe)});
             QDeadlineTimer deadline(100);
@@ -81,9 +92,10 @@ private:
         self->m_messages.append(*message);
     }
 
-    RtMidiIn m_in;
+    // Declared before the port: its callback may run as soon as the port exists.
     mutable QMutex m_mutex;
     QList<Bytes> m_messages;
+    RtMidiIn m_in;
 };
 
 QList<Bytes> timingClocks(qsizetype count)
@@ -106,7 +118,9 @@ void TestMidiSyncJack::clockOnTheWire()
     Sink sink;
     QString port;
     QTRY_VERIFY((port = Sink::portName()) != QString());
-    QVERIFY(sink.connected(port));
+    MidiOutput probe;
+    QVERIFY(probe.open(port));
+    QVERIFY(sink.connected(probe));
 
     QmdMemModel model;
     QmdVelkaController controller;
@@ -119,26 +133,41 @@ void TestMidiSyncJack::clockOnTheWire()
                               controller.index(port, controller.syncMidiOutputsIndex()), options);
     QTRY_COMPARE(sync.syncOutputPortNames(), QStringList{port});
 
-    sync.reset();
-    sync.setPlaying(true);
-    QTest::qWait(600);
-    sync.setPlaying(false);
-    // Ratio 1/1: one principal is one beat, 24 clocks.
-    const quint64 firstRun = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
-    QCOMPARE(sync.currentTick() / AbstractSync::BeatTicksPerMidiClock, firstRun);
-    QVERIFY(firstRun >= 24);
-    QTRY_VERIFY(sink.contains({0xFC}));
+    // The JACK dummy driver on a busy machine without real-time rights now and then
+    // fails a cycle, and the events of that cycle are lost on the way. A loss only ever
+    // removes messages, so a run that arrives complete settles it; a fault of the
+    // sender shows in every run.
+    QList<Bytes> received;
+    QList<Bytes> expected;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        sink.clear();
+        sync.reset();
+        sync.setPlaying(true);
+        QTest::qWait(600);
+        sync.setPlaying(false);
+        // Ratio 1/1: one principal is one beat, 24 clocks.
+        const quint64 firstRun = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
+        QCOMPARE(sync.currentTick() / AbstractSync::BeatTicksPerMidiClock, firstRun);
+        QVERIFY(firstRun >= 24);
+        sink.waitFor(1);
 
-    sync.setPlaying(true);
-    QTest::qWait(200);
-    sync.setPlaying(false);
-    const quint64 total = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
-    QTRY_COMPARE(sink.messages().count(Bytes{0xFC}), 2);
+        sync.setPlaying(true);
+        QTest::qWait(200);
+        sync.setPlaying(false);
+        const quint64 total = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
+        sink.waitFor(2);
 
-    QList<Bytes> expected{{0xF2, 0x00, 0x00}, {0xFA}};
-    expected << timingClocks(1 + qsizetype(firstRun)) << Bytes{0xFC} << Bytes{0xFB};
-    expected << timingClocks(1 + qsizetype(total - firstRun)) << Bytes{0xFC};
-    QCOMPARE(sink.messages(), expected);
+        expected = QList<Bytes>{{0xF2, 0x00, 0x00}, {0xFA}};
+        expected << timingClocks(1 + qsizetype(firstRun)) << Bytes{0xFC} << Bytes{0xFB};
+        expected << timingClocks(1 + qsizetype(total - firstRun)) << Bytes{0xFC};
+        received = sink.messages();
+        if (received == expected)
+            break;
+        QVERIFY2(received.size() < expected.size(), "more messages than sent");
+        qWarning("attempt %d: %d of %d messages arrived", attempt + 1, int(received.size()),
+                 int(expected.size()));
+    }
+    QCOMPARE(received, expected);
 
     sync.setController(nullptr);
 }

@@ -60,6 +60,7 @@ private slots:
     void clockWritesTimingBack();
     void syncPortsFollowDocument_data();
     void syncPortsFollowDocument();
+    void outputJoiningPlaybackSendsNoBacklog();
     void followsExternalClock();
     void closedInputNoticeIsIgnored();
     void resetWithModel();
@@ -181,6 +182,22 @@ void TestMidiSyncDocument::syncPortsFollowDocument()
     m_controller->requestRemove(port, portsIndex(output), QmdRequestOptions(Qmd::NoUndoHistory));
     QTRY_COMPARE(openPorts(), QStringList());
     QTRY_COMPARE(m_backend->openDevices(output ? MidiDirection::Output : MidiDirection::Input, port), 0);
+}
+
+void TestMidiSyncDocument::outputJoiningPlaybackSendsNoBacklog()
+{
+    m_sync->setPlaying(true);
+    fakeNow += Second; // 48 clocks at 120
+    setPortSync(true, SyncOut, true);
+    QTRY_COMPARE(m_sync->syncOutputPortNames(), QStringList{SyncOut});
+    using Bytes = std::vector<unsigned char>;
+    QTRY_COMPARE(m_backend->sentTo(SyncOut).size(), 2);
+    QCOMPARE(m_backend->sentTo(SyncOut), (QList<Bytes>{{0xFB}, {0xF8}}));
+    QTest::qWait(20);
+    QCOMPARE(m_backend->sentTo(SyncOut).size(), 2);
+    // The next clock goes out when the position reaches it.
+    fakeNow += Second / 48 + 1;
+    QTRY_COMPARE(m_backend->sentTo(SyncOut).size(), 3);
 }
 
 void TestMidiSyncDocument::followsExternalClock()
