@@ -237,7 +237,7 @@ bool spinUntil(const std::function<bool()> &done, int milliseconds)
 void spinFor(int milliseconds)
 {
     QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
@@ -411,7 +411,7 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
     controller.requestPlay();
     const quint64 anchor = clock->counterNanosecondsAtTick(0);
     const quint64 stopAt = anchor + quint64(plannedStopTick * nsPerTick);
-    spinFor(int(MonotonicClock::nanosecondsUntil(stopAt) / 1000000));
+    spinFor(std::max(0, int(MonotonicClock::nanosecondsUntil(stopAt) / 1000000) - 20));
     spinUntil([&] { return MonotonicClock::nanoseconds() >= stopAt; }, 1000);
     controller.requestPause();
     const double playedSeconds = double(MonotonicClock::nanoseconds() - anchor) / 1e9;
