@@ -60,6 +60,7 @@ private slots:
     void clockWritesTimingBack();
     void syncPortsFollowDocument_data();
     void syncPortsFollowDocument();
+    void startWithOutputWaitsForTheLead();
     void outputJoiningPlaybackSendsNoBacklog();
     void followsExternalClock();
     void closedInputNoticeIsIgnored();
@@ -182,6 +183,23 @@ void TestMidiSyncDocument::syncPortsFollowDocument()
     m_controller->requestRemove(port, portsIndex(output), QmdRequestOptions(Qmd::NoUndoHistory));
     QTRY_COMPARE(openPorts(), QStringList());
     QTRY_COMPARE(m_backend->openDevices(output ? MidiDirection::Output : MidiDirection::Input, port), 0);
+}
+
+void TestMidiSyncDocument::startWithOutputWaitsForTheLead()
+{
+    using Bytes = std::vector<unsigned char>;
+    setPortSync(true, SyncOut, true);
+    QTRY_COMPARE(m_sync->syncOutputPortNames(), QStringList{SyncOut});
+    m_sync->reset();
+    m_sync->setPlaying(true);
+    QVERIFY(m_sync->isPlaying());
+    QCOMPARE(m_backend->sentTo(SyncOut), (QList<Bytes>{{0xF2, 0x00, 0x00}, {0xFA}, {0xF8}}));
+    // The position begins 10 ms after the start was asked for.
+    fakeNow += MidiSync::SyncOutputLeadNanoseconds;
+    QCOMPARE(m_sync->currentTick(), 0ull);
+    fakeNow += Second;
+    QCOMPARE(m_sync->currentTick(), 1330560ull);
+    QTRY_COMPARE(m_backend->sentTo(SyncOut).size(), 3 + 48);
 }
 
 void TestMidiSyncDocument::outputJoiningPlaybackSendsNoBacklog()
