@@ -85,6 +85,8 @@ public:
     virtual QString describe() const = 0;
     // Time to let ports connect after they opened.
     virtual int settleMilliseconds() const { return 0; }
+    // What the sink has to add about the scenario just played.
+    virtual QString scenarioNote() { return QString(); }
 };
 
 // Stamps each message at the send call of the engine.
@@ -150,23 +152,62 @@ private:
     std::vector<Arrival> m_arrivals;
 };
 
+// A private JACK server on the dummy driver, stopped with its owner. It reports
+// the cycles the driver ran late (its "XRun" messages).
+class JackServer
+{
+public:
+    bool start(int period)
+    {
+        const QByteArray name = "velka-bench-" + QByteArray::number(QCoreApplication::applicationPid());
+        qputenv("JACK_DEFAULT_SERVER", name);
+        qputenv("JACK_NO_START_SERVER", "1");
+        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
+        qputenv("VELKA_MIDI_API", "jack");
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral("jackd"), {QStringLiteral("--no-realtime"), QStringLiteral("-S"),
+                                                  QStringLiteral("-n"), QString::fromLatin1(name),
+                                                  QStringLiteral("-d"), QStringLiteral("dummy"),
+                                                  QStringLiteral("-r"), QStringLiteral("48000"),
+                                                  QStringLiteral("-p"), QString::number(period)});
+        return m_process.waitForStarted(5000);
+    }
+    ~JackServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            m_process.waitForFinished(5000);
+        }
+    }
+    // Late cycles reported since the last call.
+    int takeLateCycles() { return int(m_process.readAll().count("XRun")); }
+
+private:
+    QProcess m_process;
+};
+
 // Stamps each event where it lands on a JACK port.
 class JackSink : public Sink
 {
 public:
-    bool open(QString *error)
+    bool open(int period, QString *error)
     {
+        if (!m_server.start(period)) {
+            *error = QStringLiteral("jackd did not start");
+            return false;
+        }
         QStringList ports;
         for (int port = 0; port < MaxInstruments; ++port)
             ports << QStringLiteral("in%1").arg(port + 1);
         ports << QStringLiteral("clock");
+        // Quiet while the server comes up.
+        jack_set_error_function([](const char *) {});
         const QDeadlineTimer deadline(10000);
-        while (!m_capture.open(QStringLiteral("velka-capture"), ports, error)) {
-            if (deadline.hasExpired())
-                return false;
+        bool opened = false;
+        while (!(opened = m_capture.open(QStringLiteral("velka-capture"), ports, error)) && !deadline.hasExpired())
             QThread::msleep(100);
-        }
-        return true;
+        jack_set_error_function(nullptr);
+        return opened;
     }
     QString portName(int port) const override { return m_capture.fullPortName(port); }
     QString describe() const override
@@ -177,6 +218,10 @@ public:
             .arg(1e6 * m_capture.periodFrames() / std::max(1u, m_capture.sampleRate()), 0, 'f', 0);
     }
     int settleMilliseconds() const override { return 500; }
+    QString scenarioNote() override
+    {
+        return QStringLiteral("JACK server: %1 cycles late").arg(m_server.takeLateCycles());
+    }
     std::vector<Arrival> take() override
     {
         size_t lost = 0;
@@ -191,6 +236,7 @@ public:
     }
 
 private:
+    JackServer m_server; // outlives the capture client
     PlaybackCapture m_capture;
 };
 
@@ -522,44 +568,15 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
     }
     if (otherMessages > 0)
         std::printf("  %zu unexpected messages on instrument ports\n", otherMessages);
+    const QString note = sink.scenarioNote();
+    if (!note.isEmpty())
+        std::printf("  %s\n", qPrintable(note));
     std::printf("  CPU playing %.1f ms per second (%.2f %% of a core), paused %.2f ms per second; peak resident %.1f MB\n",
                 cpuPlaying / playedSeconds, cpuPlaying / playedSeconds / 10.0, cpuPaused / 2.0,
                 double(peakResidentKilobytes()) / 1024.0);
     std::fflush(stdout);
     return ok;
 }
-
-// A private JACK server on the dummy driver, stopped when the bench ends.
-class JackServer
-{
-public:
-    bool start(int period)
-    {
-        const QByteArray name = "velka-bench-" + QByteArray::number(QCoreApplication::applicationPid());
-        qputenv("JACK_DEFAULT_SERVER", name);
-        qputenv("JACK_NO_START_SERVER", "1");
-        qputenv("JACK_NO_AUDIO_RESERVATION", "1");
-        qputenv("VELKA_MIDI_API", "jack");
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("jackd"), {QStringLiteral("--no-realtime"), QStringLiteral("-S"),
-                                                  QStringLiteral("-n"), QString::fromLatin1(name),
-                                                  QStringLiteral("-d"), QStringLiteral("dummy"),
-                                                  QStringLiteral("-r"), QStringLiteral("48000"),
-                                                  QStringLiteral("-p"), QString::number(period)});
-        return m_process.waitForStarted(5000);
-    }
-    ~JackServer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-private:
-    QProcess m_process;
-};
 
 } // namespace
 
@@ -597,12 +614,11 @@ int main(int argc, char *argv[])
             scenarios.append({groups, std::min(groups, MaxInstruments), sync});
     }
 
-    JackServer server;
     std::unique_ptr<Sink> sink;
     if (parser.isSet(jackOption)) {
         auto jack = std::make_unique<JackSink>();
         QString error;
-        if (!server.start(parser.value(periodOption).toInt()) || !jack->open(&error)) {
+        if (!jack->open(parser.value(periodOption).toInt(), &error)) {
             std::printf("no JACK server: %s\n", qPrintable(error));
             return 1;
         }
