@@ -7,6 +7,7 @@
 #include "abstractsync.h"
 #include "feedbackevent.h"
 #include "instrumentevent.h"
+#include "qmdreadlocker.h"
 #include "qmdvelkacontroller.h"
 #include "voicerules.h"
 
@@ -89,6 +90,10 @@ void VoiceGroup::stepVoice(Voice *voice)
     const bool dontPlayNote = controller->elementData(node, DontPlayNoteKey).toBool();
 
     QMutexLocker nodeLock(controller->mutex());
+    // The rest of the step reads and writes under one hold of the document
+    // lock rather than taking it for every read: voices due at the same tick
+    // would otherwise take turns with it at each of this step's reads.
+    QmdReadLocker documentLock(controller);
 
     // What the node remembers is written back last, once the notes are queued:
     // requests cost far more than reads, and every voice arriving meanwhile
