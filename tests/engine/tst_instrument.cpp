@@ -10,7 +10,10 @@
 
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
+
+#include <unistd.h>
 
 using Bytes = std::vector<unsigned char>;
 using Messages = QList<Bytes>;
@@ -29,6 +32,7 @@ private slots:
     void factory_data();
     void factory();
     void playerFactoryFallsBack();
+    void debugInstrumentPrints();
     void followsRecord_data();
     void followsRecord();
     void missingPortIsReplaced();
@@ -184,6 +188,34 @@ void TestInstrument::playerFactoryFallsBack()
     QVERIFY(dynamic_cast<MidiInstrument *>(unknown.get()));
     std::unique_ptr<AbstractSync> clock(factory.createSync("tape", nullptr));
     QVERIFY(dynamic_cast<MidiSync *>(clock.get()));
+}
+
+void TestInstrument::debugInstrumentPrints()
+{
+    DebugInstrument instrument(4);
+    QTemporaryFile output;
+    QVERIFY(output.open());
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(output.handle(), STDOUT_FILENO);
+    instrument.outputEventNow(InstrumentEvent::noteOn(5000000000ull, 60, 100));
+    instrument.outputEventNow(InstrumentEvent::programChange(7, 3, 1, 2));
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+
+    output.seek(0);
+    QCOMPARE(QString::fromLatin1(output.readAll()),
+             QString("DebugInstrument:\n"
+                     "     - type      = 0\n"
+                     "     - pos       = 5000000000\n"
+                     "     - pitch     = 60\n"
+                     "     - velocity  = 100\n"
+                     "DebugInstrument:\n"
+                     "     - type      = 2\n"
+                     "     - pos       = 7\n"
+                     "     - pitch     = 3\n"
+                     "     - velocity  = 1\n"));
 }
 
 void TestInstrument::followsRecord_data()
