@@ -6,14 +6,13 @@
 #include "instrumentplayer.h"
 #include "qmdobserver.h"
 #include "qmdtypes.h"
+#include "qmdvelkacontroller.h"
 #include "timedeventqueue.h"
 
 #include <QMetaObject>
 #include <QStringList>
 
 #include <vector>
-
-#include "qmdvelkacontroller.h"
 
 // The player behind one record of a document's "Instruments" container. Voice
 // steps fill its event queue through the controller; its output thread sleeps

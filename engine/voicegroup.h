@@ -3,6 +3,7 @@
 
 #include "qmdobserver.h"
 #include "qmdtypes.h"
+#include "qmdvelkacontroller.h"
 #include "voice.h"
 #include "voiceplayer.h"
 
@@ -10,7 +11,6 @@
 #include <QList>
 #include <QMetaObject>
 #include <QMutex>
-#include <QPointer>
 #include <QThread>
 #include <QVariant>
 
@@ -21,7 +21,6 @@
 #include <vector>
 
 class AbstractSync;
-#include "qmdvelkacontroller.h"
 
 // The player of one voice-group element: a thread that owns a pool of 24
 // voices and moves them through the network in tick time. The group releases
@@ -40,9 +39,11 @@ class AbstractSync;
 //   1. a voice group's step mutex (held for one whole step pass, and by every
 //      slot that changes voices);
 //   2. the controller's own mutex, QmdVelkaController::mutex() (held by each
-//      voice step from its edge choice to its last spawned voice);
+//      voice step from its edge choice to its write-backs);
 //   3. the controller's request lock (every read and request of the
-//      controller, so also inside 2);
+//      controller; a voice step holds it for the same span as 2); an
+//      instrument's configuration mutex comes before it, since a port
+//      change writes the instrument's record;
 //   4. short locks taken last and alone: a group's voice-set mutex, an event
 //      queue's mutex, a MIDI port's mutex, a thread's wait mutex.
 // No code may take the controller's mutex() while it holds the request lock.
