@@ -1,3 +1,4 @@
+#include "controllertest.h"
 #include "filesdocument.h"
 #include "outputportnames.h"
 #include "qmdmemmodel.h"
@@ -29,21 +30,21 @@ struct Document
     {
         const QmdItemIdList before = controller.elementIds();
         controller.requestAddNode(pos);
-        return controller.elementIndex(FilesDocument::newId(before, controller.elementIds()));
+        return controller.elementIndex(ControllerTest::newId(before, controller.elementIds()));
     }
 
     QmdItemId addEdge(const QmdIndex &from, const QmdIndex &to)
     {
         const QmdItemIdList before = controller.elementIds();
         controller.requestAddEdge(from, to);
-        return FilesDocument::newId(before, controller.elementIds());
+        return ControllerTest::newId(before, controller.elementIds());
     }
 
     QmdItemId addTextBox(const TickPos &pos)
     {
         const QmdItemIdList before = controller.elementIds();
         controller.requestAddTextBox(pos);
-        return FilesDocument::newId(before, controller.elementIds());
+        return ControllerTest::newId(before, controller.elementIds());
     }
 
     QVariant value(QmdItemId element, const QString &key) const { return controller.elementData(element, key); }

@@ -1,8 +1,10 @@
-#include "instrumentplayer.h"
+#include "controllertest.h"
 #include "outputportnames.h"
 #include "palette.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
+#include "recordinginstrument.h"
+#include "registeringcontroller.h"
 
 #include <QtTest>
 
@@ -11,65 +13,13 @@
 #include <memory>
 #include <thread>
 
+using ControllerTest::dump;
+using ControllerTest::newId;
 using QmdVelka::TickPos;
 
 namespace {
 
 constexpr qint64 P = 665280;
-
-// A player whose queue is all the controller reaches.
-class FakeInstrumentPlayer : public InstrumentPlayer
-{
-public:
-    explicit FakeInstrumentPlayer(quint32 limit) : queue(limit) {}
-    QThread *playerThread() override { return nullptr; }
-    void setSync(AbstractSync *) override {}
-    void setController(QmdVelkaController *) override {}
-    void play() override {}
-    void pauseAndWait() override {}
-    void reset() override {}
-    void terminateSafely() override {}
-    TimedEventQueue<InstrumentEvent> &eventQueue() override { return queue; }
-
-    TimedEventQueue<InstrumentEvent> queue;
-};
-
-class TestController : public QmdVelkaController
-{
-public:
-    using QmdVelkaController::registerInstrumentThreads;
-};
-
-// The whole document as text, keys and ids in listing order, for before/after comparisons.
-QString dump(const QmdController &controller, const QmdIndex &parent = QmdIndex(), int depth = 0)
-{
-    QString text;
-    const QString indent(depth * 2, QLatin1Char(' '));
-    const auto entry = [&](const QString &name, const QmdIndex &child) {
-        text += indent + name;
-        if (controller.type(child) != Qmd::NoContainer)
-            text += QStringLiteral(" {\n") + dump(controller, child, depth + 1) + indent + QStringLiteral("}\n");
-        else
-            text += QStringLiteral(" = ") + controller.data(child).toString() + QLatin1Char('\n');
-    };
-    if (controller.type(parent) == Qmd::IntDict) {
-        for (QmdItemId id : controller.ids(parent))
-            entry(QString::number(id), controller.index(id, parent));
-    } else {
-        for (const QString &key : controller.keys(parent))
-            entry(key, controller.index(key, parent));
-    }
-    return text;
-}
-
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -113,7 +63,7 @@ private:
     QmdIndex addElementByHand(const QHash<QString, QVariant> &data);
 
     std::unique_ptr<QmdMemModel> m_model;
-    std::unique_ptr<TestController> m_controller;
+    std::unique_ptr<RegisteringController> m_controller;
 };
 
 void TestQmdVelkaController::initTestCase()
@@ -124,7 +74,7 @@ void TestQmdVelkaController::initTestCase()
 void TestQmdVelkaController::init()
 {
     m_model = std::make_unique<QmdMemModel>();
-    m_controller = std::make_unique<TestController>();
+    m_controller = std::make_unique<RegisteringController>();
     m_controller->setModel(m_model.get());
 }
 
@@ -582,9 +532,9 @@ void TestQmdVelkaController::edgeLength()
 
 void TestQmdVelkaController::queueInstrumentEvents()
 {
-    TestController &c = *m_controller;
+    RegisteringController &c = *m_controller;
     const QmdItemId instrument = addInstrument();
-    auto *player = new FakeInstrumentPlayer(3); // owned by the controller
+    auto *player = new RecordingInstrument(3); // owned by the controller
     c.registerInstrumentThreads({{instrument, player}});
     QCOMPARE(c.instrumentThreads().value(instrument), player);
 
@@ -595,10 +545,10 @@ void TestQmdVelkaController::queueInstrumentEvents()
     // One place left: a pair does not fit and neither record is queued.
     QVERIFY(!c.queueInstrumentEventPair(instrument, InstrumentEvent::noteOn(30, 64, 90),
                                         InstrumentEvent::noteOff(40, 64, 0)));
-    QCOMPARE(player->queue.size(), 2);
+    QCOMPARE(player->eventQueue().size(), 2);
     QVERIFY(c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(30, 60, 0)));
     QVERIFY(!c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(40, 62, 0)));
-    QCOMPARE(player->queue.size(), 3);
+    QCOMPARE(player->eventQueue().size(), 3);
 }
 
 void TestQmdVelkaController::stylePresets()

@@ -1,3 +1,4 @@
+#include "controllertest.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 
@@ -9,40 +10,13 @@
 
 // Element states, the clean-up that follows removed edges, nodes and
 // instruments, and the playback requests of a document without players.
+using ControllerTest::dump;
+using ControllerTest::settle;
 using QmdVelka::TickPos;
 
 namespace {
 
 constexpr qint64 P = 665280;
-
-// The whole document as text, for before/after comparisons.
-QString dump(const QmdController &controller, const QmdIndex &parent = QmdIndex(), int depth = 0)
-{
-    QString text;
-    const QString indent(depth * 2, QLatin1Char(' '));
-    const auto entry = [&](const QString &name, const QmdIndex &child) {
-        text += indent + name;
-        if (controller.type(child) != Qmd::NoContainer)
-            text += QStringLiteral(" {\n") + dump(controller, child, depth + 1) + indent + QStringLiteral("}\n");
-        else
-            text += QStringLiteral(" = ") + controller.data(child).toString() + QLatin1Char('\n');
-    };
-    if (controller.type(parent) == Qmd::IntDict) {
-        for (QmdItemId id : controller.ids(parent))
-            entry(QString::number(id), controller.index(id, parent));
-    } else {
-        for (const QString &key : controller.keys(parent))
-            entry(key, controller.index(key, parent));
-    }
-    return text;
-}
-
-// Lets the controller answer every change queued so far, follow-ups included.
-void settle()
-{
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
 
 class Document
 {

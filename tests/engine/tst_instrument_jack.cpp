@@ -1,3 +1,4 @@
+#include "jacksink.h"
 #include "midiinstrument.h"
 #include "outputportnames.h"
 #include "voicetestdocument.h"
@@ -6,8 +7,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <rtmidi/RtMidi.h>
-
 #include <memory>
 
 // A MIDI instrument on real JACK ports: what its record asks for reaches the wire.
@@ -15,91 +14,6 @@ using Bytes = std::vector<unsigned char>;
 using Messages = QList<Bytes>;
 
 namespace {
-
-const QByteArray Tag = QByteArray::number(QCoreApplication::applicationPid());
-const Bytes Probe{0xfe};
-
-// A virtual JACK input port that records what arrives.
-class VoiceJackSink
-{
-public:
-    explicit VoiceJackSink(const char *port)
-        : m_port(port)
-        , m_in(RtMidi::UNIX_JACK, ("velka-instrument-" + Tag).toStdString())
-    {
-        m_in.ignoreTypes(false, false, false);
-        m_in.setCallback(&VoiceJackSink::received, this);
-        m_in.openVirtualPort(port);
-    }
-
-    // The port's name as the outputs list it.
-    QString name() const
-    {
-        const QString suffix = QLatin1Char(':') + QLatin1String(m_port);
-        for (const QString &name : MidiOutput::availablePortNames()) {
-            if (name.startsWith("velka-instrument-" + Tag) && name.endsWith(suffix))
-                return name;
-        }
-        return QString();
-    }
-
-    // What arrived since the last call, without probes.
-    Messages take()
-    {
-        QMutexLocker locker(&m_mutex);
-        Messages received;
-        for (const Bytes &message : std::as_const(m_messages)) {
-            if (message != Probe)
-                received << message;
-        }
-        m_messages.clear();
-        return received;
-    }
-
-    // True once a probe sent by the instrument arrives: JACK connects ports a
-    // little after they open.
-    bool reachedBy(MidiInstrument &instrument)
-    {
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            instrument.outputEventNow(InstrumentEvent(0, Probe));
-            QDeadlineTimer deadline(100);
-            while (!deadline.hasExpired()) {
-                {
-                    QMutexLocker locker(&m_mutex);
-                    if (m_messages.contains(Probe))
-                        return true;
-                }
-                QThread::msleep(1);
-            }
-        }
-        return false;
-    }
-
-    // Waits until `count` messages (probes aside) have arrived.
-    Messages waitFor(int count)
-    {
-        QDeadlineTimer deadline(10000);
-        Messages received;
-        while (received.size() < count && !deadline.hasExpired()) {
-            received += take();
-            QThread::msleep(1);
-        }
-        return received;
-    }
-
-private:
-    static void received(double, std::vector<unsigned char> *message, void *sink)
-    {
-        auto *self = static_cast<VoiceJackSink *>(sink);
-        QMutexLocker locker(&self->m_mutex);
-        self->m_messages.append(*message);
-    }
-
-    const char *m_port;
-    RtMidiIn m_in;
-    QMutex m_mutex;
-    Messages m_messages;
-};
 
 Messages programChange(int channel, int program, int msb, int lsb)
 {
@@ -145,8 +59,8 @@ void TestInstrumentJack::setRecord(VoiceTestDocument &doc, QmdItemId instrument,
 
 void TestInstrumentJack::recordReachesTheWire()
 {
-    VoiceJackSink first("first");
-    VoiceJackSink second("second");
+    JackSink first("velka-instrument", "first");
+    JackSink second("velka-instrument", "second");
     QVERIFY(!first.name().isEmpty());
     QVERIFY(!second.name().isEmpty());
 

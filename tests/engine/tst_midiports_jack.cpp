@@ -1,3 +1,4 @@
+#include "jacksink.h"
 #include "midiinput.h"
 #include "midioutput.h"
 #include "monotonicclock.h"
@@ -20,76 +21,6 @@ namespace {
 
 const QByteArray Tag = QByteArray::number(QCoreApplication::applicationPid());
 
-// A virtual JACK input port that records what arrives.
-class Sink
-{
-public:
-    explicit Sink(const char *port)
-        : m_in(RtMidi::UNIX_JACK, ("velka-sink-" + Tag).toStdString())
-    {
-        m_in.ignoreTypes(false, false, false);
-        m_in.setCallback(&Sink::received, this);
-        m_in.openVirtualPort(port);
-    }
-
-    // What arrived, without the probes of connected().
-    Messages messages() const
-    {
-        QMutexLocker locker(&m_mutex);
-        Messages received;
-        for (const Bytes &m : m_messages) {
-            if (m != Probe)
-                received << m;
-        }
-        return received;
-    }
-
-    // True once a probe sent through the output arrives: JACK connects
-    // ports a little after they open.
-    bool connected(MidiOutput &output)
-    {
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            if (!output.sendEvents({InstrumentEvent(0, Probe)}))
-                return false;
-            QDeadlineTimer deadline(100);
-            while (!deadline.hasExpired()) {
-                {
-                    QMutexLocker locker(&m_mutex);
-                    if (m_messages.contains(Probe))
-                        return true;
-                }
-                QThread::msleep(1);
-            }
-        }
-        return false;
-    }
-
-    static inline const Bytes Probe{0xFE};
-
-    // The port's name as the outputs list it.
-    static QString findName(const char *port)
-    {
-        const QString suffix = QLatin1Char(':') + QLatin1String(port);
-        for (const QString &name : MidiOutput::availablePortNames()) {
-            if (name.startsWith("velka-sink-" + Tag) && name.endsWith(suffix))
-                return name;
-        }
-        return QString();
-    }
-
-private:
-    static void received(double, std::vector<unsigned char> *message, void *sink)
-    {
-        auto *self = static_cast<Sink *>(sink);
-        QMutexLocker locker(&self->m_mutex);
-        self->m_messages.append(*message);
-    }
-
-    RtMidiIn m_in;
-    mutable QMutex m_mutex;
-    Messages m_messages;
-};
-
 } // namespace
 
 class TestMidiPortsJack : public QObject
@@ -111,9 +42,9 @@ void TestMidiPortsJack::initTestCase()
 
 void TestMidiPortsJack::outputBytesArriveInOrder()
 {
-    Sink sink("bytes");
+    JackSink sink("velka-sink", "bytes");
     QString name;
-    QTRY_VERIFY(!(name = Sink::findName("bytes")).isEmpty());
+    QTRY_VERIFY(!(name = sink.name()).isEmpty());
 
     MidiOutput output;
     QVERIFY(output.open(name));
@@ -137,9 +68,9 @@ void TestMidiPortsJack::outputBytesArriveInOrder()
 
 void TestMidiPortsJack::outputsShareOneLibraryPort()
 {
-    Sink sink("shared");
+    JackSink sink("velka-sink", "shared");
     QString name;
-    QTRY_VERIFY(!(name = Sink::findName("shared")).isEmpty());
+    QTRY_VERIFY(!(name = sink.name()).isEmpty());
 
     auto first = std::make_unique<MidiOutput>();
     MidiOutput second;

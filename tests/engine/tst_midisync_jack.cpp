@@ -1,13 +1,10 @@
+#include "jacksink.h"
 #include "midioutput.h"
 #include "midisync.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTest>
-
-#include <rtmidi/RtMidi.h>
 
 #include <memory>
 
@@ -17,86 +14,13 @@ using Bytes = std::vector<unsigned char>;
 
 namespace {
 
-const QByteArray Tag = QByteArray::number(QCoreApplication::applicationPid());
-const Bytes Probe{0xFE};
-
-class Sink
+// Waits up to a second until `stops` MIDI Stop messages have arrived.
+void waitForStops(const JackSink &sink, int stops)
 {
-public:
-    Sink() : m_in(RtMidi::UNIX_JACK, ("velka-clock-sink-" + Tag).toStdString())
-    {
-        m_in.ignoreTypes(false, false, false);
-        m_in.setCallback(&Sink::received, this);
-        m_in.openVirtualPort("clock");
-    }
-
-    QList<Bytes> messages() const
-    {
-        QMutexLocker locker(&m_mutex);
-        QList<Bytes> list;
-        for (const Bytes &bytes : m_messages) {
-            if (bytes != Probe)
-                list.append(bytes);
-        }
-        return list;
-    }
-
-    // Waits up to a second until `stops` MIDI Stop messages have arrived.
-    void waitFor(int stops) const
-    {
-        QDeadlineTimer deadline(1000);
-        while (messages().count(Bytes{0xFC}) < stops && !deadline.hasExpired())
-            QThread::msleep(5);
-    }
-
-    void clear()
-    {
-        QMutexLocker locker(&m_mutex);
-        m_messages.clear();
-    }
-
-    // JACK connects a port a little after it opens: probe until a message arrives. The
-    // probe shares its port with the clock's sender; it stays open so the connection
-    // does too.
-    bool connected(MidiOutput &probe)
-    {
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            probe.sendEvents({InstrumentEvent(0, Probe)});
-            QDeadlineTimer deadline(100);
-            while (!deadline.hasExpired()) {
-                {
-                    QMutexLocker locker(&m_mutex);
-                    if (m_messages.contains(Probe))
-                        return true;
-                }
-                QThread::msleep(1);
-            }
-        }
-        return false;
-    }
-
-    static QString portName()
-    {
-        for (const QString &name : MidiOutput::availablePortNames()) {
-            if (name.startsWith("velka-clock-sink-" + Tag) && name.endsWith(QStringLiteral(":clock")))
-                return name;
-        }
-        return QString();
-    }
-
-private:
-    static void received(double, std::vector<unsigned char> *message, void *sink)
-    {
-        auto *self = static_cast<Sink *>(sink);
-        QMutexLocker locker(&self->m_mutex);
-        self->m_messages.append(*message);
-    }
-
-    // Declared before the port: its callback may run as soon as the port exists.
-    mutable QMutex m_mutex;
-    QList<Bytes> m_messages;
-    RtMidiIn m_in;
-};
+    QDeadlineTimer deadline(1000);
+    while (sink.messages().count(Bytes{0xFC}) < stops && !deadline.hasExpired())
+        QThread::msleep(5);
+}
 
 QList<Bytes> timingClocks(qsizetype count)
 {
@@ -115,9 +39,9 @@ private slots:
 
 void TestMidiSyncJack::clockOnTheWire()
 {
-    Sink sink;
+    JackSink sink("velka-clock-sink", "clock");
     QString port;
-    QTRY_VERIFY((port = Sink::portName()) != QString());
+    QTRY_VERIFY((port = sink.name()) != QString());
     MidiOutput probe;
     QVERIFY(probe.open(port));
     QVERIFY(sink.connected(probe));
@@ -149,13 +73,13 @@ void TestMidiSyncJack::clockOnTheWire()
         const quint64 firstRun = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
         QCOMPARE(sync.currentTick() / AbstractSync::BeatTicksPerMidiClock, firstRun);
         QVERIFY(firstRun >= 24);
-        sink.waitFor(1);
+        waitForStops(sink, 1);
 
         sync.setPlaying(true);
         QTest::qWait(200);
         sync.setPlaying(false);
         const quint64 total = sync.currentBeatTick() / AbstractSync::BeatTicksPerMidiClock;
-        sink.waitFor(2);
+        waitForStops(sink, 2);
 
         expected = QList<Bytes>{{0xF2, 0x00, 0x00}, {0xFA}};
         expected << timingClocks(1 + qsizetype(firstRun)) << Bytes{0xFC} << Bytes{0xFB};

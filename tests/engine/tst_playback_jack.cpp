@@ -1,152 +1,58 @@
 #include "engineplayerfactory.h"
+#include "jacksink.h"
 #include "midiinstrument.h"
 #include "midioutput.h"
 #include "outputportnames.h"
+#include "controllertest.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "voiceplayer.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QtTest>
-
-#include <rtmidi/RtMidi.h>
 
 #include <memory>
 
 // A small network built through controller requests plays on a real JACK port.
+using ControllerTest::newId;
+using ControllerTest::settle;
 using QmdVelka::TickPos;
 using Bytes = std::vector<unsigned char>;
 
 namespace {
 
 constexpr qint64 P = 665280;
-const QByteArray Tag = QByteArray::number(QCoreApplication::applicationPid());
-const Bytes Probe{0xfe};
 const Bytes AllNotesOff{0xb0, 123, 0};
+using Arrival = JackSink::Arrival;
 
-struct Arrival
+QList<Arrival> noteOns(const QList<Arrival> &arrivals)
 {
-    qint64 ms; // since the sink opened
-    Bytes bytes;
-};
-
-// A virtual JACK input port that keeps what arrives with its arrival time.
-class PlaybackSink
-{
-public:
-    PlaybackSink()
-        : m_in(RtMidi::UNIX_JACK, ("velka-playback-" + Tag).toStdString())
-    {
-        m_clock.start();
-        m_in.ignoreTypes(false, false, false);
-        m_in.setCallback(&PlaybackSink::received, this);
-        m_in.openVirtualPort("in");
+    QList<Arrival> ons;
+    for (const Arrival &arrival : arrivals) {
+        if (arrival.bytes.size() == 3 && (arrival.bytes[0] & 0xf0) == 0x90 && arrival.bytes[2] != 0)
+            ons << arrival;
     }
-
-    QString name() const
-    {
-        for (const QString &name : MidiOutput::availablePortNames()) {
-            if (name.startsWith("velka-playback-" + Tag) && name.endsWith(":in"))
-                return name;
-        }
-        return QString();
-    }
-
-    // JACK connects a little after the instrument opens its port.
-    bool reachedBy(MidiInstrument *instrument)
-    {
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            instrument->outputEventNow(InstrumentEvent(0, Probe));
-            QDeadlineTimer deadline(100);
-            while (!deadline.hasExpired()) {
-                if (containsProbe())
-                    return true;
-                QThread::msleep(1);
-            }
-        }
-        return false;
-    }
-
-    QList<Arrival> take()
-    {
-        QMutexLocker locker(&m_mutex);
-        QList<Arrival> arrivals;
-        for (const Arrival &arrival : std::as_const(m_arrivals)) {
-            if (arrival.bytes != Probe)
-                arrivals << arrival;
-        }
-        m_arrivals.clear();
-        return arrivals;
-    }
-
-    // Collects until `count` note ons have arrived (or ten seconds passed).
-    QList<Arrival> waitForNoteOns(int count)
-    {
-        QList<Arrival> arrivals;
-        QDeadlineTimer deadline(10000);
-        while (noteOns(arrivals).size() < count && !deadline.hasExpired()) {
-            arrivals += take();
-            QTest::qWait(5);
-        }
-        return arrivals;
-    }
-
-    static QList<Arrival> noteOns(const QList<Arrival> &arrivals)
-    {
-        QList<Arrival> ons;
-        for (const Arrival &arrival : arrivals) {
-            if (arrival.bytes.size() == 3 && (arrival.bytes[0] & 0xf0) == 0x90 && arrival.bytes[2] != 0)
-                ons << arrival;
-        }
-        return ons;
-    }
-
-    static QList<int> pitches(const QList<Arrival> &arrivals)
-    {
-        QList<int> notes;
-        for (const Arrival &arrival : noteOns(arrivals))
-            notes << arrival.bytes[1];
-        return notes;
-    }
-
-private:
-    bool containsProbe()
-    {
-        QMutexLocker locker(&m_mutex);
-        for (const Arrival &arrival : std::as_const(m_arrivals)) {
-            if (arrival.bytes == Probe)
-                return true;
-        }
-        return false;
-    }
-
-    static void received(double, std::vector<unsigned char> *message, void *sink)
-    {
-        auto *self = static_cast<PlaybackSink *>(sink);
-        QMutexLocker locker(&self->m_mutex);
-        self->m_arrivals.append({self->m_clock.elapsed(), *message});
-    }
-
-    RtMidiIn m_in;
-    QElapsedTimer m_clock;
-    QMutex m_mutex;
-    QList<Arrival> m_arrivals;
-};
-
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
+    return ons;
 }
 
-void settle()
+QList<int> pitches(const QList<Arrival> &arrivals)
 {
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
+    QList<int> notes;
+    for (const Arrival &arrival : noteOns(arrivals))
+        notes << arrival.bytes[1];
+    return notes;
+}
+
+// Collects until `count` note ons have arrived (or ten seconds passed).
+QList<Arrival> waitForNoteOns(JackSink &sink, int count)
+{
+    QList<Arrival> arrivals;
+    QDeadlineTimer deadline(10000);
+    while (noteOns(arrivals).size() < count && !deadline.hasExpired()) {
+        arrivals += sink.takeArrivals();
+        QTest::qWait(5);
+    }
+    return arrivals;
 }
 
 } // namespace
@@ -179,7 +85,7 @@ void TestPlaybackJack::cleanupTestCase()
 
 void TestPlaybackJack::networkPlays()
 {
-    PlaybackSink sink;
+    JackSink sink("velka-playback", "in");
     QVERIFY(!sink.name().isEmpty());
 
     QmdMemModel model;
@@ -213,20 +119,20 @@ void TestPlaybackJack::networkPlays()
     auto *player = dynamic_cast<MidiInstrument *>(controller->instrumentThreads().value(instrument));
     QVERIFY(player);
     QTRY_COMPARE(player->portName(), sink.name());
-    QVERIFY(sink.reachedBy(player));
-    sink.take();
+    QVERIFY(sink.reachedBy(*player));
+    sink.takeArrivals();
 
     // C3 and E3 take turns, one edge apart.
     controller->requestPlay();
-    QList<Arrival> played = sink.waitForNoteOns(4);
-    QCOMPARE(PlaybackSink::pitches(played), (QList<int>{60, 64, 60, 64}));
+    QList<Arrival> played = waitForNoteOns(sink, 4);
+    QCOMPARE(pitches(played), (QList<int>{60, 64, 60, 64}));
     // Each note ends as the voice leaves its node, before the next one starts.
     QList<Bytes> messages;
     for (const Arrival &arrival : std::as_const(played).mid(0, 7))
         messages << arrival.bytes;
     QCOMPARE(messages, (QList<Bytes>{{0x90, 60, 64}, {0x80, 60, 0}, {0x90, 64, 64}, {0x80, 64, 0},
                                      {0x90, 60, 64}, {0x80, 60, 0}, {0x90, 64, 64}}));
-    const QList<Arrival> ons = PlaybackSink::noteOns(played);
+    const QList<Arrival> ons = noteOns(played);
     for (int n = 1; n < ons.size(); ++n) {
         // Never early; within one edge of its time.
         const qint64 due = ons.first().ms + n * 250;
@@ -237,20 +143,20 @@ void TestPlaybackJack::networkPlays()
     // A pause silences the instrument before anything else.
     controller->requestPause();
     QTest::qWait(400);
-    const QList<Arrival> paused = sink.take();
+    const QList<Arrival> paused = sink.takeArrivals();
     int silenced = -1;
     for (int n = 0; n < paused.size() && silenced < 0; ++n) {
         if (paused.at(n).bytes == AllNotesOff)
             silenced = n;
     }
     QVERIFY(silenced >= 0);
-    QVERIFY(PlaybackSink::noteOns(paused.mid(silenced)).isEmpty());
+    QVERIFY(noteOns(paused.mid(silenced)).isEmpty());
 
     // From the start again.
     controller->requestGotoStart();
     controller->requestPlay();
-    played = sink.waitForNoteOns(2);
-    QCOMPARE(PlaybackSink::pitches(played).mid(0, 2), (QList<int>{60, 64}));
+    played = waitForNoteOns(sink, 2);
+    QCOMPARE(pitches(played).mid(0, 2), (QList<int>{60, 64}));
 
     // Closing the document stops every player.
     QList<QPointer<QThread>> threads;
@@ -262,9 +168,9 @@ void TestPlaybackJack::networkPlays()
     controller.reset();
     for (const QPointer<QThread> &thread : std::as_const(threads))
         QVERIFY(!thread);
-    sink.take();
+    sink.takeArrivals();
     QTest::qWait(400);
-    QVERIFY(PlaybackSink::noteOns(sink.take()).isEmpty());
+    QVERIFY(noteOns(sink.takeArrivals()).isEmpty());
 }
 
 QTEST_MAIN(TestPlaybackJack)

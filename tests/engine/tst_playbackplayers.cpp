@@ -1,6 +1,7 @@
 #include "abstractsync.h"
 #include "instrumentplayer.h"
 #include "playerfactory.h"
+#include "controllertest.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "voiceplayer.h"
@@ -13,6 +14,8 @@
 
 // How a document makes, drives, replaces and stops its players, watched
 // through players that write every call into one log.
+using ControllerTest::newId;
+using ControllerTest::settle;
 using QmdVelka::TickPos;
 
 namespace {
@@ -181,21 +184,6 @@ public:
 
     QmdVelkaController *m_controller = nullptr;
 };
-
-void settle()
-{
-    for (int i = 0; i < 10; ++i)
-        QCoreApplication::processEvents();
-}
-
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
-}
 
 } // namespace
 

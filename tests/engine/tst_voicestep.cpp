@@ -147,7 +147,7 @@ void TestVoiceStep::lists()
     doc.set(net.first, "PitchList", pitches);
     doc.set(net.first, "VelocityList", velocities);
     doc.set(net.first, "DurationList", durations);
-    VoiceTestRecorder *instrument = doc.recorder(1);
+    RecordingInstrument *instrument = doc.recorder(1);
     doc.ready();
     VoiceGroup *group = doc.startGroup(net.group);
     group->continueIterating();
@@ -217,7 +217,7 @@ void TestVoiceStep::mutedNode()
     VoiceTestDocument doc;
     Shuttle net(doc);
     doc.set(net.first, "DontPlayNote", true);
-    VoiceTestRecorder *instrument = doc.recorder(1);
+    RecordingInstrument *instrument = doc.recorder(1);
     doc.ready();
     doc.startGroup(net.group)->continueIterating();
 
@@ -242,7 +242,7 @@ void TestVoiceStep::userMidiMessages()
     Shuttle net(doc);
     doc.set(net.first, "UserMidiMessageList", "b0 07 64,,c0 05");
     doc.set(net.first, "DontPlayNote", true);
-    VoiceTestRecorder *instrument = doc.recorder(1);
+    RecordingInstrument *instrument = doc.recorder(1);
     doc.ready();
     doc.startGroup(net.group)->continueIterating();
     QCOMPARE(playThrough(doc, everyPrincipal(5), {1, 1, 1, 1, 1}).size(), 5);
@@ -266,8 +266,8 @@ void TestVoiceStep::instrumentChange()
     Shuttle net(doc);
     doc.set(net.second, "DoInstrumentChange", true);
     doc.set(net.second, "Instrument", 2u);
-    VoiceTestRecorder *one = doc.recorder(1);
-    VoiceTestRecorder *two = doc.recorder(2);
+    RecordingInstrument *one = doc.recorder(1);
+    RecordingInstrument *two = doc.recorder(2);
     doc.ready();
     doc.startGroup(net.group)->continueIterating();
 

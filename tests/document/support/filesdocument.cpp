@@ -1,5 +1,6 @@
 #include "filesdocument.h"
 
+#include "controllertest.h"
 #include "qmddirectmodelinterface.h"
 #include "qmdmodel.h"
 #include "qmdvelkacontroller.h"
@@ -72,17 +73,9 @@ QString dump(QmdModel *model, const QmdIndex &parent, bool asWritten)
     return text;
 }
 
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
-}
-
 void buildSample(QmdVelkaController &c)
 {
+    using ControllerTest::newId;
     using QmdVelka::TickPos;
     QmdItemIdList before = c.elementIds();
     c.requestAddNode(TickPos(-665280, 1330560));

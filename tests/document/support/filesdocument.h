@@ -22,9 +22,6 @@ QString dump(QmdModel *model, const QmdIndex &parent = QmdIndex(), bool asWritte
 // non-default root keys.
 void buildSample(QmdVelkaController &controller);
 
-// The id that after has and before lacks; 0 when none.
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after);
-
 } // namespace FilesDocument
 
 #endif // FILESDOCUMENT_H

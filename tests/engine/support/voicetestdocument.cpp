@@ -1,6 +1,8 @@
 #include "voicetestdocument.h"
 
+#include "controllertest.h"
 #include "qmdmemmodel.h"
+#include "registeringcontroller.h"
 #include "tickpos.h"
 #include "voicegroup.h"
 #include "voicetestsync.h"
@@ -8,32 +10,6 @@
 #include <QCoreApplication>
 
 #include <limits>
-
-namespace {
-
-class RegisteringController : public QmdVelkaController
-{
-public:
-    using QmdVelkaController::registerInstrumentThreads;
-};
-
-QmdItemId newElement(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
-}
-
-} // namespace
-
-std::vector<InstrumentEvent> VoiceTestRecorder::takeAll()
-{
-    std::vector<InstrumentEvent> events;
-    m_queue.takeDue(events, std::numeric_limits<int>::max(), std::numeric_limits<quint64>::max());
-    return events;
-}
 
 AbstractSync *VoiceTestFactory::createSync(const QString &, QObject *parent)
 {
@@ -80,7 +56,7 @@ QmdItemId VoiceTestDocument::addNode(qint64 x, qint64 y, const QHash<QString, QV
 {
     const QmdItemIdList before = m_controller->elementIds();
     m_controller->requestAddNode(QmdVelka::TickPos(x, y));
-    const QmdItemId node = newElement(before, m_controller->elementIds());
+    const QmdItemId node = ControllerTest::newId(before, m_controller->elementIds());
     for (auto it = keys.begin(); it != keys.end(); ++it)
         set(node, it.key(), it.value());
     return node;
@@ -91,14 +67,14 @@ QmdItemId VoiceTestDocument::addEdge(QmdItemId from, QmdItemId to, int path)
     const QmdItemIdList before = m_controller->elementIds();
     m_controller->requestAddEdge(m_controller->elementIndex(from), m_controller->elementIndex(to),
                                  QmdVelka::EdgePath(path));
-    return newElement(before, m_controller->elementIds());
+    return ControllerTest::newId(before, m_controller->elementIds());
 }
 
 QmdItemId VoiceTestDocument::addVoiceGroup(QmdItemId node, const QHash<QString, QVariant> &keys)
 {
     const QmdItemIdList before = m_controller->elementIds();
     m_controller->requestAddVoiceGroup(m_controller->elementIndex(node));
-    const QmdItemId group = newElement(before, m_controller->elementIds());
+    const QmdItemId group = ControllerTest::newId(before, m_controller->elementIds());
     set(group, QStringLiteral("InitialInstrument"), 1u);
     for (auto it = keys.begin(); it != keys.end(); ++it)
         set(group, it.key(), it.value());
@@ -121,11 +97,11 @@ QVariant VoiceTestDocument::state(QmdItemId element, const QString &key) const
     return entry.isValid() ? m_controller->data(key, entry) : QVariant();
 }
 
-VoiceTestRecorder *VoiceTestDocument::recorder(QmdItemId instrument)
+RecordingInstrument *VoiceTestDocument::recorder(QmdItemId instrument)
 {
-    VoiceTestRecorder *&recorder = m_recorders[instrument];
+    RecordingInstrument *&recorder = m_recorders[instrument];
     if (!recorder) {
-        recorder = new VoiceTestRecorder;
+        recorder = new RecordingInstrument;
         if (m_ready)
             static_cast<RegisteringController *>(m_controller.get())
                 ->registerInstrumentThreads({{instrument, recorder}});

@@ -6,6 +6,7 @@
 #include "instrumentplayer.h"
 #include "playerfactory.h"
 #include "qmdvelkacontroller.h"
+#include "recordinginstrument.h"
 #include "timedeventqueue.h"
 
 #include <QHash>
@@ -18,26 +19,6 @@
 class QmdMemModel;
 class VoiceGroup;
 class VoiceTestSync;
-
-// An instrument player that only collects what voice steps queue for it.
-class VoiceTestRecorder : public InstrumentPlayer
-{
-public:
-    QThread *playerThread() override { return nullptr; }
-    void setSync(AbstractSync *) override {}
-    void setController(QmdVelkaController *) override {}
-    void play() override {}
-    void pauseAndWait() override {}
-    void reset() override {}
-    void terminateSafely() override {}
-    TimedEventQueue<InstrumentEvent> &eventQueue() override { return m_queue; }
-
-    // Every queued event, in tick order; the queue is emptied.
-    std::vector<InstrumentEvent> takeAll();
-
-private:
-    TimedEventQueue<InstrumentEvent> m_queue{1000};
-};
 
 // Makes VoiceTestSync clocks, so documents play at the tick a test sets.
 class VoiceTestFactory : public PlayerFactory
@@ -71,7 +52,7 @@ public:
     QVariant state(QmdItemId element, const QString &key) const;
 
     // A recorder playing the instrument id (owned by the controller once ready).
-    VoiceTestRecorder *recorder(QmdItemId instrument);
+    RecordingInstrument *recorder(QmdItemId instrument);
 
     // Resets the controller (element states for every node and edge) and makes
     // the clock, at tick 0 and playing.
@@ -86,7 +67,7 @@ private:
     std::unique_ptr<QmdMemModel> m_model;
     std::unique_ptr<QmdVelkaController> m_controller;
     VoiceTestFactory m_factory;
-    QHash<QmdItemId, VoiceTestRecorder *> m_recorders;
+    QHash<QmdItemId, RecordingInstrument *> m_recorders;
     QList<VoiceGroup *> m_groups;
     bool m_ready = false;
 };
