@@ -5,6 +5,7 @@
 // The sender plays a document clock (MidiSync) into a port of a recording backend that
 // stamps every message with MonotonicClock time at the send call.
 
+#include "benchstats.h"
 #include "midibackend.h"
 #include "midioutputsyncclock.h"
 #include "midisync.h"
@@ -19,11 +20,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <vector>
-
-#include <pthread.h>
-#include <sched.h>
 
 namespace {
 
@@ -80,33 +77,21 @@ class MeasuredSender : public MidiOutputSyncClock
 {
 public:
     // Processor time the thread has used, in microseconds.
-    double cpuMicroseconds() const
-    {
-        clockid_t clock;
-        timespec used{};
-        if (!m_started.load() || pthread_getcpuclockid(m_handle, &clock) != 0
-            || clock_gettime(clock, &used) != 0)
-            return -1;
-        return used.tv_sec * 1e6 + used.tv_nsec / 1e3;
-    }
+    double cpuMicroseconds() const { return m_cpu.microseconds(); }
 
     std::atomic<bool> realtime{false};
 
 protected:
     void run() override
     {
-        m_handle = pthread_self();
-        m_started = true;
+        m_cpu.start();
         MidiOutputSyncClock::run();
     }
 
     void process() override
     {
         if (!m_checked) {
-            int policy = 0;
-            sched_param param{};
-            pthread_getschedparam(pthread_self(), &policy, &param);
-            realtime = policy == SCHED_FIFO;
+            realtime = runsRealtime();
             m_checked = true;
         }
         MidiOutputSyncClock::process();
@@ -114,25 +99,8 @@ protected:
 
 private:
     bool m_checked = false;
-    pthread_t m_handle{};
-    std::atomic<bool> m_started{false};
+    ThreadCpuClock m_cpu;
 };
-
-struct Figures
-{
-    double median;
-    double p99;
-    double maximum;
-};
-
-Figures figures(std::vector<double> values)
-{
-    if (values.empty())
-        return {0, 0, 0};
-    std::sort(values.begin(), values.end());
-    auto at = [&](double p) { return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.99), values.back()};
-}
 
 } // namespace
 

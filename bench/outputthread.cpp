@@ -7,6 +7,7 @@
 // MonotonicClock nanoseconds, so a record's tick is its due time.
 
 #include "abstractoutputthread.h"
+#include "benchstats.h"
 #include "instrumentevent.h"
 #include "monotonicclock.h"
 #include "timedeventqueue.h"
@@ -19,11 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <ctime>
 #include <vector>
-
-#include <pthread.h>
-#include <sched.h>
 
 namespace {
 
@@ -37,15 +34,7 @@ public:
     ~QueueThread() override { stopThread(); }
 
     // Processor time the thread has used, in microseconds.
-    double cpuMicroseconds() const
-    {
-        clockid_t clock;
-        timespec used{};
-        if (!m_started.load() || pthread_getcpuclockid(m_handle, &clock) != 0
-            || clock_gettime(clock, &used) != 0)
-            return -1;
-        return used.tv_sec * 1e6 + used.tv_nsec / 1e3;
-    }
+    double cpuMicroseconds() const { return m_cpu.microseconds(); }
 
     std::vector<qint64> lateness() const
     {
@@ -60,19 +49,14 @@ public:
 protected:
     void run() override
     {
-        m_handle = pthread_self();
-        m_started = true;
+        m_cpu.start();
         AbstractOutputThread::run();
     }
 
     void process() override
     {
-        if (++steps == 1) {
-            int policy = 0;
-            sched_param param{};
-            pthread_getschedparam(pthread_self(), &policy, &param);
-            realtime = policy == SCHED_FIFO;
-        }
+        if (++steps == 1)
+            realtime = runsRealtime();
         std::vector<InstrumentEvent> due;
         const quint64 now = MonotonicClock::nanoseconds();
         queue.takeDue(due, 32, now);
@@ -91,20 +75,10 @@ protected:
     }
 
 private:
-    pthread_t m_handle{};
-    std::atomic<bool> m_started{false};
+    ThreadCpuClock m_cpu;
     mutable QMutex m_latenessMutex;
     std::vector<qint64> m_lateness;
 };
-
-double percentile(std::vector<qint64> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
-    return double(values[index]) / 1000.0;
-}
 
 } // namespace
 
@@ -151,8 +125,12 @@ int main(int argc, char **argv)
                 static_cast<unsigned long long>(queued), seconds);
     std::printf("scheduling: %s\n", thread.realtime ? "real-time (SCHED_FIFO)" : "normal (real-time refused)");
     std::printf("steps while playing: %llu\n", static_cast<unsigned long long>(thread.steps.load()));
-    std::printf("lateness (us): median %.1f, 99th percentile %.1f, maximum %.1f\n",
-                percentile(lateness, 0.5), percentile(lateness, 0.99), percentile(lateness, 1.0));
+    std::vector<double> microseconds;
+    for (qint64 ns : lateness)
+        microseconds.push_back(double(ns) / 1000.0);
+    const Figures late = figures(microseconds);
+    std::printf("lateness (us): median %.1f, 99th percentile %.1f, maximum %.1f\n", late.median, late.p99,
+                late.maximum);
     std::printf("cpu while playing (us): %.0f over %d s (%.3f%% of a core)\n", cpuPlaying, seconds,
                 cpuPlaying / (seconds * 1e4));
     std::printf("cpu while playing with nothing queued (us): %.0f over 1 s\n", cpuPlayingIdle);

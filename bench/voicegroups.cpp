@@ -14,6 +14,7 @@
 // Usage: bench_voicegroups [seconds [groups]]
 
 #include "abstractsync.h"
+#include "benchstats.h"
 #include "engineplayerfactory.h"
 #include "midibackend.h"
 #include "midiinstrument.h"
@@ -119,25 +120,6 @@ void spin(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-struct Figures
-{
-    size_t count = 0;
-    double median = 0, p99 = 0, maximum = 0; // microseconds
-};
-
-Figures figures(std::vector<double> lateness)
-{
-    Figures f;
-    f.count = lateness.size();
-    if (lateness.empty())
-        return f;
-    std::sort(lateness.begin(), lateness.end());
-    f.median = lateness[lateness.size() / 2];
-    f.p99 = lateness[std::min(lateness.size() - 1, size_t(double(lateness.size()) * 0.99))];
-    f.maximum = lateness.back();
-    return f;
 }
 
 // The engine's clock; the benchmark makes and drives the other players itself.
