@@ -35,6 +35,10 @@ const QString keySyncMidiOutputs = QStringLiteral("SyncMidiOutputs");
 const QString keyType = QStringLiteral("Type");
 const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
 const QString keyArcUsageList = QStringLiteral("ArcUsageList");
+const QString keyFromNode = QStringLiteral("FromNode");
+const QString keyToNode = QStringLiteral("ToNode");
+const QString keyPath = QStringLiteral("Path");
+const QString keyTickPos = QStringLiteral("TickPos");
 
 } // namespace
 
@@ -65,17 +69,36 @@ QmdItemIdList QmdVelkaController::elementIds() const
 QmdIndex QmdVelkaController::elementIndex(QmdItemId element) const
 {
     QmdReadLocker locker(this);
-    const QmdIndex elements = index(keyElements);
-    if (!elements.isValid() || element == 0)
-        return QmdIndex();
-    return index(element, elements);
+    return elementEntry(element);
 }
 
 QVariant QmdVelkaController::elementData(QmdItemId element, const QString &key) const
 {
     QmdReadLocker locker(this);
-    const QmdIndex entry = elementIndex(element);
-    return entry.isValid() ? data(key, entry) : QVariant();
+    const QmdIndex entry = elementEntry(element);
+    return entry.isValid() ? QmdDirectModelInterface::data(key, entry) : QVariant();
+}
+
+// The readers below run under the read lock their public caller took once,
+// reading the model directly rather than taking the lock again at each step.
+
+QmdIndex QmdVelkaController::elementEntry(QmdItemId element) const
+{
+    if (element == 0)
+        return QmdIndex();
+    const QmdIndex elements = QmdDirectModelInterface::index(keyElements, QmdIndex());
+    return elements.isValid() ? QmdDirectModelInterface::index(element, elements) : QmdIndex();
+}
+
+QmdIndex QmdVelkaController::referencedEntry(const QmdIndex &entry, const QString &key) const
+{
+    return elementEntry(QmdDirectModelInterface::data(key, entry).toUInt());
+}
+
+QmdIndex QmdVelkaController::elementStatesEntry() const
+{
+    const QmdIndex temp = QmdDirectModelInterface::index(keyTemp, QmdIndex());
+    return temp.isValid() ? QmdDirectModelInterface::index(keyElementStates, temp) : QmdIndex();
 }
 
 int QmdVelkaController::elementType(QmdItemId element) const
@@ -86,7 +109,8 @@ int QmdVelkaController::elementType(QmdItemId element) const
 QmdIndex QmdVelkaController::referencedElementIndex(QmdItemId element, const QString &key) const
 {
     QmdReadLocker locker(this);
-    return elementIndex(elementData(element, key).toUInt());
+    const QmdIndex entry = elementEntry(element);
+    return entry.isValid() ? referencedEntry(entry, key) : QmdIndex();
 }
 
 int QmdVelkaController::arcIdentifier(QmdItemId node, QmdItemId edge) const
@@ -116,15 +140,16 @@ QmdIndex QmdVelkaController::tempIndex() const
 QmdIndex QmdVelkaController::elementStatesIndex() const
 {
     QmdReadLocker locker(this);
-    const QmdIndex temp = tempIndex();
-    return temp.isValid() ? index(keyElementStates, temp) : QmdIndex();
+    return elementStatesEntry();
 }
 
 QmdIndex QmdVelkaController::elementStateIndex(QmdItemId element) const
 {
     QmdReadLocker locker(this);
-    const QmdIndex states = elementStatesIndex();
-    return states.isValid() && element != 0 ? index(element, states) : QmdIndex();
+    if (element == 0)
+        return QmdIndex();
+    const QmdIndex states = elementStatesEntry();
+    return states.isValid() ? QmdDirectModelInterface::index(element, states) : QmdIndex();
 }
 
 void QmdVelkaController::createElementState(QmdItemId element)
@@ -210,18 +235,16 @@ qint64 QmdVelkaController::edgeLength(QmdItemId edge, bool *ok) const
 {
     if (ok)
         *ok = false;
-    QmdIndex fromNode;
-    QmdIndex toNode;
-    int path = 0;
-    {
-        QmdReadLocker locker(this);
-        if (!elementIndex(edge).isValid())
-            return 0;
-        fromNode = referencedElementIndex(edge, QStringLiteral("FromNode"));
-        toNode = referencedElementIndex(edge, QStringLiteral("ToNode"));
-        path = elementData(edge, QStringLiteral("Path")).toInt();
-    }
-    return edgeLengthBetween(fromNode, toNode, path, ok);
+    QmdReadLocker locker(this);
+    const QmdIndex entry = elementEntry(edge);
+    if (!entry.isValid())
+        return 0;
+    // Both ends come from the elements container, so they are existing elements.
+    const QmdIndex fromNode = referencedEntry(entry, keyFromNode);
+    const QmdIndex toNode = referencedEntry(entry, keyToNode);
+    if (!fromNode.isValid() || !toNode.isValid())
+        return 0;
+    return edgeLengthOf(fromNode, toNode, QmdDirectModelInterface::data(keyPath, entry).toInt(), ok);
 }
 
 qint64 QmdVelkaController::edgeLengthBetween(const QmdIndex &fromNode, const QmdIndex &toNode, int path,
@@ -232,8 +255,13 @@ qint64 QmdVelkaController::edgeLengthBetween(const QmdIndex &fromNode, const Qmd
     QmdReadLocker locker(this);
     if (!isExistingElement(fromNode) || !isExistingElement(toNode))
         return 0;
-    const QmdVelka::TickPos a = data(QStringLiteral("TickPos"), fromNode).value<QmdVelka::TickPos>();
-    const QmdVelka::TickPos b = data(QStringLiteral("TickPos"), toNode).value<QmdVelka::TickPos>();
+    return edgeLengthOf(fromNode, toNode, path, ok);
+}
+
+qint64 QmdVelkaController::edgeLengthOf(const QmdIndex &fromNode, const QmdIndex &toNode, int path, bool *ok) const
+{
+    const QmdVelka::TickPos a = QmdDirectModelInterface::data(keyTickPos, fromNode).value<QmdVelka::TickPos>();
+    const QmdVelka::TickPos b = QmdDirectModelInterface::data(keyTickPos, toNode).value<QmdVelka::TickPos>();
     return edgePathLength(a, b, path, ok);
 }
 
