@@ -69,17 +69,20 @@ public:
     // The step of one active voice at the node it reached; nothing when the
     // voice is not due yet.
     void stepVoice(Voice *voice);
-    // The outgoing edges a node chooses for an arriving voice: *first (0 for
-    // none) and the further edges of a parallel node. A sequential node's new
-    // position in its edge-usage list goes into *nodeWrites, which the step
-    // writes back once its notes are queued.
-    void chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further,
-                     QHash<QString, QVariant> *nodeWrites);
-    // Sends one free voice down an edge with a copy of the arriving voice's
-    // state; false when the edge cannot be travelled or no voice is free. The
+    // The outgoing edges a node (its element entry and its state entry)
+    // chooses for an arriving voice: *first (0 for none) and the further edges
+    // of a parallel node. A sequential node's new position in its edge-usage
+    // list goes into *nodeWrites, which the step writes back once its notes
+    // are queued.
+    void chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, QmdItemId *first,
+                     QmdItemIdList *further, QHash<QString, QVariant> *nodeWrites);
+    // Sends one free voice down an edge that takes ticks to travel (found as
+    // travelTime gives them) with a copy of the arriving voice's state; false
+    // when the edge cannot be travelled or no voice is free. The
     // voices sent along each edge so far in the step are counted in *sentAlong,
     // which the step writes back last (writeSentAlong).
-    bool spawnVoice(const VoiceState &state, QmdItemId edge, QHash<QmdItemId, quint32> *sentAlong);
+    bool spawnVoice(const VoiceState &state, QmdItemId edge, quint64 ticks, bool found,
+                    QHash<QmdItemId, quint32> *sentAlong);
     void writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong);
     // Ticks needed to travel the item: 0 for the group itself and for
     // wormholes, else the edge's length. *found is false for an item that

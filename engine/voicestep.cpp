@@ -83,11 +83,20 @@ void VoiceGroup::stepVoice(Voice *voice)
     if (voice->state.arrival > clock->currentTick())
         return;
 
-    const QmdItemId node = controller->elementData(voice->state.item, ToNodeKey).toUInt();
-    if (node == 0 || !controller->elementIndex(node).isValid())
-        return; // tried again at the next pass
-    const QString messages = controller->elementData(node, UserMidiMessageListKey).toString();
-    const bool dontPlayNote = controller->elementData(node, DontPlayNoteKey).toBool();
+    QmdItemId node = 0;
+    QmdIndex nodeEntry;
+    QString messages;
+    bool dontPlayNote = false;
+    {
+        // The node is looked up once; its keys are then read through its entry.
+        QmdReadLocker documentLock(controller);
+        node = controller->elementData(voice->state.item, ToNodeKey).toUInt();
+        nodeEntry = controller->elementIndex(node);
+        if (!nodeEntry.isValid())
+            return; // tried again at the next pass
+        messages = controller->data(UserMidiMessageListKey, nodeEntry).toString();
+        dontPlayNote = controller->data(DontPlayNoteKey, nodeEntry).toBool();
+    }
 
     QMutexLocker nodeLock(controller->mutex());
     // The rest of the step reads and writes under one hold of the document
@@ -99,36 +108,38 @@ void VoiceGroup::stepVoice(Voice *voice)
     // requests cost far more than reads, and every voice arriving meanwhile
     // waits for this mutex. Holding it until the writes are done keeps the
     // read-advance-write of the node's state whole.
+    const QmdIndex nodeState = controller->elementStateIndex(node);
     QHash<QString, QVariant> nodeWrites;
     QmdItemId first = 0;
     QmdItemIdList further;
-    chooseEdges(node, &first, &further, &nodeWrites);
+    chooseEdges(nodeEntry, nodeState, &first, &further, &nodeWrites);
+
+    // The first edge's length serves both the duration field and the voice
+    // sent along it.
+    bool firstFound = false;
+    const quint64 firstTicks = first != 0 ? travelTime(first, &firstFound) : 0;
 
     VoiceState &state = voice->state;
-    if (controller->elementData(node, DoInstrumentChangeKey).toBool())
-        state.instrument = controller->elementData(node, InstrumentKey).toUInt();
+    if (controller->data(DoInstrumentChangeKey, nodeEntry).toBool())
+        state.instrument = controller->data(InstrumentKey, nodeEntry).toUInt();
 
-    const QmdIndex nodeState = controller->elementStateIndex(node);
     if (nodeState.isValid()) {
         quint32 pitchCursor = controller->data(CurrentPitchIdKey, nodeState).toUInt();
         quint32 velocityCursor = controller->data(CurrentVelocityIdKey, nodeState).toUInt();
         quint32 durationCursor = controller->data(CurrentDurationIdKey, nodeState).toUInt();
         quint32 messageCursor = controller->data(CurrentUserMidiMessageIdKey, nodeState).toUInt();
         const quint32 hitCount = controller->data(HitCountKey, nodeState).toUInt();
-        const QString pitches = controller->elementData(node, PitchListKey).toString();
-        const QString velocities = controller->elementData(node, VelocityListKey).toString();
-        const QString durations = controller->elementData(node, DurationListKey).toString();
+        const QString pitches = controller->data(PitchListKey, nodeEntry).toString();
+        const QString velocities = controller->data(VelocityListKey, nodeEntry).toString();
+        const QString durations = controller->data(DurationListKey, nodeEntry).toString();
 
         QString field;
         if (!pitches.isEmpty() && VoiceRules::listField(pitches, &pitchCursor, &field))
             state.pitch = VoiceRules::applyPitchField(state.pitch, field);
         if (!velocities.isEmpty() && VoiceRules::listField(velocities, &velocityCursor, &field))
             state.velocity = VoiceRules::applyVelocityField(state.velocity, field);
-        if (!durations.isEmpty() && VoiceRules::listField(durations, &durationCursor, &field)) {
-            bool found = false;
-            const quint64 travel = first != 0 ? travelTime(first, &found) : 0;
-            state.duration = VoiceRules::applyDurationField(state.duration, field, found, travel);
-        }
+        if (!durations.isEmpty() && VoiceRules::listField(durations, &durationCursor, &field))
+            state.duration = VoiceRules::applyDurationField(state.duration, field, firstFound, firstTicks);
         if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field)) {
             controller->queueInstrumentEvent(
                 state.instrument, InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field)));
@@ -153,9 +164,11 @@ void VoiceGroup::stepVoice(Voice *voice)
     const VoiceState arrived = state;
     freeVoice(voice);
     QHash<QmdItemId, quint32> sentAlong;
-    if (spawnVoice(arrived, first, &sentAlong)) {
+    if (spawnVoice(arrived, first, firstTicks, firstFound, &sentAlong)) {
         for (QmdItemId edge : std::as_const(further)) {
-            if (!spawnVoice(arrived, edge, &sentAlong))
+            bool found = false;
+            const quint64 ticks = travelTime(edge, &found);
+            if (!spawnVoice(arrived, edge, ticks, found, &sentAlong))
                 break;
         }
     }
@@ -165,20 +178,19 @@ void VoiceGroup::stepVoice(Voice *voice)
     writeSentAlong(sentAlong);
 }
 
-void VoiceGroup::chooseEdges(QmdItemId node, QmdItemId *first, QmdItemIdList *further,
-                             QHash<QString, QVariant> *nodeWrites)
+void VoiceGroup::chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, QmdItemId *first,
+                             QmdItemIdList *further, QHash<QString, QVariant> *nodeWrites)
 {
     *first = 0;
     further->clear();
     QmdVelkaController *controller = this->controller();
-    if (!controller || !controller->elementIndex(node).isValid())
+    if (!controller || !nodeState.isValid())
         return;
-    const QString list = controller->elementData(node, ArcUsageListKey).toString();
-    const QmdIndex nodeState = controller->elementStateIndex(node);
-    if (list.isEmpty() || !nodeState.isValid())
+    const QString list = controller->data(ArcUsageListKey, nodeEntry).toString();
+    if (list.isEmpty())
         return;
 
-    switch (controller->elementData(node, SignallingMethodKey).toInt()) {
+    switch (controller->data(SignallingMethodKey, nodeEntry).toInt()) {
     case Sequential: {
         if (!hasFreeVoice())
             return; // nothing chosen, the position in the list stays
@@ -221,13 +233,12 @@ void VoiceGroup::writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong)
     }
 }
 
-bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, QHash<QmdItemId, quint32> *sentAlong)
+bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 ticks, bool found,
+                            QHash<QmdItemId, quint32> *sentAlong)
 {
     QmdVelkaController *controller = this->controller();
     if (edge == 0 || !controller)
         return false;
-    bool found = false;
-    const quint64 ticks = travelTime(edge, &found);
     const QmdIndex edgeState = controller->elementStateIndex(edge);
     if (!found || !edgeState.isValid())
         return false;
