@@ -8,6 +8,7 @@ AbstractSync::AbstractSync(QObject *parent)
     connect(this, &AbstractSync::tempoChanged, this, &AbstractSync::timingChanged);
     connect(this, &AbstractSync::principalsToBeatsNumeratorChanged, this, &AbstractSync::timingChanged);
     connect(this, &AbstractSync::principalsToBeatsDenominatorChanged, this, &AbstractSync::timingChanged);
+    connect(this, &AbstractSync::positionCorrected, this, &AbstractSync::timingChanged);
 }
 
 AbstractSync::~AbstractSync() = default;

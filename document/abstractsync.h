@@ -70,6 +70,9 @@ signals:
     void principalsToBeatsNumeratorChanged(uint numerator);
     void principalsToBeatsDenominatorChanged(uint denominator);
     void timingChanged();
+    // The position was corrected (to follow received MIDI clock) without a
+    // change of tempo or ratio; timingChanged follows it.
+    void positionCorrected();
 };
 
 #endif // ABSTRACTSYNC_H

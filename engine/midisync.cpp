@@ -739,16 +739,18 @@ void MidiSync::followTimingClock(const MidiMessage &message, bool *clockSeen, qu
 
 void MidiSync::correctFromCountedClocks(quint64 lastCountedStamp)
 {
-    ClockLocker locker(m_clockMutex);
-    QMutexLocker inputLocker(&m_clockInputMutex);
-    // Where the clock stood when the last counted clock arrived.
-    const quint64 position = m_beatTickOffset + nanosecondsToBeatTicks(elapsedAt(lastCountedStamp));
-    const qint64 error = qint64(m_clockBeatTicks) - qint64(position);
-    if (qAbs(error - m_beatTickCorrection) <= ClockTolerance) {
-        m_outOfToleranceCount = 0;
-        return;
-    }
-    if (++m_outOfToleranceCount >= ClocksBeforeCorrection) {
+    {
+        ClockLocker locker(m_clockMutex);
+        QMutexLocker inputLocker(&m_clockInputMutex);
+        // Where the clock stood when the last counted clock arrived.
+        const quint64 position = m_beatTickOffset + nanosecondsToBeatTicks(elapsedAt(lastCountedStamp));
+        const qint64 error = qint64(m_clockBeatTicks) - qint64(position);
+        if (qAbs(error - m_beatTickCorrection) <= ClockTolerance) {
+            m_outOfToleranceCount = 0;
+            return;
+        }
+        if (++m_outOfToleranceCount < ClocksBeforeCorrection)
+            return;
         m_beatTickCorrection = error;
         m_outOfToleranceCount = 0;
         recomputeFactors();
@@ -756,4 +758,6 @@ void MidiSync::correctFromCountedClocks(quint64 lastCountedStamp)
         for (MidiOutputSyncClock *output : std::as_const(m_syncOutputs))
             output->wake();
     }
+    // Outside the clock's locks: the players woken by it read the position at once.
+    emit positionCorrected();
 }

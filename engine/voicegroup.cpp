@@ -17,12 +17,10 @@
 #include <sched.h>
 
 namespace {
-// The pace of voices that are due again straight after a step.
+// The pace of voices that are due again straight after a step. A group
+// otherwise sleeps until its next arrival; a clock that changes its timing or
+// corrects its position wakes it (timingChanged).
 constexpr quint64 DueAgainInterval = 10000000; // nanoseconds
-// Longest sleep towards the next arrival, so that a clock whose position is
-// corrected without a change of tempo, or that starts later, is followed
-// within this time.
-constexpr quint64 ArrivalRecheck = 10000000;   // nanoseconds
 
 void insertByNumber(QList<Voice *> &voices, Voice *voice)
 {
@@ -326,7 +324,7 @@ quint64 VoiceGroup::stepDueVoices()
     const quint64 after = MonotonicClock::nanoseconds();
     if (nextArrival <= passTick)
         return after + DueAgainInterval;
-    return qMin(clock->counterNanosecondsAtTick(nextArrival), after + ArrivalRecheck);
+    return clock->counterNanosecondsAtTick(nextArrival);
 }
 
 Voice *VoiceGroup::takeFreeVoice()

@@ -436,6 +436,9 @@ void TestMidiSync::correctsOnlyPersistentErrors()
 
     follow(0, 4);
     QCOMPARE(m_sync->currentBeatTick(), 4 * clock);
+    // Players sleeping towards their next event learn of every correction.
+    QSignalSpy corrected(m_sync, &AbstractSync::positionCorrected);
+    QSignalSpy timing(m_sync, &AbstractSync::timingChanged);
 
     // Less than half a clock off (12474 beat ticks): left alone however long it lasts.
     pushAhead(9000000);
@@ -446,8 +449,11 @@ void TestMidiSync::correctsOnlyPersistentErrors()
     pushAhead(29000000);
     follow(9, 10);
     QVERIFY(m_sync->currentBeatTick() > 10 * clock + 13860);
+    QCOMPARE(corrected.count(), 0);
     follow(11, 11);
     QCOMPARE(m_sync->currentBeatTick(), 11 * clock);
+    QCOMPARE(corrected.count(), 1);
+    QCOMPARE(timing.count(), 1);
 }
 
 void TestMidiSync::localStopAfterFollowingDoesNotSnapBack()
