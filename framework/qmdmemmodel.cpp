@@ -387,6 +387,9 @@ QHash<Key, QVariant> QmdMemModel::withoutContainers(const QHash<Key, QVariant> &
 {
     // Containers are made only by the model itself (setTypes, addTypes); a
     // container value handed in from outside would end up owned twice.
+    // Values without containers, the usual case, are shared rather than copied.
+    if (std::none_of(values.constBegin(), values.constEnd(), &QmdMemModel::isContainer))
+        return values;
     QHash<Key, QVariant> result;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         if (!isContainer(it.value()))
@@ -398,6 +401,16 @@ QHash<Key, QVariant> QmdMemModel::withoutContainers(const QHash<Key, QVariant> &
 template <typename Key, typename Item>
 void QmdMemModel::recordSet(Item *item, const QmdIndex &parent, const QHash<Key, QVariant> &values)
 {
+    if (requestFlags().testFlag(Qmd::NoUndoHistory)) {
+        // Nothing to undo later: store at once, without a command to keep the
+        // old values, and release what the change displaced. The undo lists
+        // stay as they are, so there is no undo state change to announce.
+        QList<QVariant> displaced;
+        storeEntries(item, parent, values, &displaced);
+        for (const QVariant &value : std::as_const(displaced))
+            release(value);
+        return;
+    }
     pushCommand(std::make_unique<QmdSetCommand<Key, Item>>(this, requestId(), requestFlags(), requestText(), values,
                                                            parent, item));
 }
