@@ -6,6 +6,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <type_traits>
 
 namespace {
 
@@ -272,55 +273,25 @@ QmdItemId QmdMemModel::nextFreeId(IntDictSpecialItem *item, const QmdItemIdSet &
 // ---------------------------------------------------------------------------
 // Storing and removing entries (run by the commands)
 
-void QmdMemModel::storeEntries(IntDictSpecialItem *item, const QmdIndex &parent,
-                               const QHash<QmdItemId, QVariant> &values, QList<QVariant> *displaced)
+template <typename Key, typename Item>
+void QmdMemModel::storeEntries(Item *item, const QmdIndex &parent, const QHash<Key, QVariant> &values,
+                               QList<QVariant> *displaced)
 {
-    const QmdItemIdList keys = sortedKeys(values);
-    QmdItemIdList replacedContainers;
-    for (QmdItemId id : keys) {
-        const auto it = item->items.constFind(id);
-        if (it != item->items.constEnd() && isContainer(it.value()))
-            replacedContainers.append(id);
-    }
-    QHash<QmdItemId, QVariant> removed;
-    removeEntries(item, parent, replacedContainers, &removed);
-    QmdItemIdList changed;
-    for (QmdItemId id : keys) {
-        if (id == 0)
-            continue;
-        item->lastId = id;
-        auto it = item->items.find(id);
-        if (it != item->items.end()) {
-            if (displaced)
-                displaced->append(it.value());
-            it.value() = values.value(id);
-        } else {
-            item->items.insert(id, values.value(id));
-        }
-        changed.append(id);
-    }
-    if (displaced)
-        displaced->append(removed.values());
-    if (!changed.isEmpty())
-        emit itemsChanged(parent, changed, requestId());
-}
-
-void QmdMemModel::storeEntries(StrDictSpecialItem *item, const QmdIndex &parent,
-                               const QHash<QString, QVariant> &values, QList<QVariant> *displaced)
-{
-    const QStringList keys = sortedKeys(values);
-    QStringList replacedContainers;
-    for (const QString &key : keys) {
+    const QList<Key> keys = sortedKeys(values);
+    QList<Key> replacedContainers;
+    for (const Key &key : keys) {
         const auto it = item->items.constFind(key);
         if (it != item->items.constEnd() && isContainer(it.value()))
             replacedContainers.append(key);
     }
-    QHash<QString, QVariant> removed;
+    QHash<Key, QVariant> removed;
     removeEntries(item, parent, replacedContainers, &removed);
-    QStringList changed;
-    for (const QString &key : keys) {
-        if (key.isEmpty())
+    QList<Key> changed;
+    for (const Key &key : keys) {
+        if (key == Key()) // id 0 or the empty key
             continue;
+        if constexpr (std::is_same_v<Item, IntDictSpecialItem>)
+            item->lastId = key;
         auto it = item->items.find(key);
         if (it != item->items.end()) {
             if (displaced)
@@ -337,29 +308,12 @@ void QmdMemModel::storeEntries(StrDictSpecialItem *item, const QmdIndex &parent,
         emit itemsChanged(parent, changed, requestId());
 }
 
-QmdItemIdList QmdMemModel::removeEntries(IntDictSpecialItem *item, const QmdIndex &parent,
-                                         const QmdItemIdList &keys, QHash<QmdItemId, QVariant> *removed)
+template <typename Key, typename Item>
+QList<Key> QmdMemModel::removeEntries(Item *item, const QmdIndex &parent, const QList<Key> &keys,
+                                      QHash<typename QList<Key>::value_type, QVariant> *removed)
 {
-    QmdItemIdList kept;
-    for (QmdItemId id : keys) {
-        auto it = item->items.find(id);
-        if (it == item->items.end())
-            continue;
-        if (removed)
-            removed->insert(id, it.value());
-        item->items.erase(it);
-        kept.append(id);
-    }
-    if (!kept.isEmpty())
-        emit itemsRemoved(parent, kept, requestId());
-    return kept;
-}
-
-QStringList QmdMemModel::removeEntries(StrDictSpecialItem *item, const QmdIndex &parent, const QStringList &keys,
-                                       QHash<QString, QVariant> *removed)
-{
-    QStringList kept;
-    for (const QString &key : keys) {
+    QList<Key> kept;
+    for (const Key &key : keys) {
         auto it = item->items.find(key);
         if (it == item->items.end())
             continue;
@@ -372,6 +326,15 @@ QStringList QmdMemModel::removeEntries(StrDictSpecialItem *item, const QmdIndex 
         emit itemsRemoved(parent, kept, requestId());
     return kept;
 }
+
+template void QmdMemModel::storeEntries(IntDictSpecialItem *, const QmdIndex &, const QHash<QmdItemId, QVariant> &,
+                                        QList<QVariant> *);
+template void QmdMemModel::storeEntries(StrDictSpecialItem *, const QmdIndex &, const QHash<QString, QVariant> &,
+                                        QList<QVariant> *);
+template QmdItemIdList QmdMemModel::removeEntries(IntDictSpecialItem *, const QmdIndex &, const QmdItemIdList &,
+                                                  QHash<QmdItemId, QVariant> *);
+template QStringList QmdMemModel::removeEntries(StrDictSpecialItem *, const QmdIndex &, const QStringList &,
+                                                QHash<QString, QVariant> *);
 
 void QmdMemModel::swapRoot(QVariant &value)
 {

@@ -145,15 +145,15 @@ private:
     // Used by the commands: store values in a container (what they overwrite
     // or remove goes to displaced when given), remove keys from it (the
     // removed values go to removed when given), swap the root; each emits
-    // the change signals with parent as the container's index.
-    void storeEntries(IntDictSpecialItem *item, const QmdIndex &parent, const QHash<QmdItemId, QVariant> &values,
+    // the change signals with parent as the container's index. Both serve
+    // either kind of container: QmdItemId keys in an IntDict, QString keys in
+    // a StrDict (the keys alone name the kind; a null removed pointer is fine).
+    template <typename Key, typename Item>
+    void storeEntries(Item *item, const QmdIndex &parent, const QHash<Key, QVariant> &values,
                       QList<QVariant> *displaced);
-    void storeEntries(StrDictSpecialItem *item, const QmdIndex &parent, const QHash<QString, QVariant> &values,
-                      QList<QVariant> *displaced);
-    QmdItemIdList removeEntries(IntDictSpecialItem *item, const QmdIndex &parent, const QmdItemIdList &keys,
-                                QHash<QmdItemId, QVariant> *removed);
-    QStringList removeEntries(StrDictSpecialItem *item, const QmdIndex &parent, const QStringList &keys,
-                              QHash<QString, QVariant> *removed);
+    template <typename Key, typename Item>
+    QList<Key> removeEntries(Item *item, const QmdIndex &parent, const QList<Key> &keys,
+                             QHash<typename QList<Key>::value_type, QVariant> *removed);
     void swapRoot(QVariant &value);
     // Releases the container held by value, with every container inside it.
     void release(const QVariant &value);
