@@ -39,6 +39,30 @@ bool nextPlayed(VoiceTestDocument &doc, FeedbackEvent *record)
     return false;
 }
 
+// Two nodes one principal apart, an edge out and (unless `oneWay`) one back, a
+// voice group starting at the first node playing instrument 1; the document is ready.
+struct TwoNodes
+{
+    QmdItemId first = 0;
+    QmdItemId second = 0;
+    QmdItemId out = 0;
+    QmdItemId group = 0;
+};
+
+TwoNodes twoNodes(VoiceTestDocument &doc, bool oneWay = false)
+{
+    TwoNodes net;
+    net.first = doc.addNode(0, 0);
+    net.second = doc.addNode(VoiceTestDocument::P, 0);
+    net.out = doc.addEdge(net.first, net.second);
+    if (!oneWay)
+        doc.addEdge(net.second, net.first);
+    net.group = doc.addVoiceGroup(net.first);
+    doc.recorder(1);
+    doc.ready();
+    return net;
+}
+
 } // namespace
 
 void TestVoiceGroup::startVoice_data()
@@ -146,13 +170,7 @@ void TestVoiceGroup::slotsBeforeStart()
 void TestVoiceGroup::pauseKeepsVoices()
 {
     VoiceTestDocument doc;
-    const QmdItemId first = doc.addNode(0, 0);
-    const QmdItemId second = doc.addNode(P, 0);
-    const QmdItemId out = doc.addEdge(first, second);
-    doc.addEdge(second, first);
-    const QmdItemId groupId = doc.addVoiceGroup(first);
-    doc.recorder(1);
-    doc.ready();
+    const auto [first, second, out, groupId] = twoNodes(doc);
     VoiceGroup *group = doc.startGroup(groupId);
     group->continueIterating();
     FeedbackEvent played(0, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -176,13 +194,7 @@ void TestVoiceGroup::pauseKeepsVoices()
 void TestVoiceGroup::gotoStartSeedsAgain()
 {
     VoiceTestDocument doc;
-    const QmdItemId first = doc.addNode(0, 0);
-    const QmdItemId second = doc.addNode(P, 0);
-    doc.addEdge(first, second);
-    doc.addEdge(second, first);
-    const QmdItemId groupId = doc.addVoiceGroup(first);
-    doc.recorder(1);
-    doc.ready();
+    const auto [first, second, out, groupId] = twoNodes(doc);
     VoiceGroup *group = doc.startGroup(groupId);
     group->continueIterating();
     FeedbackEvent played(0, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -214,12 +226,7 @@ void TestVoiceGroup::gotoStartSeedsAgain()
 void TestVoiceGroup::traverseFollowsTheNetwork()
 {
     VoiceTestDocument doc;
-    const QmdItemId first = doc.addNode(0, 0);
-    const QmdItemId second = doc.addNode(P, 0);
-    const QmdItemId out = doc.addEdge(first, second);
-    const QmdItemId groupId = doc.addVoiceGroup(first);
-    doc.recorder(1);
-    doc.ready();
+    const auto [first, second, out, groupId] = twoNodes(doc, true);
     VoiceGroup *group = doc.startGroup(groupId);
     group->continueIterating();
     FeedbackEvent played(0, 0, 0, 0, 0, 0, 0, 0, 0);
@@ -247,13 +254,7 @@ void TestVoiceGroup::traverseFollowsTheNetwork()
 void TestVoiceGroup::terminatesWhilePlaying()
 {
     VoiceTestDocument doc;
-    const QmdItemId first = doc.addNode(0, 0);
-    const QmdItemId second = doc.addNode(P, 0);
-    doc.addEdge(first, second);
-    doc.addEdge(second, first);
-    const QmdItemId groupId = doc.addVoiceGroup(first);
-    doc.recorder(1);
-    doc.ready();
+    const auto [first, second, out, groupId] = twoNodes(doc);
 
     // Playing, waiting for a voice far ahead.
     VoiceGroup playing(groupId, doc.controller());
