@@ -1,6 +1,8 @@
 #include "abstractinstrument.h"
 #include "abstractsync.h"
+#include "controllertest.h"
 #include "engineplayerfactory.h"
+#include "jacksink.h"
 #include "midioutput.h"
 #include "midisync.h"
 #include "monotonicclock.h"
@@ -12,100 +14,26 @@
 
 #include <QtTest>
 
-#include <rtmidi/RtMidi.h>
-
 #include <cmath>
 
 // A document played through the controller onto real JACK ports: every note and
 // every Timing Clock arrives, in order, none extra, close to its time.
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using Arrival = JackSink::Arrival;
+using Bytes = JackSink::Bytes;
+using ControllerTest::newId;
 
-const QByteArray Tag = QByteArray::number(QCoreApplication::applicationPid());
-const Bytes Probe{0xfe};
 constexpr quint64 Principal = AbstractSync::TicksPerPrincipal;
 // Far above what the engine needs, so only a real fault fails: 20 ms plus one
 // JACK period (the suite's server runs 64 frames at 48 kHz; up to 256 allowed).
 constexpr double BoundNanoseconds = 20e6 + 256 * 1e9 / 48000;
-
-struct Arrival
-{
-    Bytes bytes;
-    quint64 time; // MonotonicClock nanoseconds at the callback
-};
-
-// A JACK input port that records what arrives and when.
-class JackPortSink
-{
-public:
-    explicit JackPortSink(const char *port)
-        : m_port(port)
-        , m_in(RtMidi::UNIX_JACK, ("velka-timing-" + Tag).toStdString())
-    {
-        m_in.ignoreTypes(false, false, false);
-        m_in.setCallback(&JackPortSink::received, this);
-        m_in.openVirtualPort(port);
-    }
-
-    // The port's name as the outputs list it.
-    QString name() const
-    {
-        const QString suffix = QLatin1Char(':') + QLatin1String(m_port);
-        for (const QString &name : MidiOutput::availablePortNames()) {
-            if (name.startsWith("velka-timing-" + Tag) && name.endsWith(suffix))
-                return name;
-        }
-        return QString();
-    }
-
-    QList<Arrival> take()
-    {
-        QMutexLocker locker(&m_mutex);
-        QList<Arrival> arrivals;
-        arrivals.swap(m_arrivals);
-        return arrivals;
-    }
-
-    bool hasProbe()
-    {
-        QMutexLocker locker(&m_mutex);
-        for (const Arrival &arrival : std::as_const(m_arrivals)) {
-            if (arrival.bytes == Probe)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    static void received(double, std::vector<unsigned char> *message, void *sink)
-    {
-        const quint64 now = MonotonicClock::nanoseconds();
-        auto *self = static_cast<JackPortSink *>(sink);
-        QMutexLocker locker(&self->m_mutex);
-        self->m_arrivals.append({*message, now});
-    }
-
-    const char *m_port;
-    RtMidiIn m_in;
-    QMutex m_mutex;
-    QList<Arrival> m_arrivals;
-};
 
 struct Expected
 {
     Bytes bytes;
     double time;
 };
-
-QmdItemId newId(const QmdItemIdList &before, const QmdItemIdList &after)
-{
-    for (QmdItemId id : after) {
-        if (!before.contains(id))
-            return id;
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -137,10 +65,10 @@ void TestPlaybackTimingJack::cleanupTestCase()
 
 void TestPlaybackTimingJack::playedDocumentArrivesOnTime()
 {
-    JackPortSink firstNotes("notes-1");
-    JackPortSink secondNotes("notes-2");
-    JackPortSink *notes[2] = {&firstNotes, &secondNotes};
-    JackPortSink clockSink("clock");
+    JackSink firstNotes("velka-timing", "notes-1");
+    JackSink secondNotes("velka-timing", "notes-2");
+    JackSink *notes[2] = {&firstNotes, &secondNotes};
+    JackSink clockSink("velka-timing", "clock");
     QVERIFY(!notes[0]->name().isEmpty() && !notes[1]->name().isEmpty() && !clockSink.name().isEmpty());
 
     QmdMemModel model;
@@ -192,12 +120,12 @@ void TestPlaybackTimingJack::playedDocumentArrivesOnTime()
     for (int i = 0; i < 2; ++i) {
         auto *instrument = dynamic_cast<AbstractInstrument *>(controller.instrumentThreads().value(instruments.at(i)));
         QVERIFY(instrument);
-        QTRY_VERIFY_WITH_TIMEOUT((instrument->outputEventNow(InstrumentEvent(0, Probe)), notes[i]->hasProbe()), 10000);
+        QVERIFY(notes[i]->reachedBy(*instrument));
     }
     QTest::qWait(200);
-    for (JackPortSink *sink : notes)
-        sink->take();
-    clockSink.take();
+    for (JackSink *sink : notes)
+        sink->clear();
+    clockSink.clear();
 
     // Play four and a half principals: the pause falls between a note off and
     // the next note on, far from both.
@@ -221,7 +149,7 @@ void TestPlaybackTimingJack::playedDocumentArrivesOnTime()
             expected.append({Bytes{0x80, pitch, 0}, on + double(Principal / 4) * nsPerTick});
         }
         QList<Arrival> arrived;
-        for (const Arrival &arrival : notes[i]->take()) {
+        for (const Arrival &arrival : notes[i]->takeArrivals()) {
             if ((arrival.bytes.front() & 0xf0) != 0xb0) // the pause silences the channels
                 arrived.append(arrival);
         }
@@ -236,7 +164,7 @@ void TestPlaybackTimingJack::playedDocumentArrivesOnTime()
 
     // Start, one Timing Clock per 27720 beat ticks up to the stop, Stop.
     QList<Arrival> clockMessages;
-    for (const Arrival &arrival : clockSink.take()) {
+    for (const Arrival &arrival : clockSink.takeArrivals()) {
         if (arrival.bytes.front() != 0xf2) // the clock's reset repositions the receiver
             clockMessages.append(arrival);
     }

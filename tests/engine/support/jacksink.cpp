@@ -3,6 +3,7 @@
 #include "abstractinstrument.h"
 #include "instrumentevent.h"
 #include "midioutput.h"
+#include "monotonicclock.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -121,7 +122,8 @@ bool JackSink::containsProbe() const
 
 void JackSink::received(double, std::vector<unsigned char> *message, void *sink)
 {
+    const quint64 now = MonotonicClock::nanoseconds();
     auto *self = static_cast<JackSink *>(sink);
     QMutexLocker locker(&self->m_mutex);
-    self->m_arrivals.append({self->m_clock.elapsed(), *message});
+    self->m_arrivals.append({self->m_clock.elapsed(), *message, now});
 }

@@ -25,6 +25,7 @@ public:
     {
         qint64 ms; // since the sink opened
         Bytes bytes;
+        quint64 time; // MonotonicClock nanoseconds when the callback ran
     };
 
     // What the connection checks send; the readers below leave it out.
