@@ -19,7 +19,8 @@ struct Figures
     double median = 0, p99 = 0, maximum = 0;
 };
 
-// Median, 99th percentile (nearest rank) and maximum; all zero for no values.
+// Median, 99th percentile and maximum, each the sorted value at rank p·(n−1) rounded;
+// all zero for no values.
 inline Figures figures(std::vector<double> values)
 {
     Figures f;
