@@ -6,6 +6,7 @@
 
 #include <QGraphicsView>
 #include <QMutexLocker>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -76,6 +77,8 @@ void NetworkScene::setController(QmdVelkaController *c)
         connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
                 this, &NetworkScene::onItemsChanged);
         connect(c, &QmdController::modelReset, this, &NetworkScene::reset);
+        // A controller destroyed under the scene leaves it empty, its timer stopped.
+        connect(c, &QObject::destroyed, this, &NetworkScene::reset);
         bindColors(c);
     }
     reset();
@@ -308,7 +311,7 @@ void NetworkScene::checkFeedbackPipe()
 void NetworkScene::growSceneContentsRect(ElementItem *item)
 {
     QGraphicsItem *g = item->graphicsItem();
-    if (!isExtentItemType(g->type()))
+    if (!isExtentItemType(g->type()) || m_items.value(item->id()) != item)
         return;
     m_contentsExtent.update(item, g->mapRectToScene(g->boundingRect() | g->childrenBoundingRect()));
     if (m_contentsBatch == 0)
@@ -365,6 +368,7 @@ void NetworkScene::setColor(ColorMember &member, const QColor &color)
 
 void NetworkScene::removeElementItems(const QList<ElementItem *> &items)
 {
+    QSet<const ElementItem *> removed;
     QList<QGraphicsItem *> doomed;
     doomed.reserve(items.size());
     bool deselected = false;
@@ -376,16 +380,11 @@ void NetworkScene::removeElementItems(const QList<ElementItem *> &items)
             if (it == m_items.end() || it.value() != item)
                 continue;
             m_items.erase(it);
+            removed.insert(item);
             m_elementFollowers.remove(item);
             m_instrumentFollowers.remove(item);
             m_contentsExtent.remove(item);
             m_itemsToSelect.removeAll(item);
-            for (auto flash = m_flashEnds.begin(); flash != m_flashEnds.end();) {
-                if (flash->node == item)
-                    flash = m_flashEnds.erase(flash);
-                else
-                    ++flash;
-            }
             QGraphicsItem *g = item->graphicsItem();
             if (g->isSelected()) {
                 g->setSelected(false);
@@ -399,6 +398,14 @@ void NetworkScene::removeElementItems(const QList<ElementItem *> &items)
         if (deselected) {
             selectedItems();
             m_selectionTouched = true;
+        }
+    }
+    if (!m_flashEnds.isEmpty() && !removed.isEmpty()) {
+        for (auto flash = m_flashEnds.begin(); flash != m_flashEnds.end();) {
+            if (removed.contains(flash->node))
+                flash = m_flashEnds.erase(flash);
+            else
+                ++flash;
         }
     }
     qDeleteAll(doomed);

@@ -74,7 +74,7 @@ public:
     // Makes the item of one element and brings it up to date (see createItem).
     void createElementItem(QmdItemId id, QmdRequestId rid);
     // Brings the contents rectangle up to date after the item was made or
-    // changed; only nodes and text boxes count.
+    // changed; only nodes and text boxes of the scene's elements count.
     void growSceneContentsRect(ElementItem *item);
 
     QColor backgroundColor() const { return m_backgroundColor.color; }

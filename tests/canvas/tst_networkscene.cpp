@@ -41,6 +41,7 @@ private slots:
     void resetDuringAFlash();
     void removedNodeLeavesNoFlash();
     void controllerDeletedBeforeTheScene();
+    void sceneDeletedBeforeTheController();
     void duplicateAddReplacesTheItem();
     void foreignItemsSurviveReset();
     void withoutControllerNothingHappens();
@@ -434,6 +435,8 @@ void TestNetworkScene::controllerDeletedBeforeTheScene()
     f.addEdge(a, f.addNode(TickPos(P, 0)));
     QVERIFY(scene->feedbackTimer()->isActive());
     f.deleteController();
+    QVERIFY(!scene->feedbackTimer()->isActive());
+    QVERIFY(scene->items().isEmpty());
     f.settle();
     scene->checkFeedbackPipe();
     QVERIFY(!scene->feedbackTimer()->isActive());
@@ -443,6 +446,22 @@ void TestNetworkScene::controllerDeletedBeforeTheScene()
     scene->reset();
     QVERIFY(scene->elementItems().isEmpty());
     QVERIFY(scene->selectedElementIds().isEmpty());
+}
+
+void TestNetworkScene::sceneDeletedBeforeTheController()
+{
+    CanvasFixture f(new RecordingScene);
+    const QmdItemId a = f.addNode(TickPos(0, 0));
+    const QObject *scene = f.scene();
+    QVERIFY(f.controller()->bindingTable().contains(const_cast<QObject *>(scene)));
+    f.deleteScene();
+    // Bound colours and element signals find no scene any more.
+    f.controller()->requestLoadStylePreset(QStringLiteral("Light"));
+    f.set(a, QStringLiteral("TickPos"), QVariant(TickPos(P, P)));
+    f.addNode(TickPos(P, 0));
+    f.controller()->reset();
+    f.settle();
+    QVERIFY(!f.controller()->bindingTable().contains(const_cast<QObject *>(scene)));
 }
 
 void TestNetworkScene::duplicateAddReplacesTheItem()
