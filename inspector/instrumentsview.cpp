@@ -1,6 +1,5 @@
 #include "instrumentsview.h"
 
-
 #include <QCoreApplication>
 #include <QKeyEvent>
 
