@@ -1,6 +1,7 @@
 #include "networkscene.h"
 
 #include "displayscale.h"
+#include "elementindexes.h"
 #include "elementitem.h"
 #include "qmdvelka.h"
 
@@ -189,7 +190,8 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     // A second announcement of an element replaces its item.
     if (ElementItem *old = m_items.value(id))
         removeElementItems({old});
-    const int type = c->elementType(id);
+    const std::optional<QmdIndex> record = existingElementIndex(c, id);
+    const int type = record ? c->elementType(id) : int(QmdVelka::InvalidElement);
     if (type == QmdVelka::InvalidElement)
         return;
     ElementItem *item = createItem(type, id);
@@ -199,7 +201,7 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     followReferences(item, type);
     if (type == QmdVelka::Node)
         item->setCounterVisible(m_showNodeCounters);
-    item->onElementDataChangedOrRemoved(id, c->keys(c->elementIndex(id)), rid);
+    item->onElementDataChangedOrRemoved(id, c->keys(*record), rid);
     if (rid != ResetRequestId) {
         if (m_addBatch > 0)
             m_itemsToSelect.append(item);
