@@ -316,12 +316,13 @@ void NetworkScene::growSceneContentsRect(ElementItem *item)
     if (!isExtentItemType(g->type()) || m_items.value(item->id()) != item)
         return;
     m_contentsExtent.update(item, g->mapRectToScene(g->boundingRect() | g->childrenBoundingRect()));
-    if (m_contentsBatch == 0)
-        updateSceneContentsRect();
+    updateSceneContentsRect();
 }
 
 void NetworkScene::updateSceneContentsRect()
 {
+    if (m_contentsBatch > 0)
+        return;
     const QRectF bounds = m_contentsExtent.bounds();
     if (bounds != m_sceneContentsRect || bounds.isNull() != m_sceneContentsRect.isNull())
         setSceneContentsRect(bounds);

@@ -141,6 +141,7 @@ private:
     void followReferences(ElementItem *item, int elementType);
     void selectNewItems(bool clearFirst);
     void announceSelectionChange();
+    // Announces the contents rectangle when it changed, unless a batch is open.
     void updateSceneContentsRect();
 
     ColorMember m_backgroundColor;
