@@ -305,7 +305,8 @@ void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &key
 
 void NetworkScene::checkFeedbackPipe()
 {
-    // Without a document there is nothing to show, now or later.
+    // Without a document there is nothing to show, now or later. Flashing the
+    // played nodes is the node items' part.
     if (!controller())
         m_feedbackTimer->stop();
 }
