@@ -1,6 +1,9 @@
+#include "controllertest.h"
 #include "durationlistedit.h"
 #include "midievent.h"
 #include "pitchlistedit.h"
+#include "qmdmemmodel.h"
+#include "qmdvelkacontroller.h"
 #include "scalelistedit.h"
 #include "usermidimessagelistedit.h"
 #include "velocitylistedit.h"
@@ -59,6 +62,7 @@ private slots:
     void lettersTakeTheListsCase();
     void midiEntry_data();
     void midiEntry();
+    void midiEntryReachesTheDocument();
     void otherCustomEventsAreIgnored();
 
 private:
@@ -183,6 +187,8 @@ void ListEditTest::refusedKeystrokeFlashes()
     const QColor peak = background(edit);
     QCOMPARE(peak.red(), 255);
     QVERIFY2(qAbs(peak.green() - 128) <= 2 && qAbs(peak.blue() - 128) <= 2, qPrintable(peak.name()));
+    timeLine->setCurrentTime(300);
+    QCOMPARE(background(edit), QColor(Qt::white));
 
     // Another refused key starts the flash again; it ends on the field's own colour.
     QTest::keyClicks(edit, "9");
@@ -291,6 +297,36 @@ void ListEditTest::midiEntry()
     m_other->setFocus();
     if (after != before)
         QCOMPARE(finished.count(), 1);
+}
+
+// Bound as the inspector binds it, the field hands a MIDI entry to the document
+// when it loses the focus, as one step named by the binding.
+void ListEditTest::midiEntryReachesTheDocument()
+{
+    QmdMemModel model;
+    QmdVelkaController controller;
+    controller.setModel(&model);
+    ControllerTest::settle();
+    const QmdItemIdList before = controller.elementIds();
+    controller.requestAddNode(QmdVelka::TickPos(0, 0));
+    const QmdIndex node = controller.elementIndex(ControllerTest::newId(before, controller.elementIds()));
+    const QString key = QStringLiteral("PitchList");
+    controller.requestSetData(key, QStringLiteral("C3"), node, QmdRequestOptions(QStringLiteral("Test")));
+    ControllerTest::settle();
+
+    QLineEdit *edit = showEdit(Pitch);
+    controller.bindKey(edit, "text", SIGNAL(editingFinished()), key, node, QString(), QString(),
+                       QStringLiteral("Pitch List"));
+    QCOMPARE(edit->text(), QStringLiteral("C3"));
+    edit->setCursorPosition(2);
+    MidiEvent event(0.0, {0x90, 64, 90}, Qt::NoModifier);
+    QCoreApplication::sendEvent(edit, &event);
+    QCOMPARE(controller.data(key, node).toString(), QStringLiteral("C3"));
+
+    m_other->setFocus();
+    QTRY_COMPARE(controller.data(key, node).toString(), QStringLiteral("C3,E3"));
+    QCOMPARE(controller.undoText(), QStringLiteral("Pitch List"));
+    controller.unbind(edit);
 }
 
 void ListEditTest::otherCustomEventsAreIgnored()
