@@ -145,16 +145,16 @@ void EdgeUsageListEditor::onVisualizeTileMove(EdgeUsageTile *tile, int to)
 
 void EdgeUsageListEditor::onTileMoveFinished(EdgeUsageTile *tile)
 {
-    if (!hasNode())
-        return;
-    tile->moveToSlot(false);
-    ensureVisible(tile, scrollMargin, scrollMargin);
-    updateSceneRect();
     if (m_changedDuringGesture) {
         // The tile is still delivering its mouse release: rebuild once it is done.
         QTimer::singleShot(0, this, &EdgeUsageListEditor::followDocument);
         return;
     }
+    if (!hasNode())
+        return;
+    tile->moveToSlot(false);
+    ensureVisible(tile, scrollMargin, scrollMargin);
+    updateSceneRect();
     writeList();
 }
 

@@ -54,6 +54,7 @@ private slots:
     void undoneRemovalComesBack();
     void changeDuringDragWinsOverTheDrag();
     void changeDuringCountEditWinsOverTheEdit();
+    void nodeRemovedDuringDrag();
     void removedNodeEmptiesTheStrip();
 
     void deleteKeyStaysWithTheTile();
@@ -409,6 +410,19 @@ void EdgeUsageListEditorTest::changeDuringCountEditWinsOverTheEdit()
     QCOMPARE(usage(), changed);
     QCOMPARE(undoSteps(), steps);
     QCOMPARE(tileEdges(), QStringLiteral("2"));
+}
+
+void EdgeUsageListEditorTest::nodeRemovedDuringDrag()
+{
+    QWidget *viewport = m_editor->viewport();
+    const QPoint start = tileCenter(1);
+    QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, start);
+    QTest::mouseMove(viewport, start + QPoint(60, 2));
+    m_controller->requestRemove(QmdItemIdList{m_node}, m_controller->findElementsIndex());
+    settle();
+    QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, start + QPoint(60, 2));
+    QTRY_VERIFY(m_editor->tiles().isEmpty());
+    QCOMPARE(m_controller->elementType(m_node), 0);
 }
 
 void EdgeUsageListEditorTest::removedNodeEmptiesTheStrip()
