@@ -3,8 +3,7 @@
 #include <QEasingCurve>
 #include <QLineEdit>
 #include <QTimeLine>
-
-#include <cmath>
+#include <QtMath>
 
 namespace {
 
@@ -14,7 +13,7 @@ const int flashUpdateInterval = 16;
 // Rises from 0 to 1 and falls back to 0 over the time line.
 qreal flashCurve(qreal progress)
 {
-    return std::sin(M_PI * progress);
+    return qSin(M_PI * progress);
 }
 
 } // namespace
