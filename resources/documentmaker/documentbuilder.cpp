@@ -12,6 +12,7 @@
 
 namespace {
 constexpr qint64 P = 665280; // ticks of one principal
+constexpr int TextBoxLineLength = 60;
 
 QmdVelka::TickPos ticks(qreal x, qreal y)
 {
@@ -92,8 +93,20 @@ QmdItemId DocumentBuilder::addVoiceGroup(QmdItemId node, QmdItemId instrument, c
 
 QmdItemId DocumentBuilder::addTextBox(qreal x, qreal y, const QString &title, const QString &text)
 {
+    // Text boxes do not wrap their text: the lines are broken here.
+    QStringList lines;
+    QString line;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > TextBoxLineLength) {
+            lines << line.toHtmlEscaped();
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    if (!line.isEmpty())
+        lines << line.toHtmlEscaped();
     const QString html = QStringLiteral("<html><body><p><b>%1</b></p><p>%2</p></body></html>")
-                             .arg(title.toHtmlEscaped(), text.toHtmlEscaped());
+                             .arg(title.toHtmlEscaped(), lines.join(QStringLiteral("<br/>")));
     return addedElement([&] { m_controller->requestAddTextBox(ticks(x, y), html); });
 }
 

@@ -21,7 +21,9 @@ void buildTemplate(DocumentBuilder &doc)
     doc.addInstrument(QStringLiteral("Instrument"), paletteColor(0), 1);
 }
 
-// A figure of eight: the middle node takes its two edges in turn.
+// A figure of eight: the middle node takes its two edges in turn. Voice group
+// markers point at their node from the left, so each example starts its voice
+// on a node with nothing to its left.
 void buildSequential(DocumentBuilder &doc)
 {
     doc.setRoot({{QStringLiteral("Tempo"), 132u}});
@@ -46,7 +48,7 @@ void buildSequential(DocumentBuilder &doc)
     doc.addEdge(f, g);
     doc.addEdge(g, a);
     doc.set(a, {{SignallingMethodKey, SequentialMethod}});
-    doc.addVoiceGroup(a, piano);
+    doc.addVoiceGroup(d, piano);
 }
 
 // One voice splits into three at the middle node: two voices end on the
@@ -73,7 +75,7 @@ void buildParallel(DocumentBuilder &doc)
     doc.addEdge(below, back);
     doc.addEdge(back, a);
     doc.set(a, {{SignallingMethodKey, ParallelMethod}});
-    doc.addVoiceGroup(a, strings);
+    doc.addVoiceGroup(back, strings);
 }
 
 // A hub picks one of four neighbours at random, some more often than others.
@@ -99,7 +101,7 @@ void buildRandom(DocumentBuilder &doc)
     doc.set(hub, {{SignallingMethodKey, RandomMethod},
                   {QStringLiteral("ArcUsageList"),
                    DocumentBuilder::usage({{toNe, 3}, {toSe, 2}, {toSw, 1}, {toNw, 2}})}});
-    doc.addVoiceGroup(hub, marimba);
+    doc.addVoiceGroup(nw, marimba);
 }
 
 // A sequential node whose edge-usage list takes the short loop three times,
@@ -125,7 +127,7 @@ void buildEdgeUsage(DocumentBuilder &doc)
     doc.addEdge(e, a, QmdVelka::CityBlock);
     doc.set(a, {{SignallingMethodKey, SequentialMethod},
                 {QStringLiteral("ArcUsageList"), DocumentBuilder::usage({{shortLoop, 3}, {longLoop, 1}})}});
-    doc.addVoiceGroup(a, guitar);
+    doc.addVoiceGroup(e, guitar);
 }
 
 // Two phrases far apart, joined by wormholes that take no time to cross.
