@@ -11,6 +11,7 @@
 #include "settingscontroller.h"
 #include "settingskeys.h"
 #include "settingsmodel.h"
+#include "shareddialogs.h"
 #include "singleinstance.h"
 #include "ui_AboutBoxForm.h"
 #include "velkawindow.h"
@@ -220,6 +221,8 @@ void VelkaApplication::initUi()
 {
     showLaunchStep(tr("Loading user interface..."));
     connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
+    SharedDialogs::instance()->fontDialog();
+    SharedDialogs::instance()->colorDialog();
 
     setQuitOnLastWindowClosed(true);
     if (QScreen *screen = primaryScreen())
@@ -410,6 +413,66 @@ void VelkaApplication::mac_setInspectorVisible(bool)
 
 void VelkaApplication::mac_toggleInspector()
 {
+}
+
+bool VelkaApplication::isAppFontDialogVisible() const
+{
+    return SharedDialogs::instance()->isFontDialogVisible();
+}
+
+bool VelkaApplication::isAppColorDialogVisible() const
+{
+    return SharedDialogs::instance()->isColorDialogVisible();
+}
+
+QObject *VelkaApplication::appFontDialogReceiver() const
+{
+    return SharedDialogs::instance()->fontDialogReceiver();
+}
+
+QObject *VelkaApplication::appColorDialogReceiver() const
+{
+    return SharedDialogs::instance()->colorDialogReceiver();
+}
+
+void VelkaApplication::showAppFontDialog()
+{
+    SharedDialogs::instance()->showFontDialog();
+}
+
+bool VelkaApplication::connectAppFontDialog(QObject *receiver, const char *member)
+{
+    return SharedDialogs::instance()->connectFontDialog(receiver, member);
+}
+
+void VelkaApplication::disconnectAppFontDialog()
+{
+    SharedDialogs::instance()->disconnectFontDialog();
+}
+
+void VelkaApplication::updateAppFontDialog(const QFont &font)
+{
+    SharedDialogs::instance()->updateFontDialog(font);
+}
+
+void VelkaApplication::showAppColorDialog()
+{
+    SharedDialogs::instance()->showColorDialog();
+}
+
+bool VelkaApplication::connectAppColorDialog(QObject *receiver, const char *member)
+{
+    return SharedDialogs::instance()->connectColorDialog(receiver, member);
+}
+
+void VelkaApplication::disconnectAppColorDialog()
+{
+    SharedDialogs::instance()->disconnectColorDialog();
+}
+
+void VelkaApplication::updateAppColorDialog(const QColor &color)
+{
+    SharedDialogs::instance()->updateColorDialog(color);
 }
 
 void VelkaApplication::showAppAbout()

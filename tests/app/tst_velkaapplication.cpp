@@ -5,9 +5,11 @@
 #include "qmdvelkacontroller.h"
 #include "recentfiles.h"
 #include "settingscontroller.h"
+#include "shareddialogs.h"
 #include "velkaapplication.h"
 #include "velkawindow.h"
 
+#include <QColorDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -73,6 +75,9 @@ public:
     {
     }
 
+public slots:
+    void takeColor(const QColor &color) { m_color = color; }
+
 private slots:
     void initTestCase();
 
@@ -82,6 +87,7 @@ private slots:
     void absentStoredPortStaysStored();
     void secondInitDoesNothing();
     void aboutBoxShowsTheVersionAndHidesOnClick();
+    void sharedColorDialogReachesItsReceiver();
     void spaceTogglesTheFocusWindowOncePerPress();
     void spaceTypedIntoAFieldDoesNotToggle();
     void laterLaunchWithoutArgumentsOpensANewWindow();
@@ -96,6 +102,7 @@ private:
 
     StepRecorder *m_steps;
     QString m_work;
+    QColor m_color;
 };
 
 void TestVelkaApplication::initTestCase()
@@ -187,6 +194,28 @@ void TestVelkaApplication::aboutBoxShowsTheVersionAndHidesOnClick()
     QVERIFY(splash->isVisible());
     QTest::mouseClick(splash, Qt::LeftButton);
     QTRY_VERIFY(!splash->isVisible());
+}
+
+void TestVelkaApplication::sharedColorDialogReachesItsReceiver()
+{
+    QColorDialog *dialog = SharedDialogs::instance()->colorDialog();
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(app()->connectAppColorDialog(this, SLOT(takeColor(QColor))));
+    QCOMPARE(app()->appColorDialogReceiver(), this);
+
+    app()->updateAppColorDialog(Qt::blue);
+    QCOMPARE(dialog->currentColor(), QColor(Qt::blue));
+    QVERIFY(!m_color.isValid()); // shown, not sent
+    dialog->setCurrentColor(Qt::red);
+    QCOMPARE(m_color, QColor(Qt::red));
+
+    app()->showAppColorDialog();
+    QVERIFY(app()->isAppColorDialogVisible());
+    app()->disconnectAppColorDialog();
+    QCOMPARE(app()->appColorDialogReceiver(), nullptr);
+    dialog->setCurrentColor(Qt::green);
+    QCOMPARE(m_color, QColor(Qt::red));
+    dialog->hide();
 }
 
 void TestVelkaApplication::spaceTogglesTheFocusWindowOncePerPress()
