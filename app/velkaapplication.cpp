@@ -63,7 +63,9 @@ VelkaApplication::VelkaApplication(int &argc, char **argv)
             message = QFileInfo(message).absoluteFilePath();
         if (messages.isEmpty())
             messages.append(NewDocumentMessage);
-        m_singleInstance->sendMessages(messages);
+        if (!m_singleInstance->sendMessages(messages))
+            qWarning() << "The running" << applicationNameText() << "did not answer within"
+                       << SingleInstance::SendTimeoutMs << "ms";
         QTimer::singleShot(0, this, &QCoreApplication::quit);
         return;
     }
