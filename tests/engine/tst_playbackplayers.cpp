@@ -197,6 +197,7 @@ private slots:
 
     void resetMakesOnePlayerEach();
     void playersFollowTheDocument();
+    void voiceGroupChangedToAnotherTypeStops();
     void retraversal_data();
     void retraversal();
     void syncTypeReplacesTheClock();
@@ -358,6 +359,27 @@ void TestPlaybackPlayers::playersFollowTheDocument()
     settle();
     QVERIFY(m_controller->instrumentThreads().contains(instrument));
     QVERIFY(m_controller->voiceGroups().contains(group));
+    QVERIFY(!callLog.join(' ').contains("while running"));
+}
+
+void TestPlaybackPlayers::voiceGroupChangedToAnotherTypeStops()
+{
+    buildNetwork();
+    m_controller->requestPlay();
+    callLog.clear();
+    const QString v = QStringLiteral("v%1").arg(m_group);
+
+    m_controller->requestSetData(QStringLiteral("Type"), int(QmdVelka::Node), m_controller->elementIndex(m_group));
+    settle();
+    QVERIFY(callLog.contains(v + " deleted"));
+    QVERIFY(!m_controller->voiceGroups().contains(m_group));
+
+    // Changed back, it plays again.
+    callLog.clear();
+    m_controller->requestUndo();
+    settle();
+    QVERIFY(m_controller->voiceGroups().contains(m_group));
+    QCOMPARE(callLog.mid(0, 2), (QStringList{QStringLiteral("make ") + v, v + " continue"}));
     QVERIFY(!callLog.join(' ').contains("while running"));
 }
 
