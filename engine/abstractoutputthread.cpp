@@ -19,7 +19,14 @@ AbstractOutputThread::~AbstractOutputThread()
 
 void AbstractOutputThread::setSync(AbstractSync *sync)
 {
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_sync.store(sync);
+    // A step in progress may still hold the clock it read before: the caller
+    // may delete that clock once this returns, so wait for the step to end.
+    if (QThread::currentThread() == this || !m_stepping)
+        return;
+    const quint64 step = m_steps;
+    m_idleCondition.wait(locker, [this, step] { return !m_stepping || m_steps != step; });
 }
 
 AbstractSync *AbstractOutputThread::sync() const
@@ -129,6 +136,7 @@ void AbstractOutputThread::run()
             continue;
         }
         m_stepping = true;
+        ++m_steps;
         m_woken = false;
         locker.unlock();
         process();

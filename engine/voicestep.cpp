@@ -63,7 +63,10 @@ void VoiceGroup::stepAll(const QList<Voice *> &voices)
     for (int i = 1; i < voices.size(); ++i) {
         Voice *voice = voices.at(i);
         QThreadPool::globalInstance()->start([this, voice] {
-            stepVoice(voice);
+            // A group being stopped skips the steps still waiting for a pool
+            // thread, so whoever joins it does not wait behind other groups.
+            if (!m_quit.load())
+                stepVoice(voice);
             std::lock_guard<std::mutex> lock(m_poolMutex);
             if (--m_poolSteps == 0)
                 m_poolDone.notify_all();
