@@ -154,7 +154,8 @@ public slots:
     QmdRequestId requestPlay();
     QmdRequestId requestPause();
     QmdRequestId requestTogglePlayback();
-    // Starts or stops the clock, then primes the players.
+    // Play primes the players and then starts the clock; pause stops the
+    // clock and then the players.
     QmdRequestId requestSetPlayback(bool play);
     // Brings the players in line with a clock that has already changed state.
     QmdRequestId requestPrimePlaybackForSyncStateChange(bool newState);

@@ -2,11 +2,10 @@
 
 #include "abstractsync.h"
 #include "monotonicclock.h"
+#include "realtimescheduling.h"
 
 #include <limits>
 
-#include <pthread.h>
-#include <sched.h>
 
 AbstractOutputThread::AbstractOutputThread(QObject *parent) : QThread(parent)
 {
@@ -117,13 +116,8 @@ void AbstractOutputThread::setStateAndWake(State state)
 
 void AbstractOutputThread::requestRealtimeScheduling()
 {
-    // Qt's time-critical priority has no effect under the default Linux policy;
-    // real-time scheduling is used where the system grants it, else nothing changes.
-    if (priority() != QThread::TimeCriticalPriority)
-        return;
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (priority() == QThread::TimeCriticalPriority)
+        RealtimeScheduling::request(RealtimeScheduling::Output);
 }
 
 void AbstractOutputThread::run()

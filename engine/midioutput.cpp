@@ -174,8 +174,11 @@ bool MidiOutput::allNotesOff()
     const std::shared_ptr<PortRecord> port = portHandle();
     if (!port)
         return false;
+    // The channels are read before the port's mutex is taken: opening a port
+    // takes this object's mutex first and the port's after it.
+    const QBitArray enabled = channels();
     QMutexLocker locker(port->mutex());
-    return silence(*port, united(channels(), soundingChannels()));
+    return silence(*port, united(enabled, soundingChannels()));
 }
 
 bool MidiOutput::silence(PortRecord &port, const QBitArray &channels)
