@@ -20,10 +20,12 @@ private slots:
     void strayDivisionCountsPaintPromptly_data();
     void strayDivisionCountsPaintPromptly();
     void withoutControllerNothingIsPainted();
+    void networkOnBothPresets();
 };
 
 namespace {
 
+const QStringList StylePresetsNames = {QStringLiteral("Dark"), QStringLiteral("Light")};
 const QColor background(39, 39, 47);
 const QColor divisionPoints(128, 128, 128);
 const QColor principalPoints(200, 200, 200);
@@ -145,6 +147,35 @@ void TestGridBackground::withoutControllerNothingIsPainted()
     auto view = makeSceneView(&scene, QRectF(0, 0, 40, 40));
     const QImage image = grabView(view.get());
     QVERIFY(!colorNear(image, view.get(), QPointF(20, 20), Qt::red));
+}
+
+void TestGridBackground::networkOnBothPresets()
+{
+    CanvasFixture f;
+    constexpr qint64 P = CanvasFixture::P;
+    f.setRoot(QStringLiteral("DivsPerPrincipal"), 4);
+    const QmdItemId a = f.addNode(TickPos(0, 0));
+    const QmdItemId b = f.addNode(TickPos(P, 0));
+    const QmdItemId c = f.addNode(TickPos(P, P));
+    f.addEdge(a, b);
+    f.addEdge(b, c, 1);
+    const QmdItemId wormhole = f.addEdge(a, c, 2);
+    f.set(wormhole, QStringLiteral("IsWormhole"), true);
+    f.set(b, QStringLiteral("SignallingMethod"), 1);
+    f.set(c, QStringLiteral("SignallingMethod"), 2);
+    f.set(c, QStringLiteral("DontPlayNote"), true);
+    f.addVoiceGroup(a);
+    f.controller()->requestToggleShowNodeCounters();
+    f.settle();
+    f.scene()->clearSelection();
+    auto view = gridView(f);
+    for (const QString &preset : StylePresetsNames) {
+        QVERIFY(f.controller()->requestLoadStylePreset(preset));
+        f.settle();
+        const QImage image = grabView(view.get(), QStringLiteral("network-") + preset);
+        // The nodes are drawn in the nodes colour.
+        QVERIFY(colorNear(image, view.get(), QPointF(160, -40.0 / 3), f.scene()->nodesColor()));
+    }
 }
 
 CANVAS_TEST_MAIN(TestGridBackground)
