@@ -624,12 +624,22 @@ QmdRequestId QmdVelkaController::requestLoadStylePreset(const QString &presetNam
 
 QFile::FileError QmdVelkaController::saveFile(const QString &fileName, QmdRequestId)
 {
-    return QmdVelkaExporter::saveDocument(model(), tempIndex(), fileName);
+    QString reason;
+    QStringList warnings;
+    const QFile::FileError error = QmdVelkaExporter::saveDocument(model(), tempIndex(), fileName, &reason, &warnings);
+    setFileErrorString(reason);
+    addFileWarnings(warnings);
+    return error;
 }
 
 QFile::FileError QmdVelkaController::loadFile(const QString &fileName, QmdRequestId)
 {
-    return QmdVelkaImporter::loadDocument(model(), fileName);
+    QString reason;
+    QStringList warnings;
+    const QFile::FileError error = QmdVelkaImporter::loadDocument(model(), fileName, &reason, &warnings);
+    setFileErrorString(reason);
+    addFileWarnings(warnings);
+    return error;
 }
 
 QmdRequestId QmdVelkaController::requestCopy(const QmdItemIdSet &elements)

@@ -9,6 +9,8 @@
 #include <QSignalBlocker>
 #include <QXmlStreamReader>
 
+#include <limits>
+
 using QmdVelkaValues::LeafPlace;
 
 QmdVelkaImporter::QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *parent)
@@ -18,15 +20,29 @@ QmdVelkaImporter::QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *
 
 QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &target)
 {
-    if (element.tagName() != QLatin1String("string"))
-        return QmdPropertyListImporter::readLeaf(element, target);
-    const QString text = element.text().toLower();
     const QString key = target.key();
     const LeafPlace place = QmdVelkaValues::leafPlace(*this, target);
+    if (element.tagName() != QLatin1String("string")) {
+        const QVariant value = QmdPropertyListImporter::readLeaf(element, target);
+        if (QmdVelkaValues::isUnsignedKey(place, key) && value.typeId() != QMetaType::UInt) {
+            bool ok = false;
+            const qlonglong number = value.toLongLong(&ok);
+            if (ok && number >= 0 && number <= qlonglong(std::numeric_limits<uint>::max())
+                && (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong))
+                return QVariant(uint(number));
+        }
+        return value;
+    }
+    const QString text = element.text().toLower();
     if (place == LeafPlace::StyleColour)
         return QmdVelkaValues::colourFromText(text);
-    if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key))
-        return QmdVelkaValues::valueOfWord(key, text);
+    if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)) {
+        bool known = false;
+        const int value = QmdVelkaValues::valueOfWord(key, text, &known);
+        if (!known && !text.isEmpty())
+            warn(element, tr("\"%1\" is not a known %2; read as 0.").arg(element.text(), key));
+        return value;
+    }
     if (place == LeafPlace::ElementValue && key == QLatin1String("TickPos"))
         return QVariant::fromValue(QmdVelkaValues::positionFromText(text));
     if (key == QLatin1String("MidiChannels") && QmdVelkaValues::isChannelText(text))
@@ -62,29 +78,37 @@ bool holdsDocument(const QByteArray &bytes)
 
 } // namespace
 
-QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &fileName)
+QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &fileName, QString *errorString,
+                                                QStringList *warnings)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFile::NoError)
-        return file.error();
+    QString reason;
+    QByteArray bytes;
+    const QFile::FileError error = readFile(fileName, &bytes, &reason);
+    if (error != QFile::NoError) {
+        qWarning().noquote() << fileName << reason;
+        if (errorString)
+            *errorString = reason;
+        return error;
+    }
 
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QmdVelkaImporter reader(model, &buffer);
-    if (!reader.parse()) {
-        qWarning().noquote() << fileName << reader.errorString();
-        return QFile::ReadError;
-    }
-    if (!holdsDocument(bytes)) {
-        qWarning().noquote() << fileName << tr("The file holds no document.");
+    if (!reader.parse())
+        reason = reader.errorString();
+    else if (!holdsDocument(bytes))
+        reason = tr("The file holds no document.");
+    if (!reason.isEmpty()) {
+        qWarning().noquote() << fileName << reason;
+        if (errorString)
+            *errorString = reason;
         return QFile::ReadError;
     }
     reader.clear(QmdIndex());
     const QSignalBlocker blocker(model);
     reader.read(QmdIndex());
+    if (warnings)
+        *warnings = reader.warnings();
     return QFile::NoError;
 }

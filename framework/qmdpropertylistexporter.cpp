@@ -69,6 +69,7 @@ void QmdPropertyListExporter::exclude(const QmdIndex &index)
 
 bool QmdPropertyListExporter::write(const QmdIndex &index)
 {
+    m_warnings.clear();
     writeBegin();
     if (!m_exclusions.contains(index))
         writeValue(index);
@@ -89,6 +90,7 @@ void QmdPropertyListExporter::writeBegin()
 
 void QmdPropertyListExporter::writeValue(const QmdIndex &index)
 {
+    m_current = index;
     switch (type(index)) {
     case Qmd::NoContainer:
         writeLeaf(index);
@@ -126,6 +128,7 @@ void QmdPropertyListExporter::writeLeaf(const QmdIndex &index)
         break;
     case QMetaType::Int:
     case QMetaType::UInt:
+    case QMetaType::LongLong:
     case QMetaType::ULongLong:
         writeTextElement(QStringLiteral("integer"), value.toString());
         break;
@@ -157,6 +160,14 @@ QString QmdPropertyListExporter::keyText(const QmdIndex &index) const
     return index.id() != 0 ? QString::number(index.id()) : index.key();
 }
 
+QString QmdPropertyListExporter::pathText(const QmdIndex &index) const
+{
+    QStringList keys;
+    for (QmdIndex at = index; at.isValid(); at = QmdDirectModelInterface::parent(at))
+        keys.prepend(keyText(at));
+    return keys.isEmpty() ? tr("the document") : QStringLiteral("\"%1\"").arg(keys.join(QLatin1Char('/')));
+}
+
 bool QmdPropertyListExporter::hasError() const
 {
     return m_noDevice || m_writer.hasError();
@@ -166,9 +177,14 @@ void QmdPropertyListExporter::writeTextElement(const QString &name, const QStrin
 {
     bool replaced = false;
     const QString safe = xmlSafe(text, &replaced);
-    if (replaced)
-        qDebug().noquote() << tr("Characters that a property list cannot hold were replaced in the %1 \"%2\".")
-                                  .arg(name, safe);
+    if (replaced) {
+        const QString warning = name == QLatin1String("key")
+            ? tr("Characters that a document file cannot hold were replaced in the key \"%1\".").arg(safe)
+            : tr("Characters that a document file cannot hold were replaced in the value of %1.")
+                  .arg(pathText(m_current));
+        m_warnings << warning;
+        qDebug().noquote() << warning;
+    }
 
     m_writer.writeStartElement(name);
     if (!safe.isEmpty() && std::all_of(safe.cbegin(), safe.cend(), isXmlSpace)) {

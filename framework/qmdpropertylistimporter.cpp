@@ -1,6 +1,7 @@
 #include "qmdpropertylistimporter.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QXmlStreamReader>
 
@@ -73,6 +74,49 @@ QmdPropertyListImporter::QmdPropertyListImporter(QmdModel *model, QIODevice *dev
 {
 }
 
+QFile::FileError QmdPropertyListImporter::readFile(const QString &fileName, QByteArray *bytes, QString *errorString)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists()) {
+        *errorString = tr("The file does not exist.");
+        return QFile::OpenError;
+    }
+    if (!info.isFile()) {
+        *errorString = tr("This is not a regular file (a folder, a device or a pipe), so it is not read.");
+        return QFile::OpenError;
+    }
+    if (info.size() > MaxFileSize) {
+        *errorString = tr("The file is larger than %1 MB and is not read.").arg(MaxFileSize / (1024 * 1024));
+        return QFile::ReadError;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly) || file.isSequential()) {
+        *errorString = file.isOpen() ? tr("This is not a regular file, so it is not read.") : file.errorString();
+        return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
+    }
+    // Read no more than the limit allows, in case the file grew since.
+    bytes->clear();
+    bytes->reserve(info.size());
+    const qint64 chunk = 1 << 20;
+    while (bytes->size() <= MaxFileSize) {
+        const QByteArray part = file.read(chunk);
+        if (file.error() != QFile::NoError) {
+            *errorString = file.errorString();
+            bytes->clear();
+            return file.error();
+        }
+        if (part.isEmpty())
+            break;
+        bytes->append(part);
+    }
+    if (bytes->size() > MaxFileSize) {
+        bytes->clear();
+        *errorString = tr("The file is larger than %1 MB and is not read.").arg(MaxFileSize / (1024 * 1024));
+        return QFile::ReadError;
+    }
+    return QFile::NoError;
+}
+
 bool QmdPropertyListImporter::parse()
 {
     if (m_parsed)
@@ -120,13 +164,13 @@ bool QmdPropertyListImporter::read(const QmdIndex &target)
     return true;
 }
 
-void QmdPropertyListImporter::readDict(const QDomElement &element, const QmdIndex &target)
+bool QmdPropertyListImporter::readDict(const QDomElement &element, const QmdIndex &target)
 {
     if (element.tagName() != QLatin1String("dict")) {
         const QVariant value = readLeaf(element, target);
         if (value.isValid())
             setData(target, value);
-        return;
+        return value.isValid();
     }
 
     // The kind of the container: the string after the first "ContainerType"
@@ -148,13 +192,13 @@ void QmdPropertyListImporter::readDict(const QDomElement &element, const QmdInde
         containerType = Qmd::StrDict;
     } else {
         warn(element, tr("a dict of unknown kind \"%1\" was skipped.").arg(typeText));
-        return;
+        return false;
     }
 
     setType(target, containerType);
     if (type(target) != containerType) {
         warn(element, tr("the container could not be created here; the dict was skipped."));
-        return;
+        return false;
     }
 
     QDomElement key = element.firstChildElement();
@@ -183,6 +227,7 @@ void QmdPropertyListImporter::readDict(const QDomElement &element, const QmdInde
         readEntry(containerType, key, value, target);
         key = value.nextSiblingElement();
     }
+    return true;
 }
 
 void QmdPropertyListImporter::readEntry(Qmd::ContainerType containerType, const QDomElement &key,
@@ -190,12 +235,22 @@ void QmdPropertyListImporter::readEntry(Qmd::ContainerType containerType, const 
 {
     const QString keyText = key.text();
     QmdIndex child;
+    QmdItemId id = 0;
     if (containerType == Qmd::IntDict) {
-        QmdItemId id = 0;
         if (!parseId(keyText, &id)) {
             warn(key, tr("\"%1\" is not an id from 1 to 4294967295; its entry was skipped.").arg(keyText));
             return;
         }
+        child = index(id, target);
+    } else {
+        child = index(keyText, target);
+    }
+    // A key met twice keeps its later value (the earlier one when the later
+    // cannot be read); either way one of them is lost, and reported.
+    const bool existed = child.isValid();
+    if (existed) {
+        warn(key, tr("the key \"%1\" appears more than once; only one of its values is kept.").arg(keyText));
+    } else if (containerType == Qmd::IntDict) {
         setType(id, Qmd::NoContainer, target);
         child = index(id, target);
     } else {
@@ -206,7 +261,10 @@ void QmdPropertyListImporter::readEntry(Qmd::ContainerType containerType, const 
         warn(key, tr("the entry \"%1\" could not be created; skipped.").arg(keyText));
         return;
     }
-    readDict(value, child);
+    // A value that could not be read leaves no entry behind: an empty key
+    // would hide the value a reader falls back on and be saved as text.
+    if (!readDict(value, child) && !existed)
+        remove(child);
 }
 
 QVariant QmdPropertyListImporter::readLeaf(const QDomElement &element, const QmdIndex &)

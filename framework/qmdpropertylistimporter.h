@@ -4,8 +4,10 @@
 #include "qmdimportexportinterface.h"
 #include "qmdindex.h"
 
+#include <QByteArray>
 #include <QDomDocument>
 #include <QDomElement>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -18,7 +20,8 @@
 // not a "plist" or has a version other than "1.0" leaves the model as it was, and read() returns false with
 // the reason in errorString(). Inside a readable file, a part that cannot be
 // read (a dict of unknown kind, a malformed pair, a bad id, an unknown leaf)
-// is skipped alone; each skip is described in warnings(). Every diagnostic
+// is skipped alone, leaving no entry behind; each skip is described in
+// warnings(). Every diagnostic
 // also goes to the debug output.
 //
 // Subclasses convert values of their own by overriding readLeaf(); readDict()
@@ -30,6 +33,16 @@ class QmdPropertyListImporter : public QmdImportExportInterface
 public:
     QmdPropertyListImporter(QmdModel *model, QIODevice *device, QObject *parent = nullptr);
 
+    // The largest document file that is read: far beyond any document, small
+    // enough to be held in memory whole.
+    static constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
+    // Reads the whole file into bytes. Only regular files (or links to one)
+    // are opened: a named pipe would block the caller and a device may never
+    // end. A file larger than MaxFileSize is refused before it is read. On
+    // failure the error is QFile::OpenError or QFile::ReadError (or the
+    // file's own error) and errorString says why.
+    static QFile::FileError readFile(const QString &fileName, QByteArray *bytes, QString *errorString);
+
     // Parses the device (once) and checks the root element, without touching
     // the model: lets a caller refuse a broken file before it clears its
     // document.
@@ -37,7 +50,9 @@ public:
     // Reads the file's top value into target; the default index stands for
     // the model's root. False when the file could not be parsed.
     virtual bool read(const QmdIndex &target);
-    virtual void readDict(const QDomElement &element, const QmdIndex &target);
+    // Reads one value (a dict or a leaf) into target; false when nothing
+    // could be stored there (the value was skipped).
+    virtual bool readDict(const QDomElement &element, const QmdIndex &target);
     // The value of one leaf element; an invalid QVariant stores nothing.
     virtual QVariant readLeaf(const QDomElement &element, const QmdIndex &target);
 
