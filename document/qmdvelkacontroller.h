@@ -65,6 +65,9 @@ public:
     QmdIndex elementStateIndex(QmdItemId element) const;
     // Inside a request: gives a node or edge a fresh state entry (replacing any).
     void createElementState(QmdItemId element);
+    // Inside a request: the same for every node and edge of the list, as one
+    // change of "ElementStates".
+    void createElementStates(const QmdItemIdList &elements);
     // Inside a request: sets every counter of a state entry back to 0, by the kind
     // of its element; entries of other kinds and missing entries are left alone.
     void resetElementState(const QmdIndex &state);

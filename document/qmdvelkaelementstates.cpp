@@ -67,21 +67,21 @@ void QmdVelkaController::followElementsAdded(const QmdItemIdList &ids, QmdReques
 {
     createVoiceGroups(ids);
     const bool replayed = isUndoRedoRequest(rid);
-    for (QmdItemId id : ids) {
-        const int kind = elementType(id);
-        if (kind == QmdVelka::Edge) {
-            QmdRequestLocker locker(this);
+    {
+        QmdRequestLocker locker(this);
+        for (QmdItemId id : ids) {
+            if (elementType(id) != QmdVelka::Edge)
+                continue;
             const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
             if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
                 m_edgeFromNodes.insert(id, fromNode);
-            if (replayed)
-                continue;
-            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Arc State"));
-            createElementState(id);
-        } else if (kind == QmdVelka::Node && !replayed) {
-            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Node State"));
-            createElementState(id);
         }
+    }
+    // The states of all new nodes and edges, as one change in the step of the
+    // request that added them.
+    if (!replayed) {
+        QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Element States"));
+        createElementStates(ids);
     }
 }
 

@@ -7,7 +7,6 @@
 #include <QBuffer>
 #include <QDebug>
 #include <QSignalBlocker>
-#include <QXmlStreamReader>
 
 #include <limits>
 
@@ -18,12 +17,12 @@ QmdVelkaImporter::QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *
 {
 }
 
-QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &target)
+QVariant QmdVelkaImporter::readLeaf(const Leaf &leaf)
 {
-    const QString key = target.key();
-    const LeafPlace place = QmdVelkaValues::leafPlace(*this, target);
-    if (element.tagName() != QLatin1String("string")) {
-        const QVariant value = QmdPropertyListImporter::readLeaf(element, target);
+    const QString key = leaf.key();
+    const LeafPlace place = QmdVelkaValues::leafPlace(leaf.path);
+    if (leaf.tag != QLatin1String("string")) {
+        const QVariant value = QmdPropertyListImporter::readLeaf(leaf);
         if (QmdVelkaValues::isUnsignedKey(place, key) && value.typeId() != QMetaType::UInt) {
             bool ok = false;
             const qlonglong number = value.toLongLong(&ok);
@@ -33,14 +32,14 @@ QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &
         }
         return value;
     }
-    const QString text = element.text().toLower();
+    const QString &text = leaf.text;
     if (place == LeafPlace::StyleColour)
         return QmdVelkaValues::colourFromText(text);
     if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)) {
         bool known = false;
         const int value = QmdVelkaValues::valueOfWord(key, text, &known);
         if (!known && !text.isEmpty())
-            warn(element, tr("\"%1\" is not a known %2; read as 0.").arg(element.text(), key));
+            warn(tr("\"%1\" is not a known %2; read as 0.").arg(text, key));
         return value;
     }
     if (place == LeafPlace::ElementValue && key == QLatin1String("TickPos"))
@@ -49,34 +48,9 @@ QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &
         return QmdVelkaValues::channelsFromText(text);
     if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color"))
         return QmdVelkaValues::colourFromText(text);
-    return QmdPropertyListImporter::readLeaf(element, target);
+    return QmdPropertyListImporter::readLeaf(leaf);
 }
 
-namespace {
-
-// Whether the file's top value is a string-keyed dict, that is a document and
-// not a lone value or list: read as far as the dict's "ContainerType" pair
-// only, the way the reader finds it.
-bool holdsDocument(const QByteArray &bytes)
-{
-    QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement() || xml.name() != u"plist")
-        return false;
-    if (!xml.readNextStartElement() || xml.name() != u"dict")
-        return false;
-    while (xml.readNextStartElement()) {
-        if (xml.name() != u"key") {
-            xml.skipCurrentElement();
-            continue;
-        }
-        if (xml.readElementText() != u"ContainerType")
-            continue;
-        return xml.readNextStartElement() && xml.name() == u"string" && xml.readElementText() == u"StrDict";
-    }
-    return false;
-}
-
-} // namespace
 
 QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &fileName, QString *errorString,
                                                 QStringList *warnings)
@@ -97,7 +71,7 @@ QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &
     QmdVelkaImporter reader(model, &buffer);
     if (!reader.parse())
         reason = reader.errorString();
-    else if (!holdsDocument(bytes))
+    else if (reader.topType() != Qmd::StrDict)
         reason = tr("The file holds no document.");
     if (!reason.isEmpty()) {
         qWarning().noquote() << fileName << reason;
@@ -105,7 +79,8 @@ QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &
             *errorString = reason;
         return QFile::ReadError;
     }
-    reader.clear(QmdIndex());
+    // The checked tree replaces the document in one change; observers hear
+    // of it through the caller's reset.
     const QSignalBlocker blocker(model);
     reader.read(QmdIndex());
     if (warnings)

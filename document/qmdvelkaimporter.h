@@ -16,7 +16,7 @@ class QmdVelkaImporter : public QmdPropertyListImporter
 public:
     QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *parent = nullptr);
 
-    QVariant readLeaf(const QDomElement &element, const QmdIndex &target) override;
+    QVariant readLeaf(const Leaf &leaf) override;
 
     // Replaces the model's whole document with the one in fileName. The file
     // is read and checked first: one that cannot be opened or read (not a

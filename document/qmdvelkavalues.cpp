@@ -61,6 +61,23 @@ LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf)
     return LeafPlace::Other;
 }
 
+LeafPlace leafPlace(const QStringList &path)
+{
+    static const QRegularExpression styleColourKey(QStringLiteral("^Style.*Color$"));
+    if (path.isEmpty())
+        return LeafPlace::Other;
+    if (path.size() == 1)
+        return styleColourKey.match(path.first()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::RootValue;
+    if (path.size() < 3)
+        return LeafPlace::Other;
+    const QString &grandparentKey = path.at(path.size() - 3);
+    if (grandparentKey == QLatin1String("Elements"))
+        return LeafPlace::ElementValue;
+    if (grandparentKey == QLatin1String("Instruments"))
+        return LeafPlace::InstrumentValue;
+    return LeafPlace::Other;
+}
+
 bool isWordKey(const QString &key)
 {
     return key == QLatin1String("Type") || key == QLatin1String("Path") || key == QLatin1String("SignallingMethod");

@@ -6,6 +6,7 @@
 #include <QBitArray>
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class QmdDirectModelInterface;
@@ -26,6 +27,8 @@ enum class LeafPlace {
 };
 
 LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf);
+// The same from the keys above the leaf, from the root down to its own key.
+LeafPlace leafPlace(const QStringList &path);
 
 // Keys of an element whose int values are written as words: "Type", "Path"
 // and "SignallingMethod".
