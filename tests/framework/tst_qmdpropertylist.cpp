@@ -216,11 +216,11 @@ class PointImporter : public QmdPropertyListImporter
 {
 public:
     using QmdPropertyListImporter::QmdPropertyListImporter;
-    QVariant readLeaf(const QDomElement &element, const QmdIndex &target) override
+    QVariant readLeaf(const Leaf &leaf) override
     {
-        if (target.key() != QLatin1String("Pos"))
-            return QmdPropertyListImporter::readLeaf(element, target);
-        const QStringList parts = element.text().split(u',');
+        if (leaf.key() != QLatin1String("Pos"))
+            return QmdPropertyListImporter::readLeaf(leaf);
+        const QStringList parts = leaf.text.split(u',');
         return QPoint(parts.value(0).toInt(), parts.value(1).toInt());
     }
 };
