@@ -156,22 +156,25 @@ QmdIndex QmdVelkaController::elementStateIndex(QmdItemId element) const
 namespace {
 
 // The counters of a fresh state entry of an element of the given kind; none
-// for kinds without a state.
-QHash<QString, QVariant> stateCounters(int kind)
+// for kinds without a state. Shared by every state until one is written.
+const QHash<QString, QVariant> &stateCounters(int kind)
 {
+    static const QHash<QString, QVariant> edge{{QStringLiteral("CurrentScaleId"), 0}};
+    static const QHash<QString, QVariant> node{{QStringLiteral("CurrentEdgeUsageId"), 0u},
+                                               {QStringLiteral("CurrentEdgeUsageUses"), 0},
+                                               {QStringLiteral("CurrentPitchId"), 0},
+                                               {QStringLiteral("CurrentVelocityId"), 0},
+                                               {QStringLiteral("CurrentDurationId"), 0},
+                                               {QStringLiteral("CurrentUserMidiMessageId"), 0},
+                                               {QStringLiteral("HitCount"), 0}};
+    static const QHash<QString, QVariant> none;
     switch (kind) {
     case QmdVelka::Edge:
-        return {{QStringLiteral("CurrentScaleId"), 0}};
+        return edge;
     case QmdVelka::Node:
-        return {{QStringLiteral("CurrentEdgeUsageId"), 0u},
-                {QStringLiteral("CurrentEdgeUsageUses"), 0},
-                {QStringLiteral("CurrentPitchId"), 0},
-                {QStringLiteral("CurrentVelocityId"), 0},
-                {QStringLiteral("CurrentDurationId"), 0},
-                {QStringLiteral("CurrentUserMidiMessageId"), 0},
-                {QStringLiteral("HitCount"), 0}};
+        return node;
     default:
-        return {};
+        return none;
     }
 }
 

@@ -29,6 +29,11 @@ bool isXmlSpace(QChar c)
 QString xmlSafe(const QString &text, bool *replaced)
 {
     *replaced = false;
+    // Most texts are plain: no copy for them.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= 0x20 ? c.unicode() < 0xD800 : (c == u'\t' || c == u'\n' || c == u'\r');
+        }))
+        return text;
     QString result;
     result.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -186,6 +191,10 @@ void QmdPropertyListExporter::writeTextElement(const QString &name, const QStrin
         qDebug().noquote() << warning;
     }
 
+    if (!safe.contains(u'\r') && !(!safe.isEmpty() && std::all_of(safe.cbegin(), safe.cend(), isXmlSpace))) {
+        m_writer.writeTextElement(name, safe);
+        return;
+    }
     m_writer.writeStartElement(name);
     if (!safe.isEmpty() && std::all_of(safe.cbegin(), safe.cend(), isXmlSpace)) {
         m_writer.writeCDATA(safe);

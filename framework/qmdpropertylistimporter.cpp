@@ -18,6 +18,19 @@ const QString containerTypeKey = QStringLiteral("ContainerType");
 // document needs, few enough that reading never exhausts the stack.
 const int maxDepth = 256;
 
+// The element names of a property list, made once.
+QString elementName(QStringView name)
+{
+    static const QString names[] = {QStringLiteral("key"),     QStringLiteral("string"), QStringLiteral("integer"),
+                                    QStringLiteral("real"),    QStringLiteral("true"),   QStringLiteral("false"),
+                                    QStringLiteral("dict")};
+    for (const QString &known : names) {
+        if (name == known)
+            return known;
+    }
+    return name.toString();
+}
+
 // Texts up to this length are kept once however often they occur.
 const int sharedTextLength = 32;
 
@@ -249,8 +262,12 @@ QString QmdPropertyListImporter::readText()
     while (!m_xml->atEnd()) {
         switch (m_xml->readNext()) {
         case QXmlStreamReader::Characters:
-            if (m_xml->isCDATA() || !m_xml->isWhitespace())
-                text += m_xml->text();
+            if (m_xml->isCDATA() || !m_xml->isWhitespace()) {
+                if (text.isEmpty())
+                    text = m_xml->text().toString();
+                else
+                    text += m_xml->text();
+            }
             break;
         case QXmlStreamReader::StartElement:
             if (!enterElement())
@@ -285,7 +302,7 @@ QVariant QmdPropertyListImporter::readValue()
     if (m_xml->name() == QLatin1String("dict"))
         return readDict();
     const qint64 line = m_xml->lineNumber();
-    const QString tag = shared(m_xml->name().toString());
+    const QString tag = elementName(m_xml->name());
     const QString text = readText();
     if (m_xml->hasError())
         return QVariant();
@@ -327,7 +344,7 @@ QVariant QmdPropertyListImporter::readDict()
             hasPendingKey = false;
             continue;
         }
-        const QString tag = m_xml->name().toString();
+        const QString tag = elementName(m_xml->name());
         const QString text = readText();
         if (typeScan == AwaitingType) {
             typeScan = TypeFound;
@@ -377,6 +394,10 @@ QVariant QmdPropertyListImporter::readDict()
     }
 
     auto *tree = new QmdTree(containerType);
+    if (containerType == Qmd::IntDict)
+        tree->ids().reserve(entries.size());
+    else
+        tree->keys().reserve(entries.size());
     for (const Entry &entry : std::as_const(entries)) {
         QVariant *stored = nullptr;
         if (containerType == Qmd::IntDict) {
