@@ -1,47 +1,236 @@
-// How long a network document takes to save, to load, and to copy and paste as
-// a whole, by document size. Each document is a grid of nodes joined by edges
-// to their right and lower neighbours, with a voice group on every tenth node
-// and an instrument per sixteen nodes.
+// How long the bulk operations of a network document take, by document size:
+// load, a second load over it, save, copy of every element, paste of them into
+// an empty document with its undo and redo, and delete of every element with
+// its undo and redo; and how much resident memory a loaded document holds.
+//
+// Each document is a square grid of nodes, each joined by edges to its right
+// and lower neighbours, with a voice group on every tenth node and an
+// instrument per sixteen nodes. The file is written here as the program
+// writes it, so that building the document costs nothing measured. Each size
+// runs in a process of its own, so that the memory figures start from the
+// same baseline.
+//
+// Run: bench_documentfile [elements...] (offscreen; default 1000 10000 30000 100000).
 
 #include "outputportnames.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamWriter>
 
+#include <cmath>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
 const qint64 principal = 665280;
 
-void build(QmdVelkaController &controller, int side)
+// Elements of a grid of side nodes a side.
+int elementCount(int side)
 {
-    QList<QmdIndex> nodes;
-    for (int row = 0; row < side; ++row) {
-        for (int column = 0; column < side; ++column) {
-            controller.requestAddNode(QmdVelka::TickPos(column * principal, row * principal));
-            nodes.append(controller.elementIndex(controller.elementIds().last()));
+    const int nodes = side * side;
+    return nodes + 2 * side * (side - 1) + (nodes + 9) / 10;
+}
+
+// The side whose grid comes nearest to the wanted number of elements.
+int sideFor(int elements)
+{
+    int side = 1;
+    while (std::abs(elementCount(side + 1) - elements) < std::abs(elementCount(side) - elements))
+        ++side;
+    return side;
+}
+
+void writePair(QXmlStreamWriter &xml, const QString &key, const char *element, const QString &text)
+{
+    xml.writeTextElement(QStringLiteral("key"), key);
+    xml.writeTextElement(QLatin1String(element), text);
+}
+
+void startDict(QXmlStreamWriter &xml, const QString &key, const char *kind)
+{
+    if (!key.isEmpty())
+        xml.writeTextElement(QStringLiteral("key"), key);
+    xml.writeStartElement(QStringLiteral("dict"));
+    writePair(xml, QStringLiteral("ContainerType"), "string", QLatin1String(kind));
+}
+
+// The grid document as a file.
+void writeGrid(const QString &fileName, int side)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(fileName));
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument(QStringLiteral("1.0"));
+    xml.writeDTD(QStringLiteral("<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\" "
+                                "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">"));
+    xml.writeStartElement(QStringLiteral("plist"));
+    xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+    startDict(xml, QString(), "StrDict");
+    writePair(xml, QStringLiteral("Tempo"), "integer", QStringLiteral("120"));
+
+    const int nodes = side * side;
+    startDict(xml, QStringLiteral("Instruments"), "IntDict");
+    for (int i = 0; i < (nodes + 15) / 16; ++i) {
+        startDict(xml, QString::number(i + 1), "StrDict");
+        writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("midi"));
+        writePair(xml, QStringLiteral("Label"), "string", QStringLiteral("Instrument %1").arg(i + 1));
+        writePair(xml, QStringLiteral("Color"), "string", QStringLiteral("#ff0000"));
+        writePair(xml, QStringLiteral("MidiPort"), "string", QStringLiteral("Synth 1"));
+        writePair(xml, QStringLiteral("MidiChannels"), "string", QStringLiteral("1000000000000000"));
+        writePair(xml, QStringLiteral("MidiProgram"), "integer", QStringLiteral("1"));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+
+    // Ids: nodes 1..n, then per node its right edge, lower edge and voice group.
+    QList<QList<QPair<quint32, int>>> arcs(nodes); // per node: (edge id, arc number)
+    quint32 next = quint32(nodes) + 1;
+    struct Edge { quint32 id, from, to; int path; };
+    QList<Edge> edges;
+    QList<QPair<quint32, quint32>> groups; // (id, node)
+    for (int i = 0; i < nodes; ++i) {
+        if ((i + 1) % side != 0) {
+            edges.append({next, quint32(i + 1), quint32(i + 2), 0});
+            arcs[i].append({next++, int(arcs[i].size())});
         }
-    }
-    for (int i = 0; i < nodes.size(); ++i) {
-        if ((i + 1) % side != 0)
-            controller.requestAddEdge(nodes.at(i), nodes.at(i + 1));
-        if (i + side < nodes.size())
-            controller.requestAddEdge(nodes.at(i), nodes.at(i + side), QmdVelka::Direct);
+        if (i + side < nodes) {
+            edges.append({next, quint32(i + 1), quint32(i + side + 1), 2});
+            arcs[i].append({next++, int(arcs[i].size())});
+        }
         if (i % 10 == 0)
-            controller.requestAddVoiceGroup(nodes.at(i));
-        if (i % 16 == 0)
-            controller.requestAddInstrument();
+            groups.append({next++, quint32(i + 1)});
     }
+
+    startDict(xml, QStringLiteral("Elements"), "IntDict");
+    for (int i = 0; i < nodes; ++i) {
+        startDict(xml, QString::number(i + 1), "StrDict");
+        writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("Node"));
+        writePair(xml, QStringLiteral("TickPos"), "string",
+                  QStringLiteral("{%1, %2}").arg((i % side) * principal).arg((i / side) * principal));
+        writePair(xml, QStringLiteral("PitchList"), "string", QStringLiteral("C3"));
+        writePair(xml, QStringLiteral("VelocityList"), "string", QStringLiteral("64"));
+        writePair(xml, QStringLiteral("DurationList"), "string", QStringLiteral("100%"));
+        writePair(xml, QStringLiteral("SignallingMethod"), "string", QStringLiteral("Sequential"));
+        QStringList usages;
+        startDict(xml, QStringLiteral("ArcIdentifiers"), "IntDict");
+        for (const auto &arc : arcs.at(i)) {
+            writePair(xml, QString::number(arc.first), "integer", QString::number(arc.second));
+            usages << QStringLiteral("%1=1").arg(arc.first);
+        }
+        xml.writeEndElement();
+        writePair(xml, QStringLiteral("ArcUsageList"), "string", usages.join(QLatin1Char(',')));
+        xml.writeEndElement();
+    }
+    for (const Edge &edge : edges) {
+        startDict(xml, QString::number(edge.id), "StrDict");
+        writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("Edge"));
+        writePair(xml, QStringLiteral("Path"), "string",
+                  edge.path == 2 ? QStringLiteral("Direct") : QStringLiteral("CityBlock"));
+        writePair(xml, QStringLiteral("FromNode"), "integer", QString::number(edge.from));
+        writePair(xml, QStringLiteral("ToNode"), "integer", QString::number(edge.to));
+        xml.writeEndElement();
+    }
+    for (const auto &group : groups) {
+        startDict(xml, QString::number(group.first), "StrDict");
+        writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("VoiceGroup"));
+        writePair(xml, QStringLiteral("ToNode"), "integer", QString::number(group.second));
+        writePair(xml, QStringLiteral("InitialPitch"), "string", QStringLiteral("C3"));
+        writePair(xml, QStringLiteral("InitialVelocity"), "string", QStringLiteral("64"));
+        writePair(xml, QStringLiteral("InitialDuration"), "string", QStringLiteral("1.0"));
+        writePair(xml, QStringLiteral("InitialInstrument"), "integer", QStringLiteral("1"));
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndElement();
+    xml.writeEndDocument();
 }
 
 double milliseconds(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1e6;
+}
+
+// Lets the controllers answer what was queued (their follow-ups included).
+void settle()
+{
+    for (int i = 0; i < 4; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+// Times one operation, its follow-ups included.
+template <typename Operation>
+double timed(Operation operation)
+{
+    QElapsedTimer timer;
+    timer.start();
+    operation();
+    settle();
+    return milliseconds(timer);
+}
+
+void runSize(int wanted)
+{
+    QTemporaryDir dir;
+    const int side = sideFor(wanted);
+    const QString fileName = dir.filePath(QStringLiteral("grid.vlk"));
+    writeGrid(fileName, side);
+    const double baseline = residentMegabytes();
+
+    QmdMemModel model;
+    QmdVelkaController controller;
+    controller.setModel(&model);
+    settle();
+    const double load = timed([&] { controller.requestLoad(fileName); });
+    const int elements = int(controller.elementIds().size());
+    const double afterLoad = residentMegabytes() - baseline;
+    const double reload = timed([&] { controller.requestLoad(fileName); });
+    const double afterReload = residentMegabytes() - baseline;
+    const double save = timed([&] { controller.requestSave(dir.filePath(QStringLiteral("saved.vlk"))); });
+
+    const QmdItemIdList ids = controller.elementIds();
+    const double copy = timed([&] { controller.requestCopy(QmdItemIdSet(ids.cbegin(), ids.cend())); });
+    QmdMemModel pastedModel;
+    QmdVelkaController pasted;
+    pasted.setModel(&pastedModel);
+    settle();
+    const double paste = timed([&] { pasted.requestPaste(QmdVelka::TickPos(0, 0)); });
+    const int pastedCount = int(pasted.elementIds().size());
+    const double undoPaste = timed([&] { pasted.requestUndo(); });
+    const double redoPaste = timed([&] { pasted.requestRedo(); });
+
+    const double remove = timed([&] { controller.requestRemove(ids, controller.elementsIndex()); });
+    const int left = int(controller.elementIds().size());
+    const double undoRemove = timed([&] { controller.requestUndo(); });
+    const double redoRemove = timed([&] { controller.requestRedo(); });
+
+    std::printf("%8d %9lld %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %8.1f %8.1f\n", elements,
+                static_cast<long long>(QFileInfo(fileName).size()), load, reload, save, copy, paste, undoPaste,
+                redoPaste, remove, undoRemove, redoRemove, afterLoad, afterReload);
+    if (pastedCount != elements || left != 0)
+        std::printf("  (pasted %d elements, %d left after the delete)\n", pastedCount, left);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -51,38 +240,25 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     OutputPortNames::setSource([] { return QSet<QString>{"Synth 1"}; });
-    QTemporaryDir dir;
 
-    std::printf("%8s %10s %10s %10s %10s %10s\n", "elements", "bytes", "save ms", "load ms", "copy ms", "paste ms");
-    for (int side : {10, 30, 60}) {
-        QmdMemModel model;
-        QmdVelkaController controller;
-        controller.setModel(&model);
-        build(controller, side);
-        const QString fileName = dir.filePath(QStringLiteral("bench%1.vlk").arg(side));
+    QStringList arguments = app.arguments().mid(1);
+    if (arguments.size() == 2 && arguments.first() == QLatin1String("--one")) {
+        runSize(arguments.at(1).toInt());
+        return 0;
+    }
+    if (arguments.isEmpty())
+        arguments = {QStringLiteral("1000"), QStringLiteral("10000"), QStringLiteral("30000"), QStringLiteral("100000")};
 
-        QElapsedTimer timer;
-        timer.start();
-        controller.requestSave(fileName);
-        const double save = milliseconds(timer);
-
-        QmdMemModel loadedModel;
-        QmdVelkaController loaded;
-        loaded.setModel(&loadedModel);
-        timer.restart();
-        loaded.requestLoad(fileName);
-        const double load = milliseconds(timer);
-
-        const QmdItemIdList ids = controller.elementIds();
-        timer.restart();
-        controller.requestCopy(QmdItemIdSet(ids.cbegin(), ids.cend()));
-        const double copy = milliseconds(timer);
-        timer.restart();
-        loaded.requestPaste(QmdVelka::TickPos(0, 0));
-        const double paste = milliseconds(timer);
-
-        std::printf("%8lld %10lld %10.1f %10.1f %10.1f %10.1f\n", static_cast<long long>(ids.size()),
-                    static_cast<long long>(QFileInfo(fileName).size()), save, load, copy, paste);
+    std::printf("%8s %9s %7s %7s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "elements", "bytes", "load", "reload",
+                "save", "copy", "paste", "undo", "redo", "delete", "undo", "redo", "MB load", "MB again");
+    std::printf("%8s %9s %7s %7s %7s %7s %7s %7s %7s %7s %7s %7s %8s %8s\n", "", "", "ms", "ms", "ms", "ms", "ms",
+                "paste", "paste", "ms", "delete", "delete", "", "");
+    std::fflush(stdout);
+    for (const QString &size : std::as_const(arguments)) {
+        QProcess one;
+        one.setProcessChannelMode(QProcess::ForwardedChannels);
+        one.start(app.applicationFilePath(), {QStringLiteral("--one"), size});
+        one.waitForFinished(-1);
     }
     return 0;
 }

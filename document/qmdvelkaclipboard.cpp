@@ -1,6 +1,7 @@
 #include "qmdvelkaclipboard.h"
 
 #include "qmdmemmodel.h"
+#include "qmdtree.h"
 #include "qmdrequestguard.h"
 #include "qmdvelka.h"
 #include "qmdvelkacontroller.h"
@@ -102,43 +103,47 @@ private:
     TickPos m_anchor;
 };
 
-// In the scratch model: drops what is not an element and the elements that
-// refer to elements outside the payload, then moves the rest into place.
-void placePayload(QmdDirectModelInterface &scratch, const QmdIndex &elements, const TickPos &center,
-                  qint64 divisions)
+QmdTree *elementTree(const QHash<QmdItemId, QVariant> &elements, QmdItemId id)
 {
-    const QmdItemIdList ids = scratch.ids(elements);
+    return QmdTree::treeOf(elements.value(id));
+}
+
+// In the payload: drops what is not an element and the elements that refer
+// to elements outside the payload, then moves the rest into place.
+void placePayload(QmdTree &payload, const TickPos &center, qint64 divisions)
+{
+    QHash<QmdItemId, QVariant> &elements = payload.ids();
+    QmdItemIdList ids = elements.keys();
+    std::sort(ids.begin(), ids.end());
     const QmdItemIdSet payloadIds(ids.cbegin(), ids.cend());
-    const auto dangling = [&](const QmdIndex &element, const QString &key) {
-        const QmdIndex reference = scratch.index(key, element);
-        return present(scratch, reference) && !payloadIds.contains(scratch.data(reference).toUInt());
+    const auto dangling = [&](const QmdTree &element, const QString &key) {
+        const auto reference = element.keys().constFind(key);
+        return reference != element.keys().constEnd() && !payloadIds.contains(reference.value().toUInt());
     };
 
     Placement placement;
-    QList<QPair<QmdIndex, TickPos>> positions;
-    for (QmdItemId id : ids) {
-        const QmdIndex element = scratch.index(id, elements);
-        if (scratch.type(element) != Qmd::StrDict || dangling(element, keyToNode)
-            || dangling(element, keyFromNode)) {
-            scratch.remove(id, elements);
+    QList<QmdTree *> placed;
+    for (QmdItemId id : std::as_const(ids)) {
+        QmdTree *element = elementTree(elements, id);
+        if (!element || element->type() != Qmd::StrDict || dangling(*element, keyToNode)
+            || dangling(*element, keyFromNode)) {
+            QmdTree::release(elements.take(id));
             continue;
         }
-        const QVariant pos = scratch.data(keyTickPos, element);
+        const QVariant pos = element->keys().value(keyTickPos);
         if (pos.metaType() != QMetaType::fromType<TickPos>())
             continue;
-        placement.add(pos.value<TickPos>(), scratch.data(keyType, element).toInt() == QmdVelka::Node);
-        positions.append({scratch.index(keyTickPos, element), pos.value<TickPos>()});
+        placement.add(pos.value<TickPos>(), element->keys().value(keyType).toInt() == QmdVelka::Node);
+        placed.append(element);
     }
 
     const TickPos offset = placement.offset(center, divisions);
-    QHash<QmdIndex, QVariant> moved;
-    for (const auto &entry : positions) {
-        const TickPos pos(clampTick(__int128(entry.second.x) + offset.x),
-                          clampTick(__int128(entry.second.y) + offset.y));
-        moved.insert(entry.first, QVariant::fromValue(pos));
+    for (QmdTree *element : std::as_const(placed)) {
+        QVariant &value = element->keys()[keyTickPos];
+        const TickPos pos = value.value<TickPos>();
+        value = QVariant::fromValue(
+            TickPos(clampTick(__int128(pos.x) + offset.x), clampTick(__int128(pos.y) + offset.y)));
     }
-    if (!moved.isEmpty())
-        scratch.setData(moved);
 }
 
 // "edge=uses" entries of the edges that were pasted, pointed at their copies.
@@ -224,82 +229,80 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     if (payload.isEmpty() || !present(*this, elements) || type(elements) != Qmd::IntDict)
         return request.rid();
 
-    QmdMemModel scratchModel(Qmd::StrDict);
-    QmdDirectModelInterface scratch(&scratchModel);
-    scratchModel.beginRequest(std::numeric_limits<QmdRequestId>::max(), Qmd::NoUndoHistory, QString());
-    scratch.setType(keyElements, Qmd::IntDict, QmdIndex());
-    const QmdIndex scratchElements = scratch.index(keyElements, QmdIndex());
     QBuffer buffer;
     buffer.setData(payload);
     buffer.open(QIODevice::ReadOnly);
-    QmdVelkaImporter reader(&scratchModel, &buffer);
-    reader.read(scratchElements);
+    // The reader needs a model of its own; the payload never goes into it.
+    QmdMemModel readerModel;
+    QmdVelkaImporter reader(&readerModel, &buffer);
+    const std::unique_ptr<QmdTree> tree = reader.readTree({keyElements});
+    if (!tree || tree->type() != Qmd::IntDict)
+        return request.rid();
     const qint64 divisions = std::clamp<qint64>(data(QStringLiteral("DivsPerPrincipal"), QmdIndex()).toLongLong(),
                                                 1, ticksPerPrincipal);
-    placePayload(scratch, scratchElements, center, divisions);
-    scratchModel.endRequest();
+    placePayload(*tree, center, divisions);
 
-    // The copies, with their references still naming payload ids.
+    // The copies get fresh ids; their references still name payload ids.
+    QmdItemIdList sources = tree->ids().keys();
+    std::sort(sources.begin(), sources.end());
+    const QmdItemIdList newIds = model()->newItemIds(int(sources.size()), elements);
     QHash<QmdItemId, QmdItemId> idMap;
-    QList<QPair<QmdItemId, QmdItemId>> pasted;
-    for (const QmdIndex &source : scratch.childIndexes(scratchElements)) {
-        const QmdItemId newId = addType(Qmd::StrDict, elements);
-        if (newId == 0)
-            break;
-        idMap.insert(source.id(), newId);
-        pasted.append({source.id(), newId});
-        copyTree(scratch, source, index(newId, elements));
+    QList<QPair<QmdItemId, QmdTree *>> pasted; // (payload id, element)
+    for (qsizetype i = 0; i < newIds.size(); ++i) {
+        idMap.insert(sources.at(i), newIds.at(i));
+        pasted.append({sources.at(i), elementTree(tree->ids(), sources.at(i))});
     }
 
     // Edges join the copies of their nodes, or go.
     QHash<QmdItemId, QmdItemId> edgeMap;
-    for (const auto &pair : pasted) {
-        const QmdIndex element = index(pair.second, elements);
-        if (!present(*this, element) || data(keyType, element).toInt() != QmdVelka::Edge)
+    for (auto &pair : pasted) {
+        QHash<QString, QVariant> &keys = pair.second->keys();
+        if (keys.value(keyType).toInt() != QmdVelka::Edge)
             continue;
-        const QmdItemId from = idMap.value(data(keyFromNode, element).toUInt());
-        const QmdItemId to = idMap.value(data(keyToNode, element).toUInt());
+        const QmdItemId from = idMap.value(keys.value(keyFromNode).toUInt());
+        const QmdItemId to = idMap.value(keys.value(keyToNode).toUInt());
         if (from == 0 || to == 0) {
-            remove(pair.second, elements);
+            edgeMap.remove(pair.first);
             idMap.remove(pair.first);
+            pair.second = nullptr;
         } else {
-            setData({{keyFromNode, from}, {keyToNode, to}}, element);
-            edgeMap.insert(pair.first, pair.second);
+            keys.insert(keyFromNode, from);
+            keys.insert(keyToNode, to);
+            edgeMap.insert(pair.first, idMap.value(pair.first));
         }
     }
 
     // Nodes keep the arcs of the pasted edges only; voice groups follow
     // their node or go.
-    for (const auto &pair : pasted) {
-        const QmdIndex element = index(pair.second, elements);
-        if (!present(*this, element))
+    for (auto &pair : pasted) {
+        if (!pair.second)
             continue;
-        switch (data(keyType, element).toInt()) {
+        QHash<QString, QVariant> &keys = pair.second->keys();
+        switch (keys.value(keyType).toInt()) {
         case QmdVelka::Node: {
-            const QmdIndex arcs = index(keyArcIdentifiers, element);
-            if (present(*this, arcs) && type(arcs) == Qmd::IntDict) {
-                QHash<QmdItemId, QVariant> remapped;
-                for (const QmdIndex &arc : childIndexes(arcs)) {
-                    const QmdItemId edge = edgeMap.value(arc.id());
-                    if (edge != 0)
-                        remapped.insert(edge, data(arc).toUInt());
+            const QmdTree *arcs = QmdTree::treeOf(keys.value(keyArcIdentifiers));
+            if (arcs && arcs->type() == Qmd::IntDict) {
+                auto *remapped = new QmdTree(Qmd::IntDict);
+                for (auto arc = arcs->ids().cbegin(); arc != arcs->ids().cend(); ++arc) {
+                    const QmdItemId edge = edgeMap.value(arc.key());
+                    if (edge != 0 && !QmdTree::treeOf(arc.value()))
+                        remapped->ids().insert(edge, arc.value().toUInt());
                 }
-                setType(keyArcIdentifiers, Qmd::IntDict, element);
-                if (!remapped.isEmpty())
-                    setData(remapped, index(keyArcIdentifiers, element));
+                QmdTree::release(keys.value(keyArcIdentifiers));
+                keys.insert(keyArcIdentifiers, QmdTree::holding(remapped));
             }
-            const QmdIndex usages = index(keyArcUsageList, element);
-            if (present(*this, usages))
-                setData(usages, remappedUsageList(data(usages).toString(), edgeMap));
+            const auto usages = keys.find(keyArcUsageList);
+            if (usages != keys.end() && !QmdTree::treeOf(usages.value()))
+                usages.value() = remappedUsageList(usages.value().toString(), edgeMap);
             break;
         }
         case QmdVelka::VoiceGroup: {
-            const QmdItemId node = idMap.value(data(keyToNode, element).toUInt());
+            const QmdItemId node = idMap.value(keys.value(keyToNode).toUInt());
             if (node == 0) {
-                remove(pair.second, elements);
                 idMap.remove(pair.first);
+                pair.second = nullptr;
             } else {
-                setData(keyToNode, node, element);
+                keys.insert(keyToNode, node);
             }
             break;
         }
@@ -307,50 +310,16 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
             break;
         }
     }
-    return request.rid();
-}
 
-void QmdVelkaClipboard::copyTree(const QmdDirectModelInterface &source, const QmdIndex &from, const QmdIndex &target)
-{
-    switch (source.type(from)) {
-    case Qmd::NoContainer: {
-        const QVariant value = source.data(from);
-        if (value.isValid())
-            setData(target, value);
-        break;
+    // All copies go in as one change.
+    QHash<QmdItemId, QmdTree *> copies;
+    for (const auto &pair : std::as_const(pasted)) {
+        if (!pair.second)
+            continue;
+        copies.insert(idMap.value(pair.first), pair.second);
+        tree->ids()[pair.first] = QVariant(); // now owned by copies
     }
-    case Qmd::IntDict: {
-        QHash<QmdItemId, QVariant> values;
-        for (const QmdIndex &child : source.childIndexes(from)) {
-            const Qmd::ContainerType childType = source.type(child);
-            if (childType == Qmd::NoContainer) {
-                const QVariant value = source.data(child);
-                if (value.isValid())
-                    values.insert(child.id(), value);
-            } else if (const QmdItemId id = addType(childType, target)) {
-                copyTree(source, child, index(id, target));
-            }
-        }
-        if (!values.isEmpty())
-            setData(values, target);
-        break;
-    }
-    case Qmd::StrDict: {
-        QHash<QString, QVariant> values;
-        for (const QmdIndex &child : source.childIndexes(from)) {
-            const Qmd::ContainerType childType = source.type(child);
-            if (childType == Qmd::NoContainer) {
-                const QVariant value = source.data(child);
-                if (value.isValid())
-                    values.insert(child.key(), value);
-            } else {
-                setType(child.key(), childType, target);
-                copyTree(source, child, index(child.key(), target));
-            }
-        }
-        if (!values.isEmpty())
-            setData(values, target);
-        break;
-    }
-    }
+    if (!copies.isEmpty())
+        model()->setTrees(copies, elements);
+    return request.rid();
 }

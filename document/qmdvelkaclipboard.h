@@ -42,11 +42,6 @@ public:
     // Pastes a clipboard document as one request.
     QmdRequestId pastePayload(const QByteArray &payload, const QmdVelka::TickPos &center);
 
-    // Inside an open request: copies the value or container at from, in the
-    // model of source, to target in the controller's model. Entries of
-    // id-keyed containers that are containers themselves get fresh ids.
-    void copyTree(const QmdDirectModelInterface &source, const QmdIndex &from, const QmdIndex &target);
-
 private:
     QmdVelkaController *m_controller;
 };

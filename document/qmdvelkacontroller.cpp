@@ -14,6 +14,7 @@
 #include "qmdvelkaclipboard.h"
 #include "qmdvelkaexporter.h"
 #include "qmdvelkaimporter.h"
+#include "qmdtree.h"
 #include "stylepresets.h"
 
 #include <QSet>
@@ -152,6 +153,33 @@ QmdIndex QmdVelkaController::elementStateIndex(QmdItemId element) const
     return states.isValid() ? QmdDirectModelInterface::index(element, states) : QmdIndex();
 }
 
+namespace {
+
+// The counters of a fresh state entry of an element of the given kind; none
+// for kinds without a state. Shared by every state until one is written.
+const QHash<QString, QVariant> &stateCounters(int kind)
+{
+    static const QHash<QString, QVariant> edge{{QStringLiteral("CurrentScaleId"), 0}};
+    static const QHash<QString, QVariant> node{{QStringLiteral("CurrentEdgeUsageId"), 0u},
+                                               {QStringLiteral("CurrentEdgeUsageUses"), 0},
+                                               {QStringLiteral("CurrentPitchId"), 0},
+                                               {QStringLiteral("CurrentVelocityId"), 0},
+                                               {QStringLiteral("CurrentDurationId"), 0},
+                                               {QStringLiteral("CurrentUserMidiMessageId"), 0},
+                                               {QStringLiteral("HitCount"), 0}};
+    static const QHash<QString, QVariant> none;
+    switch (kind) {
+    case QmdVelka::Edge:
+        return edge;
+    case QmdVelka::Node:
+        return node;
+    default:
+        return none;
+    }
+}
+
+} // namespace
+
 void QmdVelkaController::createElementState(QmdItemId element)
 {
     const QmdIndex states = elementStatesIndex();
@@ -161,27 +189,32 @@ void QmdVelkaController::createElementState(QmdItemId element)
     resetElementState(index(element, states));
 }
 
+void QmdVelkaController::createElementStates(const QmdItemIdList &elements)
+{
+    const QmdIndex states = elementStatesIndex();
+    if (!entryExists(states))
+        return;
+    QHash<QmdItemId, QmdTree *> trees;
+    for (QmdItemId element : elements) {
+        const int kind = elementType(element);
+        if (kind != QmdVelka::Edge && kind != QmdVelka::Node)
+            continue;
+        auto *state = new QmdTree(Qmd::StrDict);
+        state->keys() = stateCounters(kind);
+        delete trees.value(element);
+        trees.insert(element, state);
+    }
+    if (!trees.isEmpty())
+        model()->setTrees(trees, states);
+}
+
 void QmdVelkaController::resetElementState(const QmdIndex &state)
 {
     if (!entryExists(state) || type(state) != Qmd::StrDict)
         return;
-    switch (elementType(state.id())) {
-    case QmdVelka::Edge:
-        setData({{QStringLiteral("CurrentScaleId"), 0}}, state);
-        break;
-    case QmdVelka::Node:
-        setData({{QStringLiteral("CurrentEdgeUsageId"), 0u},
-                 {QStringLiteral("CurrentEdgeUsageUses"), 0},
-                 {QStringLiteral("CurrentPitchId"), 0},
-                 {QStringLiteral("CurrentVelocityId"), 0},
-                 {QStringLiteral("CurrentDurationId"), 0},
-                 {QStringLiteral("CurrentUserMidiMessageId"), 0},
-                 {QStringLiteral("HitCount"), 0}},
-                state);
-        break;
-    default:
-        break;
-    }
+    const QHash<QString, QVariant> counters = stateCounters(elementType(state.id()));
+    if (!counters.isEmpty())
+        setData(counters, state);
 }
 
 // --- Instruments ------------------------------------------------------------
@@ -366,11 +399,7 @@ void QmdVelkaController::setDocumentDefaults()
 
     setType(keyTemp, Qmd::StrDict, root);
     setType(keyElementStates, Qmd::IntDict, tempIndex());
-    for (QmdItemId element : elementIds()) {
-        const int kind = elementType(element);
-        if (kind == QmdVelka::Edge || kind == QmdVelka::Node)
-            createElementState(element);
-    }
+    createElementStates(elementIds());
 }
 
 void QmdVelkaController::ensureRootContainer(const QString &key, Qmd::ContainerType containerType)
@@ -625,12 +654,22 @@ QmdRequestId QmdVelkaController::requestLoadStylePreset(const QString &presetNam
 
 QFile::FileError QmdVelkaController::saveFile(const QString &fileName, QmdRequestId)
 {
-    return QmdVelkaExporter::saveDocument(model(), tempIndex(), fileName);
+    QString reason;
+    QStringList warnings;
+    const QFile::FileError error = QmdVelkaExporter::saveDocument(model(), tempIndex(), fileName, &reason, &warnings);
+    setFileErrorString(reason);
+    addFileWarnings(warnings);
+    return error;
 }
 
 QFile::FileError QmdVelkaController::loadFile(const QString &fileName, QmdRequestId)
 {
-    return QmdVelkaImporter::loadDocument(model(), fileName);
+    QString reason;
+    QStringList warnings;
+    const QFile::FileError error = QmdVelkaImporter::loadDocument(model(), fileName, &reason, &warnings);
+    setFileErrorString(reason);
+    addFileWarnings(warnings);
+    return error;
 }
 
 QmdRequestId QmdVelkaController::requestCopy(const QmdItemIdSet &elements)

@@ -33,6 +33,21 @@ class VoicePlayer;
 // players: the clock, one player per instrument record and one per voice
 // group, made by the installed PlayerFactory.
 //
+// Bulk changes arrive in batches, so that a view can update once per batch:
+// - A load or template load replaces the whole document in one change:
+//   observers get one modelReset and no element signals, and rebuild from the
+//   document.
+// - Paste, the removal of a set of elements (requestRemove of their ids under
+//   elementsIndex()), and undo and redo of either, change the elements in one
+//   change: elementsAdded or elementsRemoved arrives once with every id of
+//   the batch (the data of those elements is not announced apart), and at
+//   most once more for the follow-ups of the same request (the edges and
+//   voice groups that hung on removed nodes). Each list is the batch whole:
+//   a receiver handles it in one go.
+// - The element states of the new or removed nodes and edges are made or
+//   removed in the same request and undo step, as one change of
+//   "ElementStates".
+//
 // Every public reader takes the controller's read lock, so voice threads may
 // read while the GUI thread runs requests. Readers of an id that names nothing
 // return an invalid QmdIndex or an invalid QVariant, never the root. Writers
@@ -65,6 +80,9 @@ public:
     QmdIndex elementStateIndex(QmdItemId element) const;
     // Inside a request: gives a node or edge a fresh state entry (replacing any).
     void createElementState(QmdItemId element);
+    // Inside a request: the same for every node and edge of the list, as one
+    // change of "ElementStates".
+    void createElementStates(const QmdItemIdList &elements);
     // Inside a request: sets every counter of a state entry back to 0, by the kind
     // of its element; entries of other kinds and missing entries are left alone.
     void resetElementState(const QmdIndex &state);

@@ -57,17 +57,17 @@ void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QmdI
 {
     if (!parent.isValid() || parent != elementsIndex())
         return;
-    const bool replayed = isUndoRedoRequest(rid);
     for (QmdItemId id : idList) {
-        const int kind = elementType(id);
-        if (kind == QmdVelka::Edge) {
-            const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
-            if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
-                m_edgeFromNodes.insert(id, fromNode);
-        }
-        if (!replayed && (kind == QmdVelka::Edge || kind == QmdVelka::Node))
-            createElementState(id);
+        if (elementType(id) != QmdVelka::Edge)
+            continue;
+        const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
+        if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
+            m_edgeFromNodes.insert(id, fromNode);
     }
+    // The states of all new nodes and edges, as one change in the step of the
+    // request that added them.
+    if (!isUndoRedoRequest(rid))
+        createElementStates(idList);
 }
 
 void QmdVelkaController::followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList,

@@ -23,8 +23,9 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
     QString text;
     if (place == LeafPlace::StyleColour)
         text = QmdVelkaValues::colourText(value.value<QColor>());
-    else if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key))
-        text = QmdVelkaValues::wordOf(key, value.toInt());
+    else if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)
+             && !QmdVelkaValues::wordOf(key, value).isEmpty())
+        text = QmdVelkaValues::wordOf(key, value); // a number without a word stays a number
     else if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color")
              && value.metaType() == QMetaType::fromType<QColor>())
         text = QmdVelkaValues::opaqueColourText(value.value<QColor>());
@@ -37,30 +38,52 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
     writeTextElement(QStringLiteral("string"), text);
 }
 
-QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName)
+QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,
+                                                QString *errorString, QStringList *warnings)
+{
+    QString reason;
+    const QFile::FileError error = writeDocument(model, excluded, fileName, &reason, warnings);
+    if (errorString)
+        *errorString = reason;
+    return error;
+}
+
+QFile::FileError QmdVelkaExporter::writeDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,
+                                                 QString *errorString, QStringList *warnings)
 {
     // A file that its mode makes read-only, or that this user may not write,
     // is refused even where the folder would let it be replaced.
     const QFileInfo target(fileName);
-    if (target.isDir())
+    if (target.isDir()) {
+        *errorString = tr("A folder of this name is in the way.");
         return QFile::OpenError;
+    }
     const QFile::Permissions permissions = target.permissions();
     const QFile::Permissions writableMode = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (target.exists() && (!(permissions & writableMode) || !(permissions & QFile::WriteUser)))
+    if (target.exists() && (!(permissions & writableMode) || !(permissions & QFile::WriteUser))) {
+        *errorString = tr("The file is read-only.");
         return QFile::PermissionsError;
+    }
 
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly)) {
+        *errorString = file.errorString();
         return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
+    }
     QmdVelkaExporter exporter(model, &file);
     if (excluded.isValid())
         exporter.exclude(excluded);
     if (!exporter.write(QmdIndex())) {
         const QFile::FileError error = file.error();
+        *errorString = file.errorString();
         file.cancelWriting();
         return error != QFile::NoError ? error : QFile::WriteError;
     }
-    if (!file.commit())
+    if (!file.commit()) {
+        *errorString = file.errorString();
         return file.error() != QFile::NoError ? file.error() : QFile::WriteError;
+    }
+    if (warnings)
+        *warnings = exporter.warnings();
     return QFile::NoError;
 }

@@ -26,8 +26,15 @@ public:
     // its permissions. A target whose mode makes it read-only, or that this
     // user may not write, is left as it is (QFile::PermissionsError); a
     // folder gives QFile::OpenError; any other failure is the file's own
-    // error.
-    static QFile::FileError saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName);
+    // error, described in errorString. A document saved with characters that
+    // a file cannot hold (replaced by U+FFFD) gives QFile::NoError and one
+    // line per changed key or value in warnings.
+    static QFile::FileError saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,
+                                         QString *errorString = nullptr, QStringList *warnings = nullptr);
+
+private:
+    static QFile::FileError writeDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,
+                                          QString *errorString, QStringList *warnings);
 };
 
 #endif // QMDVELKAEXPORTER_H

@@ -7,7 +7,8 @@
 #include <QBuffer>
 #include <QDebug>
 #include <QSignalBlocker>
-#include <QXmlStreamReader>
+
+#include <limits>
 
 using QmdVelkaValues::LeafPlace;
 
@@ -16,75 +17,73 @@ QmdVelkaImporter::QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *
 {
 }
 
-QVariant QmdVelkaImporter::readLeaf(const QDomElement &element, const QmdIndex &target)
+QVariant QmdVelkaImporter::readLeaf(const Leaf &leaf)
 {
-    if (element.tagName() != QLatin1String("string"))
-        return QmdPropertyListImporter::readLeaf(element, target);
-    const QString text = element.text().toLower();
-    const QString key = target.key();
-    const LeafPlace place = QmdVelkaValues::leafPlace(*this, target);
+    const QString key = leaf.key();
+    const LeafPlace place = QmdVelkaValues::leafPlace(leaf.path);
+    if (leaf.tag != QLatin1String("string")) {
+        const QVariant value = QmdPropertyListImporter::readLeaf(leaf);
+        if (QmdVelkaValues::isUnsignedKey(place, key) && value.typeId() != QMetaType::UInt) {
+            bool ok = false;
+            const qlonglong number = value.toLongLong(&ok);
+            if (ok && number >= 0 && number <= qlonglong(std::numeric_limits<uint>::max())
+                && (value.typeId() == QMetaType::Int || value.typeId() == QMetaType::LongLong))
+                return QVariant(uint(number));
+        }
+        return value;
+    }
+    const QString &text = leaf.text;
     if (place == LeafPlace::StyleColour)
         return QmdVelkaValues::colourFromText(text);
-    if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key))
-        return QmdVelkaValues::valueOfWord(key, text);
+    if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)) {
+        bool known = false;
+        const int value = QmdVelkaValues::valueOfWord(key, text, &known);
+        if (!known && !text.isEmpty())
+            warn(tr("\"%1\" is not a known %2; read as 0.").arg(text, key));
+        return value;
+    }
     if (place == LeafPlace::ElementValue && key == QLatin1String("TickPos"))
         return QVariant::fromValue(QmdVelkaValues::positionFromText(text));
     if (key == QLatin1String("MidiChannels") && QmdVelkaValues::isChannelText(text))
         return QmdVelkaValues::channelsFromText(text);
     if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color"))
         return QmdVelkaValues::colourFromText(text);
-    return QmdPropertyListImporter::readLeaf(element, target);
+    return QmdPropertyListImporter::readLeaf(leaf);
 }
 
-namespace {
 
-// Whether the file's top value is a string-keyed dict, that is a document and
-// not a lone value or list: read as far as the dict's "ContainerType" pair
-// only, the way the reader finds it.
-bool holdsDocument(const QByteArray &bytes)
+QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &fileName, QString *errorString,
+                                                QStringList *warnings)
 {
-    QXmlStreamReader xml(bytes);
-    if (!xml.readNextStartElement() || xml.name() != u"plist")
-        return false;
-    if (!xml.readNextStartElement() || xml.name() != u"dict")
-        return false;
-    while (xml.readNextStartElement()) {
-        if (xml.name() != u"key") {
-            xml.skipCurrentElement();
-            continue;
-        }
-        if (xml.readElementText() != u"ContainerType")
-            continue;
-        return xml.readNextStartElement() && xml.name() == u"string" && xml.readElementText() == u"StrDict";
+    QString reason;
+    QByteArray bytes;
+    const QFile::FileError error = readFile(fileName, &bytes, &reason);
+    if (error != QFile::NoError) {
+        qWarning().noquote() << fileName << reason;
+        if (errorString)
+            *errorString = reason;
+        return error;
     }
-    return false;
-}
-
-} // namespace
-
-QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFile::NoError)
-        return file.error();
 
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QmdVelkaImporter reader(model, &buffer);
-    if (!reader.parse()) {
-        qWarning().noquote() << fileName << reader.errorString();
+    if (!reader.parse())
+        reason = reader.errorString();
+    else if (reader.topType() != Qmd::StrDict)
+        reason = tr("The file holds no document.");
+    if (!reason.isEmpty()) {
+        qWarning().noquote() << fileName << reason;
+        if (errorString)
+            *errorString = reason;
         return QFile::ReadError;
     }
-    if (!holdsDocument(bytes)) {
-        qWarning().noquote() << fileName << tr("The file holds no document.");
-        return QFile::ReadError;
-    }
-    reader.clear(QmdIndex());
+    // The checked tree replaces the document in one change; observers hear
+    // of it through the caller's reset.
     const QSignalBlocker blocker(model);
     reader.read(QmdIndex());
+    if (warnings)
+        *warnings = reader.warnings();
     return QFile::NoError;
 }

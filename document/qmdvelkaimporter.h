@@ -16,15 +16,19 @@ class QmdVelkaImporter : public QmdPropertyListImporter
 public:
     QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *parent = nullptr);
 
-    QVariant readLeaf(const QDomElement &element, const QmdIndex &target) override;
+    QVariant readLeaf(const Leaf &leaf) override;
 
     // Replaces the model's whole document with the one in fileName. The file
-    // is read and checked first: one that cannot be opened or read, is not a
-    // property list of version 1.0 or does not hold a string-keyed document
-    // leaves the model untouched and gives the file's error (QFile::ReadError
-    // for content that is not a document). The model's signals are blocked
-    // while the document is read in; the caller brings observers up to date.
-    static QFile::FileError loadDocument(QmdModel *model, const QString &fileName);
+    // is read and checked first: one that cannot be opened or read (not a
+    // regular file, larger than MaxFileSize), is not a property list of
+    // version 1.0 or does not hold a string-keyed document leaves the model
+    // untouched and gives the file's error (QFile::ReadError for content that
+    // is not a document), with the reason in errorString. A document read
+    // with skipped parts gives QFile::NoError and one line per skipped part
+    // in warnings. The model's signals are blocked while the document is read
+    // in; the caller brings observers up to date.
+    static QFile::FileError loadDocument(QmdModel *model, const QString &fileName, QString *errorString = nullptr,
+                                         QStringList *warnings = nullptr);
 };
 
 #endif // QMDVELKAIMPORTER_H

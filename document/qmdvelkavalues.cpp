@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace QmdVelkaValues {
 
 namespace {
@@ -50,8 +52,25 @@ LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf)
         return LeafPlace::Other;
     const QmdIndex parent = model.parent(leaf);
     if (parent == QmdIndex())
-        return styleColourKey.match(leaf.key()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::Other;
+        return styleColourKey.match(leaf.key()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::RootValue;
     const QString grandparentKey = keyOfGrandparent(model, leaf);
+    if (grandparentKey == QLatin1String("Elements"))
+        return LeafPlace::ElementValue;
+    if (grandparentKey == QLatin1String("Instruments"))
+        return LeafPlace::InstrumentValue;
+    return LeafPlace::Other;
+}
+
+LeafPlace leafPlace(const QStringList &path)
+{
+    static const QRegularExpression styleColourKey(QStringLiteral("^Style.*Color$"));
+    if (path.isEmpty())
+        return LeafPlace::Other;
+    if (path.size() == 1)
+        return styleColourKey.match(path.first()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::RootValue;
+    if (path.size() < 3)
+        return LeafPlace::Other;
+    const QString &grandparentKey = path.at(path.size() - 3);
     if (grandparentKey == QLatin1String("Elements"))
         return LeafPlace::ElementValue;
     if (grandparentKey == QLatin1String("Instruments"))
@@ -73,13 +92,41 @@ QString wordOf(const QString &key, int value)
     return QString();
 }
 
-int valueOfWord(const QString &key, const QString &word)
+QString wordOf(const QString &key, const QVariant &value)
 {
+    bool ok = false;
+    const qlonglong number = value.toLongLong(&ok);
+    if (!ok || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Bool
+        || number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+        return QString();
+    return wordOf(key, int(number));
+}
+
+int valueOfWord(const QString &key, const QString &word, bool *known)
+{
+    if (known)
+        *known = true;
     for (const Word &entry : words) {
         if (key == QLatin1String(entry.key) && word.compare(QLatin1String(entry.word), Qt::CaseInsensitive) == 0)
             return entry.value;
     }
+    if (known)
+        *known = false;
     return 0;
+}
+
+bool isUnsignedKey(LeafPlace place, const QString &key)
+{
+    switch (place) {
+    case LeafPlace::RootValue:
+        return key == QLatin1String("Tempo") || key == QLatin1String("PrincipalsToBeatsNumerator")
+            || key == QLatin1String("PrincipalsToBeatsDenominator") || key == QLatin1String("DivsPerPrincipal");
+    case LeafPlace::ElementValue:
+        return key == QLatin1String("FromNode") || key == QLatin1String("ToNode")
+            || key == QLatin1String("InitialInstrument") || key == QLatin1String("Instrument");
+    default:
+        return false;
+    }
 }
 
 QString colourText(const QColor &colour)

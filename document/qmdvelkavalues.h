@@ -6,6 +6,8 @@
 #include <QBitArray>
 #include <QColor>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
 
 class QmdDirectModelInterface;
 class QmdIndex;
@@ -18,21 +20,34 @@ namespace QmdVelkaValues {
 // Where a leaf sits in a network document; it decides which text form applies.
 enum class LeafPlace {
     Other,
+    RootValue,       // a document-wide key of the root (other than a style colour)
     ElementValue,    // a key of one element of "Elements"
     InstrumentValue, // a key of one record of "Instruments"
     StyleColour      // a root key "Style...Color"
 };
 
 LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf);
+// The same from the keys above the leaf, from the root down to its own key.
+LeafPlace leafPlace(const QStringList &path);
 
 // Keys of an element whose int values are written as words: "Type", "Path"
 // and "SignallingMethod".
 bool isWordKey(const QString &key);
 // The word of an int value of such a key; empty for a value without a word.
 QString wordOf(const QString &key, int value);
+// The word of a whole-number value (or a text of one) of such a key; empty for
+// any other value and for a number without a word (those are written as they
+// are).
+QString wordOf(const QString &key, const QVariant &value);
 // The value of a word (any letter case, older words included); 0 for an
-// unknown word.
-int valueOfWord(const QString &key, const QString &word);
+// unknown word, with *known false when given.
+int valueOfWord(const QString &key, const QString &word, bool *known = nullptr);
+
+// Whole numbers that the document holds unsigned (tempo, ratio, grid
+// divisions, element and instrument ids) but that a file cannot mark as
+// such: read back as unsigned when they fit, so that their type survives a
+// save and a load.
+bool isUnsignedKey(LeafPlace place, const QString &key);
 
 // "#rrggbbaa", lower case.
 QString colourText(const QColor &colour);

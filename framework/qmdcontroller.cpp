@@ -68,7 +68,6 @@ QmdController::QmdController(QObject *parent)
     : QObject(parent)
     , QmdDirectModelInterface(nullptr)
 {
-    m_lookupHash.reserve(100);
 }
 
 QmdController::~QmdController() = default;
@@ -122,11 +121,6 @@ void QmdController::setModel(QmdModel *newModel)
 }
 
 // ---- Reads ----
-
-QSet<quint32> &QmdController::lookupHash()
-{
-    return m_lookupHash;
-}
 
 int QmdController::undoRedoLimit() const
 {

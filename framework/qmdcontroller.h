@@ -81,7 +81,6 @@ public:
     void setModel(QmdModel *model) override;
 
     // Reads, each inside the read-lock hooks.
-    virtual QSet<quint32> &lookupHash();
     virtual int undoRedoLimit() const;
     // Steps in the undo and redo lists together.
     int undoRedoCount() const;
@@ -318,7 +317,6 @@ private:
     bool showsMixedValue(const Binding &binding) const;
     void forgetWatches(QObject *obj, const QList<Binding> &forgotten, const QList<Binding> &remaining);
 
-    QSet<quint32> m_lookupHash;
     QList<QmdRequestId> m_undoRedoRequestIds;
     QmdRequestId m_lastRequestId = 1;
     QMultiHash<QObject *, Binding> m_bindings;

@@ -336,6 +336,89 @@ template QmdItemIdList QmdMemModel::removeEntries(IntDictSpecialItem *, const Qm
 template QStringList QmdMemModel::removeEntries(StrDictSpecialItem *, const QmdIndex &, const QStringList &,
                                                 QHash<QString, QVariant> *);
 
+QVariant QmdMemModel::adoptTree(QmdTree &tree, const QmdIndex &ownIndex)
+{
+    const QVariant container = createContainer(tree.type(), ownIndex);
+    SpecialItem *item = itemOf(container);
+    if (auto *intItem = item && item->type == Qmd::IntDict ? static_cast<IntDictSpecialItem *>(item) : nullptr) {
+        intItem->items = std::move(tree.ids());
+        for (auto it = intItem->items.begin(); it != intItem->items.end(); ++it) {
+            intItem->lastId = std::max(intItem->lastId, it.key());
+            if (QmdTree *child = QmdTree::treeOf(it.value())) {
+                it.value() = adoptTree(*child, entryIndex(it.key(), item));
+                delete child;
+            }
+        }
+    } else if (auto *strItem = item ? static_cast<StrDictSpecialItem *>(item) : nullptr) {
+        strItem->items = std::move(tree.keys());
+        for (auto it = strItem->items.begin(); it != strItem->items.end(); ++it) {
+            if (QmdTree *child = QmdTree::treeOf(it.value())) {
+                it.value() = adoptTree(*child, entryIndex(it.key(), item));
+                delete child;
+            }
+        }
+    }
+    return container;
+}
+
+void QmdMemModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
+{
+    if (!tree || tree->type() == Qmd::NoContainer)
+        return;
+    switch (this->target(target)) {
+    case Target::Root:
+        recordSetRoot(adoptTree(*tree, QmdIndex()));
+        return;
+    case Target::Nothing:
+        return;
+    case Target::Entry:
+        break;
+    }
+    auto *item = static_cast<SpecialItem *>(target.internalPointer());
+    if (item->type == Qmd::IntDict) {
+        auto *intItem = static_cast<IntDictSpecialItem *>(item);
+        recordSet(intItem, item->index,
+                  QHash<QmdItemId, QVariant>{{target.id(), adoptTree(*tree, entryIndex(target.id(), item))}});
+    } else {
+        auto *strItem = static_cast<StrDictSpecialItem *>(item);
+        recordSet(strItem, item->index,
+                  QHash<QString, QVariant>{{target.key(), adoptTree(*tree, entryIndex(target.key(), item))}});
+    }
+}
+
+void QmdMemModel::setTrees(const QHash<QmdItemId, QmdTree *> &trees, const QmdIndex &parent)
+{
+    auto *item = static_cast<IntDictSpecialItem *>(containerAt(parent, Qmd::IntDict));
+    QHash<QmdItemId, QVariant> values;
+    for (auto it = trees.cbegin(); it != trees.cend(); ++it) {
+        if (item && it.key() != 0 && it.value() && it.value()->type() != Qmd::NoContainer) {
+            values.insert(it.key(), adoptTree(*it.value(), entryIndex(it.key(), item)));
+        }
+        delete it.value();
+    }
+    if (item && !values.isEmpty())
+        recordSet(item, parent, values);
+}
+
+QmdItemIdList QmdMemModel::newItemIds(int count, const QmdIndex &parent)
+{
+    auto *item = static_cast<IntDictSpecialItem *>(containerAt(parent, Qmd::IntDict));
+    QmdItemIdList ids;
+    QmdItemIdSet pending;
+    const QmdItemId lastId = item ? item->lastId : 0;
+    for (int i = 0; item && i < count; ++i) {
+        const QmdItemId id = nextFreeId(item, pending);
+        if (id == 0)
+            break;
+        ids.append(id);
+        pending.insert(id);
+    }
+    // Nothing is taken until the ids are stored.
+    if (item)
+        item->lastId = lastId;
+    return ids;
+}
+
 void QmdMemModel::swapRoot(QVariant &value)
 {
     std::swap(m_root, value);

@@ -2,6 +2,7 @@
 #define QMDMEMMODEL_H
 
 #include "qmdmodel.h"
+#include "qmdtree.h"
 
 #include <QHash>
 #include <QSet>
@@ -84,6 +85,11 @@ public:
     void remove(const QStringList &keys, const QmdIndex &parent) override;
     void remove(const QmdItemIdList &idList, const QmdIndex &parent) override;
     void clear(const QmdIndex &parent) override;
+    // Take the trees' containers over as they are: one change, no copy of
+    // any value.
+    void setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree) override;
+    void setTrees(const QHash<QmdItemId, QmdTree *> &trees, const QmdIndex &parent) override;
+    QmdItemIdList newItemIds(int count, const QmdIndex &parent) override;
 
     // A free id of the container: the one after its last stored id, skipping
     // ids in use and wrapping once to 1; 0 (with a debug message) when none
@@ -155,6 +161,8 @@ private:
     QList<Key> removeEntries(Item *item, const QmdIndex &parent, const QList<Key> &keys,
                              QHash<typename QList<Key>::value_type, QVariant> *removed);
     void swapRoot(QVariant &value);
+    // A container of the model made of the tree's entries (moved, not copied).
+    QVariant adoptTree(QmdTree &tree, const QmdIndex &ownIndex);
     // Releases the container held by value, with every container inside it.
     void release(const QVariant &value);
 

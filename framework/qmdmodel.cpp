@@ -1,5 +1,7 @@
 #include "qmdmodel.h"
 
+#include "qmdtree.h"
+
 QmdModel::QmdModel(QObject *parent)
     : QObject(parent)
 {
@@ -117,4 +119,74 @@ QmdIndex QmdModel::createIndex(QmdItemId id, void *internalPointer, quint64 inte
 QmdIndex QmdModel::createIndex(const QString &key, void *internalPointer, quint64 internalId) const
 {
     return QmdIndex(key, internalPointer, internalId, this);
+}
+
+namespace {
+
+void copyTree(QmdModel *model, const QmdTree &tree, const QmdIndex &target)
+{
+    if (tree.type() == Qmd::IntDict) {
+        QHash<QmdItemId, QVariant> values;
+        QHash<QmdItemId, Qmd::ContainerType> containers;
+        for (auto it = tree.ids().cbegin(); it != tree.ids().cend(); ++it) {
+            if (const QmdTree *child = QmdTree::treeOf(it.value()))
+                containers.insert(it.key(), child->type());
+            else
+                values.insert(it.key(), it.value());
+        }
+        model->setData(values, target);
+        model->setTypes(containers, target);
+        for (auto it = containers.cbegin(); it != containers.cend(); ++it)
+            copyTree(model, *QmdTree::treeOf(tree.ids().value(it.key())), model->index(it.key(), target));
+    } else {
+        QHash<QString, QVariant> values;
+        QHash<QString, Qmd::ContainerType> containers;
+        for (auto it = tree.keys().cbegin(); it != tree.keys().cend(); ++it) {
+            if (const QmdTree *child = QmdTree::treeOf(it.value()))
+                containers.insert(it.key(), child->type());
+            else
+                values.insert(it.key(), it.value());
+        }
+        model->setData(values, target);
+        model->setTypes(containers, target);
+        for (auto it = containers.cbegin(); it != containers.cend(); ++it)
+            copyTree(model, *QmdTree::treeOf(tree.keys().value(it.key())), model->index(it.key(), target));
+    }
+}
+
+} // namespace
+
+void QmdModel::setRootTree(std::unique_ptr<QmdTree> tree)
+{
+    setTree(QmdIndex(), std::move(tree));
+}
+
+void QmdModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
+{
+    if (!tree || tree->type() == Qmd::NoContainer)
+        return;
+    setTypes(QHash<QmdIndex, Qmd::ContainerType>{{target, tree->type()}});
+    if (containerType(target) == tree->type())
+        copyTree(this, *tree, target);
+}
+
+void QmdModel::setTrees(const QHash<QmdItemId, QmdTree *> &trees, const QmdIndex &parent)
+{
+    QHash<QmdItemId, Qmd::ContainerType> types;
+    for (auto it = trees.cbegin(); it != trees.cend(); ++it) {
+        if (it.value() && it.value()->type() != Qmd::NoContainer)
+            types.insert(it.key(), it.value()->type());
+    }
+    setTypes(types, parent);
+    for (auto it = trees.cbegin(); it != trees.cend(); ++it) {
+        const QmdIndex target = index(it.key(), parent);
+        if (types.contains(it.key()) && target.isValid())
+            copyTree(this, *it.value(), target);
+        delete it.value();
+    }
+}
+
+QmdItemIdList QmdModel::newItemIds(int, const QmdIndex &)
+{
+    return QmdItemIdList();
 }

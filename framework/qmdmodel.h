@@ -11,6 +11,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
+class QmdTree;
+
 // The abstract document model: a tree of id-keyed and string-keyed containers
 // of variant values. A controller brackets every change in a request
 // (beginRequest, one change operation, endRequest); every change signal
@@ -76,6 +80,25 @@ public:
     virtual void remove(const QStringList &keys, const QmdIndex &parent) = 0;
     virtual void remove(const QmdItemIdList &idList, const QmdIndex &parent) = 0;
     virtual void clear(const QmdIndex &parent) = 0;
+    // Bulk changes: whole trees built away from the model (QmdTree) go in
+    // as one change each, announced once, and the model takes them over.
+    // The versions here copy them through the change operations above, entry
+    // by entry; a model may take the trees over whole.
+    //
+    // Replaces the whole document by the tree, as a root value set by
+    // setData is (rootChanged).
+    void setRootTree(std::unique_ptr<QmdTree> tree);
+    // Makes the entry at target (the root for the default index) a container
+    // holding the tree.
+    virtual void setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree);
+    // Stores each tree as a container under its id in the id-keyed container
+    // parent, as one change (one itemsChanged). Takes the trees over, also
+    // those it cannot store.
+    virtual void setTrees(const QHash<QmdItemId, QmdTree *> &trees, const QmdIndex &parent);
+    // count ids that no entry of the id-keyed container parent uses, in the
+    // order addTypes would hand them out, for setTrees; fewer when the
+    // container has no more (or is no id-keyed container).
+    virtual QmdItemIdList newItemIds(int count, const QmdIndex &parent);
 
     // The running request; 0, no flags, empty text and status 0 outside one.
     QmdRequestId requestId() const { return m_requestId; }

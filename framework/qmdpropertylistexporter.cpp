@@ -29,6 +29,11 @@ bool isXmlSpace(QChar c)
 QString xmlSafe(const QString &text, bool *replaced)
 {
     *replaced = false;
+    // Most texts are plain: no copy for them.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+            return c.unicode() >= 0x20 ? c.unicode() < 0xD800 : (c == u'\t' || c == u'\n' || c == u'\r');
+        }))
+        return text;
     QString result;
     result.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -69,6 +74,7 @@ void QmdPropertyListExporter::exclude(const QmdIndex &index)
 
 bool QmdPropertyListExporter::write(const QmdIndex &index)
 {
+    m_warnings.clear();
     writeBegin();
     if (!m_exclusions.contains(index))
         writeValue(index);
@@ -89,6 +95,7 @@ void QmdPropertyListExporter::writeBegin()
 
 void QmdPropertyListExporter::writeValue(const QmdIndex &index)
 {
+    m_current = index;
     switch (type(index)) {
     case Qmd::NoContainer:
         writeLeaf(index);
@@ -126,6 +133,7 @@ void QmdPropertyListExporter::writeLeaf(const QmdIndex &index)
         break;
     case QMetaType::Int:
     case QMetaType::UInt:
+    case QMetaType::LongLong:
     case QMetaType::ULongLong:
         writeTextElement(QStringLiteral("integer"), value.toString());
         break;
@@ -157,6 +165,14 @@ QString QmdPropertyListExporter::keyText(const QmdIndex &index) const
     return index.id() != 0 ? QString::number(index.id()) : index.key();
 }
 
+QString QmdPropertyListExporter::pathText(const QmdIndex &index) const
+{
+    QStringList keys;
+    for (QmdIndex at = index; at.isValid(); at = QmdDirectModelInterface::parent(at))
+        keys.prepend(keyText(at));
+    return keys.isEmpty() ? tr("the document") : QStringLiteral("\"%1\"").arg(keys.join(QLatin1Char('/')));
+}
+
 bool QmdPropertyListExporter::hasError() const
 {
     return m_noDevice || m_writer.hasError();
@@ -166,10 +182,19 @@ void QmdPropertyListExporter::writeTextElement(const QString &name, const QStrin
 {
     bool replaced = false;
     const QString safe = xmlSafe(text, &replaced);
-    if (replaced)
-        qDebug().noquote() << tr("Characters that a property list cannot hold were replaced in the %1 \"%2\".")
-                                  .arg(name, safe);
+    if (replaced) {
+        const QString warning = name == QLatin1String("key")
+            ? tr("Characters that a document file cannot hold were replaced in the key \"%1\".").arg(safe)
+            : tr("Characters that a document file cannot hold were replaced in the value of %1.")
+                  .arg(pathText(m_current));
+        m_warnings << warning;
+        qDebug().noquote() << warning;
+    }
 
+    if (!safe.contains(u'\r') && !(!safe.isEmpty() && std::all_of(safe.cbegin(), safe.cend(), isXmlSpace))) {
+        m_writer.writeTextElement(name, safe);
+        return;
+    }
     m_writer.writeStartElement(name);
     if (!safe.isEmpty() && std::all_of(safe.cbegin(), safe.cend(), isXmlSpace)) {
         m_writer.writeCDATA(safe);

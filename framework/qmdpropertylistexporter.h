@@ -6,6 +6,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QXmlStreamWriter>
 
 // Writes a model subtree to an open device as an XML property list (plist
@@ -47,20 +48,28 @@ public:
 
     // True once the device has refused data (or there is no writable device).
     bool hasError() const;
+    // What the last write could not keep exactly: one line for each key or
+    // value whose characters had to be replaced.
+    QStringList warnings() const { return m_warnings; }
 
 protected:
     // A text element whose content reads back exactly: carriage returns are
     // written as character references and text made only of white space as a
     // CDATA section (the reader drops white-space-only text), where a
     // carriage return can only come back as a line feed. Characters that
-    // XML 1.0 cannot carry at all are replaced by U+FFFD, with a diagnostic.
+    // XML 1.0 cannot carry at all are replaced by U+FFFD, with a warning.
     void writeTextElement(const QString &name, const QString &text);
     QXmlStreamWriter &writer() { return m_writer; }
 
 private:
+    // "Elements/12/Text": the keys from the written index's root down.
+    QString pathText(const QmdIndex &index) const;
+
     QXmlStreamWriter m_writer;
     QSet<QmdIndex> m_exclusions;
     bool m_noDevice = false;
+    QmdIndex m_current; // the value being written, named by warnings
+    QStringList m_warnings;
 };
 
 #endif // QMDPROPERTYLISTEXPORTER_H

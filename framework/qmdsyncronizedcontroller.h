@@ -39,12 +39,6 @@ public:
     {
     }
 
-    QSet<quint32> &lookupHash() override
-    {
-        IdLocker locker(this);
-        return Base::lookupHash();
-    }
-
     QmdRequestId newRequestId() override
     {
         IdLocker locker(this);

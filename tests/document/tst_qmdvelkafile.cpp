@@ -1,3 +1,4 @@
+#include "controllertest.h"
 #include "filesdocument.h"
 #include "outputportnames.h"
 #include "qmdmemmodel.h"
@@ -12,6 +13,9 @@
 
 #include <limits>
 #include <memory>
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 using QmdVelka::TickPos;
 
@@ -142,6 +146,12 @@ private slots:
     void loadsHandWrittenOlderDocument();
     void loadFailuresKeepDocument_data();
     void loadFailuresKeepDocument();
+    void hostileFiles_data();
+    void hostileFiles();
+    void valuesSurviveCycles_data();
+    void valuesSurviveCycles();
+    void backupKeepsSkippedParts();
+    void replacedCharactersAreReported();
 
 private:
     std::unique_ptr<QmdMemModel> m_model;
@@ -181,8 +191,11 @@ void TestQmdVelkaFile::writesNetworkValues_data()
     QTest::newRow("node") << int(ElementValue) << "Type" << QVariant(2) << "string:Node";
     QTest::newRow("text box") << int(ElementValue) << "Type" << QVariant(3) << "string:TextBox";
     QTest::newRow("voice group") << int(ElementValue) << "Type" << QVariant(4) << "string:VoiceGroup";
-    QTest::newRow("type 0") << int(ElementValue) << "Type" << QVariant(0) << "string:";
-    QTest::newRow("type 5") << int(ElementValue) << "Type" << QVariant(5) << "string:";
+    QTest::newRow("type 0") << int(ElementValue) << "Type" << QVariant(0) << "integer:0";
+    QTest::newRow("type 5") << int(ElementValue) << "Type" << QVariant(5) << "integer:5";
+    QTest::newRow("path 3") << int(ElementValue) << "Path" << QVariant(3) << "integer:3";
+    QTest::newRow("path as text") << int(ElementValue) << "Path" << QVariant("2") << "string:Direct";
+    QTest::newRow("path as real") << int(ElementValue) << "Path" << QVariant(2.0) << "real:2";
     QTest::newRow("direct") << int(ElementValue) << "Path" << QVariant(2) << "string:Direct";
     QTest::newRow("flipped") << int(ElementValue) << "Path" << QVariant(1) << "string:CityBlockFlipped";
     QTest::newRow("random") << int(ElementValue) << "SignallingMethod" << QVariant(2) << "string:Random";
@@ -294,15 +307,16 @@ void TestQmdVelkaFile::savedDocumentLoadsEqual()
     loaded.requestLoad(fileName);
     QCOMPARE(loadedSpy.count(), 1);
 
-    const auto withoutTemp = [](QmdModel *model, bool asWritten) {
-        QString text = FilesDocument::dump(model, QmdIndex(), asWritten);
+    const auto withoutTemp = [](QmdModel *model) {
+        QString text = FilesDocument::dump(model);
         const qsizetype temp = text.indexOf("\nTemp [StrDict]\n");
         const qsizetype next = text.indexOf(QRegularExpression("\n\\S"), temp + 1);
         return temp < 0 ? text : text.left(temp) + text.mid(next);
     };
-    const QString expected = withoutTemp(m_model.get(), true);
+    // Every value comes back with its type.
+    const QString expected = withoutTemp(m_model.get());
     QVERIFY(expected.contains("Elements [IntDict]"));
-    QCOMPARE(withoutTemp(&loadedModel, false), expected);
+    QCOMPARE(withoutTemp(&loadedModel), expected);
     QCOMPARE(loaded.fileName(), QFileInfo(fileName).absoluteFilePath());
 }
 
@@ -515,6 +529,291 @@ void TestQmdVelkaFile::loadFailuresKeepDocument()
     QCOMPARE(m_controller->fileName(), earlierName);
     QCOMPARE(m_controller->undoText(), undoText);
     QVERIFY(m_controller->canUndo());
+}
+
+namespace {
+
+// A document file around the root dict's pairs (the container type is added).
+QByteArray documentFile(const QByteArray &pairs, const QByteArray &doctype = QByteArray())
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + doctype + "<plist version=\"1.0\"><dict>"
+           "<key>ContainerType</key><string>StrDict</string>" + pairs + "</dict></plist>\n";
+}
+
+// One element dict of the "Elements" container under the given id.
+QByteArray elementsPairs(const QByteArray &elements)
+{
+    return "<key>Elements</key><dict><key>ContainerType</key><string>IntDict</string>" + elements + "</dict>";
+}
+
+const QByteArray validNode = "<dict><key>ContainerType</key><string>StrDict</string>"
+                             "<key>Type</key><string>Node</string><key>TickPos</key><string>{1, 2}</string></dict>";
+
+} // namespace
+
+// Files a user may be handed or pick by mistake, loaded over a document with
+// unsaved changes: a refused one leaves everything as it was; one read with
+// skipped parts says what it skipped.
+void TestQmdVelkaFile::hostileFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("warnings");
+
+    const int ok = int(QFile::NoError);
+    QTest::newRow("named pipe") << "fifo" << QByteArray() << int(QFile::OpenError) << "not a regular file" << 0;
+    QTest::newRow("endless device") << "/dev/zero" << QByteArray() << int(QFile::OpenError)
+                                    << "not a regular file" << 0;
+    QTest::newRow("folder") << "folder" << QByteArray() << int(QFile::OpenError) << "not a regular file" << 0;
+    QTest::newRow("too large") << "huge" << QByteArray() << int(QFile::ReadError) << "larger than 256 MB" << 0;
+    QTest::newRow("not a document") << "file" << QByteArray("<plist version=\"1.0\"><integer>1</integer></plist>")
+                                    << int(QFile::ReadError) << "holds no document" << 0;
+    QTest::newRow("value of unknown type")
+        << "file" << documentFile("<key>Tempo</key><date>2001-01-01</date>") << ok << "<date>" << 1;
+    QTest::newRow("unreadable value")
+        << "file" << documentFile("<key>Tempo</key><integer>x</integer>") << ok << "\"x\"" << 1;
+    QTest::newRow("element without container type")
+        << "file" << documentFile(elementsPairs("<key>3</key><dict><key>Type</key><string>Node</string></dict>"
+                                                "<key>4</key>" + validNode))
+        << ok << "unknown kind" << 1;
+    QTest::newRow("malformed id")
+        << "file" << documentFile(elementsPairs("<key>x3</key>" + validNode + "<key>4</key>" + validNode))
+        << ok << "\"x3\"" << 1;
+    QTest::newRow("external entity")
+        << "file"
+        << documentFile("<key>Title</key><string>&secret;</string>",
+                        "<!DOCTYPE plist [<!ENTITY secret SYSTEM \"secret.txt\">]>\n")
+        << ok << QString() << -1;
+    QTest::newRow("valid") << "file" << documentFile(elementsPairs("<key>4</key>" + validNode)) << ok << QString()
+                           << 0;
+}
+
+void TestQmdVelkaFile::hostileFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, contents);
+    QFETCH(int, error);
+    QFETCH(QString, message);
+    QFETCH(int, warnings);
+
+    QString fileName = m_dir->filePath("hostile.vlk");
+    writeFile(m_dir->filePath("secret.txt"), "private words");
+    if (kind == "fifo") {
+        QCOMPARE(mkfifo(QFile::encodeName(fileName).constData(), 0600), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir(m_dir->path()).mkdir("hostile.vlk"));
+    } else if (kind == "huge") {
+        // Sparse: takes no room on the disk.
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(QmdVelkaImporter::MaxFileSize + 1));
+    } else if (kind == "file") {
+        writeFile(fileName, contents);
+    } else {
+        fileName = kind;
+    }
+
+    const QString earlierName = m_dir->filePath("earlier.vlk");
+    FilesDocument::buildSample(*m_controller);
+    m_controller->requestSave(earlierName);
+    m_controller->requestAddNode(TickPos(9, 9));
+    const QString before = FilesDocument::dump(m_model.get());
+    const QString undoText = m_controller->undoText();
+
+    QSignalSpy failed(m_controller.get(), &QmdDocController::fileLoadError);
+    QSignalSpy loaded(m_controller.get(), &QmdDocController::fileLoaded);
+    QSignalSpy reported(m_controller.get(), &QmdDocController::fileWarningsReported);
+    QTest::failOnWarning(QRegularExpression("private words"));
+    if (error != int(QFile::NoError))
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(".*"));
+    m_controller->requestLoad(fileName);
+
+    if (error != int(QFile::NoError)) {
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(int(failed.at(0).at(1).value<QFile::FileError>()), error);
+        QVERIFY2(m_controller->fileErrorString().contains(message), qPrintable(m_controller->fileErrorString()));
+        QCOMPARE(loaded.count(), 0);
+        QCOMPARE(FilesDocument::dump(m_model.get()), before);
+        QCOMPARE(m_controller->fileName(), earlierName);
+        QCOMPARE(m_controller->undoText(), undoText);
+        QVERIFY(m_controller->canUndo());
+        QVERIFY(!m_controller->isAtCleanState());
+        return;
+    }
+    QCOMPARE(loaded.count(), 1);
+    QVERIFY(m_controller->fileErrorString().isEmpty());
+    QVERIFY(!FilesDocument::dump(m_model.get()).contains("private words"));
+    const QStringList lines = m_controller->fileWarnings();
+    if (warnings >= 0)
+        QCOMPARE(lines.size(), warnings);
+    QCOMPARE(reported.count(), lines.isEmpty() ? 0 : 1);
+    if (!lines.isEmpty()) {
+        QCOMPARE(reported.at(0).at(0).toString(), fileName);
+        QCOMPARE(reported.at(0).at(1).toStringList(), lines);
+    }
+    if (!message.isEmpty())
+        QVERIFY2(lines.join('\n').contains(message), qPrintable(lines.join('\n')));
+    // What was skipped is gone whole: the defaults apply.
+    QCOMPARE(m_controller->data("Tempo"), QVariant(120u));
+    QVERIFY(!m_controller->elementIndex(3).isValid());
+    QCOMPARE(m_controller->elementData(4, "TickPos").value<TickPos>(),
+             kind == "file" && contents.contains("<key>4</key>") ? TickPos(1, 2) : TickPos());
+}
+
+// Every kind of value a network document holds, saved and loaded three times.
+void TestQmdVelkaFile::valuesSurviveCycles_data()
+{
+    QTest::addColumn<int>("place");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+
+    const int root = int(RootValue);
+    const int element = int(ElementValue);
+    const int instrument = int(InstrumentValue);
+    QTest::newRow("tempo") << root << "Tempo" << QVariant(97u);
+    QTest::newRow("grid divisions") << root << "DivsPerPrincipal" << QVariant(12u);
+    QTest::newRow("ratio numerator") << root << "PrincipalsToBeatsNumerator" << QVariant(3u);
+    QTest::newRow("ratio denominator") << root << "PrincipalsToBeatsDenominator" << QVariant(2u);
+    QTest::newRow("zoom") << root << "ZoomScale" << QVariant(1.0 / 3.0);
+    QTest::newRow("switch") << root << "ShowGrid" << QVariant(false);
+    QTest::newRow("style colour") << root << "StyleNodesColor" << QVariant(QColor(1, 2, 3, 4));
+    QTest::newRow("sync type") << root << "SyncType" << QVariant(QStringLiteral("internal"));
+    QTest::newRow("64-bit") << root << "Wide" << QVariant(qlonglong(1) << 40);
+    QTest::newRow("64-bit negative") << root << "Wide" << QVariant(-(qlonglong(1) << 40));
+    QTest::newRow("64-bit extremes") << root << "Wide" << QVariant(std::numeric_limits<qlonglong>::min());
+    QTest::newRow("unsigned 64-bit") << root << "Wide" << QVariant(std::numeric_limits<qulonglong>::max());
+    QTest::newRow("type with a word") << element << "Type" << QVariant(2);
+    QTest::newRow("type without a word") << element << "Type" << QVariant(9);
+    QTest::newRow("type 0") << element << "Type" << QVariant(0);
+    QTest::newRow("path with a word") << element << "Path" << QVariant(2);
+    QTest::newRow("path without a word") << element << "Path" << QVariant(3);
+    QTest::newRow("negative path") << element << "Path" << QVariant(-1);
+    QTest::newRow("signalling without a word") << element << "SignallingMethod" << QVariant(7);
+    QTest::newRow("from-node") << element << "FromNode" << QVariant(4294967295u);
+    QTest::newRow("to-node") << element << "ToNode" << QVariant(17u);
+    QTest::newRow("instrument of a voice group") << element << "InitialInstrument" << QVariant(3u);
+    QTest::newRow("position") << element << "TickPos"
+                              << QVariant::fromValue(TickPos(std::numeric_limits<qint64>::min(), 665280));
+    QTest::newRow("hidden") << element << "IsHidden" << QVariant(true);
+    QTest::newRow("pitches") << element << "PitchList" << QVariant(QStringLiteral("C3, Eb3"));
+    QTest::newRow("text with CR and tabs") << element << "Text" << QVariant(QStringLiteral("a\r\n\tb\r"));
+    QTest::newRow("text with markup") << element << "Text" << QVariant(QStringLiteral("x ]]> <y/> &amp;"));
+    QTest::newRow("text with emoji") << element << "Text" << QVariant(QStringLiteral("\U0001F3B9 keys"));
+    QTest::newRow("white space only") << element << "Text" << QVariant(QStringLiteral(" \t "));
+    QTest::newRow("empty text") << element << "Text" << QVariant(QString(""));
+    QTest::newRow("channels") << instrument << "MidiChannels" << QVariant(bits("0100000000000001"));
+    QTest::newRow("instrument colour") << instrument << "Color" << QVariant(QColor(0, 128, 255));
+    QTest::newRow("program") << instrument << "MidiProgram" << QVariant(127);
+    QTest::newRow("instrument type") << instrument << "Type" << QVariant(QStringLiteral("midi"));
+}
+
+void TestQmdVelkaFile::valuesSurviveCycles()
+{
+    QFETCH(int, place);
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+
+    QmdIndex parent;
+    if (place == ElementValue) {
+        m_controller->requestAddNode(TickPos(0, 0));
+        parent = m_controller->elementIndex(m_controller->elementIds().first());
+    } else if (place == InstrumentValue) {
+        m_controller->requestAddInstrument();
+        parent = m_controller->instrumentIndex(m_controller->instrumentIds().first());
+    }
+    QVERIFY(place == RootValue || parent.isValid());
+    const QString path = parent.isValid() ? QString::number(parent.id()) : QString();
+    m_controller->requestSetData(key, value, parent);
+    ControllerTest::settle();
+    QCOMPARE(m_controller->data(key, parent), value);
+
+    const QString fileName = m_dir->filePath("cycles.vlk");
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        QSignalSpy saved(m_controller.get(), &QmdDocController::fileSaved);
+        m_controller->requestSave(fileName);
+        QCOMPARE(saved.count(), 1);
+        QVERIFY(m_controller->fileWarnings().isEmpty());
+        QSignalSpy loaded(m_controller.get(), &QmdDocController::fileLoaded);
+        m_controller->requestLoad(fileName);
+        QCOMPARE(loaded.count(), 1);
+        QVERIFY2(m_controller->fileWarnings().isEmpty(), qPrintable(m_controller->fileWarnings().join('\n')));
+        if (place == ElementValue)
+            parent = m_controller->elementIndex(m_controller->elementIds().first());
+        else if (place == InstrumentValue)
+            parent = m_controller->instrumentIndex(m_controller->instrumentIds().first());
+        const QVariant read = m_controller->data(key, parent);
+        QCOMPARE(read.metaType(), value.metaType());
+        QCOMPARE(read, value);
+        if (value.metaType() == QMetaType::fromType<QColor>())
+            QCOMPARE(read.value<QColor>().alpha(), value.value<QColor>().alpha());
+    }
+}
+
+void TestQmdVelkaFile::backupKeepsSkippedParts()
+{
+    const QString skippedName = m_dir->filePath("skipped.vlk");
+    const QByteArray original = documentFile("<key>Tempo</key><integer>100</integer><key>Extra</key><data>AA==</data>"
+                                             + elementsPairs("<key>4</key>" + validNode));
+    writeFile(skippedName, original);
+    const QString cleanName = m_dir->filePath("clean.vlk");
+    writeFile(cleanName, documentFile(elementsPairs("<key>4</key>" + validNode)));
+
+    // A clean file is saved over without a backup.
+    m_controller->requestLoad(cleanName);
+    QVERIFY(m_controller->fileWarnings().isEmpty());
+    m_controller->requestSave(cleanName);
+    QVERIFY(!QFile::exists(QmdDocController::backupFileName(cleanName)));
+
+    // One that lost parts keeps the original beside it on the first save over it.
+    m_controller->requestLoad(skippedName);
+    QCOMPARE(m_controller->fileWarnings().size(), 1);
+    const QString backupName = QmdDocController::backupFileName(skippedName);
+    QCOMPARE(backupName, skippedName + ".bak");
+    QVERIFY(!QFile::exists(backupName));
+    QSignalSpy saved(m_controller.get(), &QmdDocController::fileSaved);
+    m_controller->requestSave(skippedName);
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(fileBytes(backupName), original);
+    QVERIFY(fileBytes(skippedName) != original);
+
+    // Later saves leave the backup alone; a later load with skipped parts replaces it.
+    m_controller->requestSetData("Tempo", 80u);
+    m_controller->requestSave(skippedName);
+    QCOMPARE(fileBytes(backupName), original);
+    const QByteArray second = documentFile("<key>Tempo</key><real>x</real>");
+    writeFile(skippedName, second);
+    m_controller->requestLoad(skippedName);
+    m_controller->requestSave(skippedName);
+    QCOMPARE(fileBytes(backupName), second);
+
+    // A backup that cannot be written stops the save and leaves the file as it was.
+    writeFile(skippedName, second);
+    m_controller->requestLoad(skippedName);
+    QVERIFY(QFile::remove(backupName));
+    QVERIFY(QDir(m_dir->path()).mkdir("skipped.vlk.bak"));
+    QSignalSpy failed(m_controller.get(), &QmdDocController::fileSaveError);
+    m_controller->requestSave(skippedName);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(m_controller->fileErrorString().contains("skipped.vlk.bak"));
+    QCOMPARE(fileBytes(skippedName), second);
+}
+
+void TestQmdVelkaFile::replacedCharactersAreReported()
+{
+    m_controller->requestAddTextBox(TickPos(0, 0), QStringLiteral("bell \u0007 here"));
+    const QmdItemId box = m_controller->elementIds().first();
+    const QString fileName = m_dir->filePath("bell.vlk");
+    QSignalSpy reported(m_controller.get(), &QmdDocController::fileWarningsReported);
+    QSignalSpy saved(m_controller.get(), &QmdDocController::fileSaved);
+    m_controller->requestSave(fileName);
+    QCOMPARE(saved.count(), 1);
+    QCOMPARE(reported.count(), 1);
+    const QStringList warnings = m_controller->fileWarnings();
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().contains(QStringLiteral("\"Elements/%1/Text\"").arg(box)), qPrintable(warnings.first()));
+    QVERIFY(fileBytes(fileName).contains("bell \xef\xbf\xbd here"));
 }
 
 QTEST_MAIN(TestQmdVelkaFile)

@@ -3,9 +3,12 @@
 
 // The property-list reader's promises on arbitrary bytes, shared by the fuzz
 // target and the corpus replay test: a file that is refused leaves the model
-// untouched and says why; a file that is read is written back in a form that
-// reads without complaint and writes back byte for byte the same.
+// untouched and says why; a file that is read leaves no entry without a value
+// (what it skipped leaves no trace) and is written back in a form that reads
+// without complaint, with every value and its type as read, and writes back
+// byte for byte the same.
 
+#include "qmddirectmodelinterface.h"
 #include "qmdindex.h"
 #include "qmdmemmodel.h"
 #include "qmdpropertylistexporter.h"
@@ -25,6 +28,34 @@ inline QByteArray write(QmdModel *model)
     return buffer.data();
 }
 
+// Whether some plain entry under parent holds no value.
+inline bool hasEmptyEntry(const QmdDirectModelInterface &model, const QmdIndex &parent)
+{
+    for (const QmdIndex &child : model.childIndexes(parent)) {
+        if (model.type(child) == Qmd::NoContainer ? !model.data(child).isValid() : hasEmptyEntry(model, child))
+            return true;
+    }
+    return false;
+}
+
+// The tree with the type of every value.
+inline QString typedDump(const QmdDirectModelInterface &model, const QmdIndex &parent)
+{
+    QString text;
+    for (const QmdIndex &child : model.childIndexes(parent)) {
+        text += child.id() != 0 ? QString::number(child.id()) : child.key();
+        if (model.type(child) == Qmd::NoContainer) {
+            const QVariant value = model.data(child);
+            text += QStringLiteral("=") + QString::fromLatin1(value.isValid() ? value.typeName() : "")
+                  + QStringLiteral(":") + value.toString() + QStringLiteral(";");
+        } else {
+            text += QLatin1String(model.type(child) == Qmd::IntDict ? "[" : "{") + typedDump(model, child)
+                  + QStringLiteral("}");
+        }
+    }
+    return text;
+}
+
 // What the bytes broke, or an empty string.
 inline QString problem(QByteArray bytes)
 {
@@ -42,6 +73,10 @@ inline QString problem(QByteArray bytes)
         }
     }
 
+    const QString firstDump = typedDump(QmdDirectModelInterface(&first), QmdIndex());
+    if (hasEmptyEntry(QmdDirectModelInterface(&first), QmdIndex()))
+        return QStringLiteral("an entry was left without a value: ") + firstDump;
+
     QByteArray written = write(&first);
     QmdMemModel second(Qmd::StrDict);
     {
@@ -53,6 +88,10 @@ inline QString problem(QByteArray bytes)
         if (!importer.warnings().isEmpty())
             return QStringLiteral("its own output was read with warnings: ") + importer.warnings().join(u'\n');
     }
+    const QString secondDump = typedDump(QmdDirectModelInterface(&second), QmdIndex());
+    if (secondDump != firstDump)
+        return QStringLiteral("values or types changed on the way through a file:\n") + firstDump
+            + QStringLiteral("\n---\n") + secondDump;
     const QByteArray rewritten = write(&second);
     if (rewritten != written)
         return QStringLiteral("written again differently:\n") + QString::fromUtf8(written) + QStringLiteral("\n---\n")

@@ -13,19 +13,9 @@ namespace FilesDocument {
 
 namespace {
 
-QString valueText(const QVariant &value, bool asWritten)
+QString valueText(const QVariant &value)
 {
     const int type = value.typeId();
-    if (type == QMetaType::UInt || type == QMetaType::ULongLong) {
-        if (asWritten) {
-            bool fits = false;
-            const int number = value.toString().toInt(&fits);
-            return QStringLiteral("int %1").arg(fits ? number : 0);
-        }
-        return QStringLiteral("%1 %2").arg(value.typeName(), value.toString());
-    }
-    if (type == QMetaType::LongLong)
-        return QStringLiteral("%1 %2").arg(asWritten ? "QString" : "qlonglong", value.toString());
     if (type == QMetaType::QColor)
         return QStringLiteral("QColor %1").arg(value.value<QColor>().name(QColor::HexArgb));
     if (value.metaType() == QMetaType::fromType<QmdVelka::TickPos>()) {
@@ -44,21 +34,20 @@ QString valueText(const QVariant &value, bool asWritten)
     return QStringLiteral("%1 %2").arg(value.typeName(), value.toString());
 }
 
-void dumpInto(QString &text, const QmdDirectModelInterface &model, const QmdIndex &parent, bool asWritten,
-              int depth)
+void dumpInto(QString &text, const QmdDirectModelInterface &model, const QmdIndex &parent, int depth)
 {
     const QString indent(depth * 2, QLatin1Char(' '));
     for (const QmdIndex &child : model.childIndexes(parent)) {
         const QString name = child.key().isEmpty() ? QString::number(child.id()) : child.key();
         switch (model.type(child)) {
         case Qmd::NoContainer:
-            text += indent + name + QStringLiteral(" = ") + valueText(model.data(child), asWritten) + QLatin1Char('\n');
+            text += indent + name + QStringLiteral(" = ") + valueText(model.data(child)) + QLatin1Char('\n');
             break;
         case Qmd::IntDict:
         case Qmd::StrDict:
             text += indent + name + (model.type(child) == Qmd::IntDict ? QStringLiteral(" [IntDict]\n")
                                                                        : QStringLiteral(" [StrDict]\n"));
-            dumpInto(text, model, child, asWritten, depth + 1);
+            dumpInto(text, model, child, depth + 1);
             break;
         }
     }
@@ -66,10 +55,10 @@ void dumpInto(QString &text, const QmdDirectModelInterface &model, const QmdInde
 
 } // namespace
 
-QString dump(QmdModel *model, const QmdIndex &parent, bool asWritten)
+QString dump(QmdModel *model, const QmdIndex &parent)
 {
     QString text;
-    dumpInto(text, QmdDirectModelInterface(model), parent, asWritten, 0);
+    dumpInto(text, QmdDirectModelInterface(model), parent, 0);
     return text;
 }
 

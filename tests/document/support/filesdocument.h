@@ -11,10 +11,8 @@ class QmdVelkaController;
 namespace FilesDocument {
 
 // The tree under parent as indented text, one line per entry with its value's
-// type and value ("Tempo = int 120"); keys and ids in listing order. With
-// asWritten, each value is shown with the type a property list gives it back
-// (unsigned and 64-bit integers as a file stores them).
-QString dump(QmdModel *model, const QmdIndex &parent = QmdIndex(), bool asWritten = false);
+// type and value ("Tempo = uint 120"); keys and ids in listing order.
+QString dump(QmdModel *model, const QmdIndex &parent = QmdIndex());
 
 // Fills a fresh document through the controller's requests: two nodes (one
 // hidden, one with other signalling and lists), an edge of each route, a
