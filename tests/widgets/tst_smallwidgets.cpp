@@ -1,0 +1,189 @@
+#include "chooser.h"
+#include "midiportsboxgraphicsview.h"
+#include "qplaintexteditplus.h"
+#include "sectionlabel.h"
+
+#include <QCheckBox>
+#include <QGraphicsLinearLayout>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsWidget>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <QtTest>
+
+namespace {
+
+QIcon squareIcon(const QColor &color)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(color);
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+class TestSmallWidgets : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void chooserTabsOverlap();
+    void sectionLabelTakesTheStyleSheet();
+    void editingFinishedOnFocusLoss_data();
+    void editingFinishedOnFocusLoss();
+    void portsBoxSpansTheView_data();
+    void portsBoxSpansTheView();
+};
+
+void TestSmallWidgets::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("QObject::connect|No such (slot|signal)")));
+}
+
+// Each tab is narrower than a plain tab bar's (less for the last, which has no
+// neighbour to slip under) and a little taller.
+void TestSmallWidgets::chooserTabsOverlap()
+{
+    Chooser chooser;
+    QTabBar plain;
+    // Tabs at their size hints, not stretched over the bar.
+    chooser.setExpanding(false);
+    plain.setExpanding(false);
+    const QList<QColor> colours{Qt::red, Qt::green, Qt::blue};
+    for (int i = 0; i < colours.size(); ++i) {
+        QCOMPARE(chooser.addTab(squareIcon(colours.at(i))), i);
+        plain.addTab(squareIcon(colours.at(i)), QString());
+    }
+    QCOMPARE(chooser.count(), 3);
+    for (int i = 0; i < chooser.count(); ++i) {
+        QVERIFY(chooser.tabText(i).isEmpty());
+        QVERIFY(!chooser.tabIcon(i).isNull());
+        const int narrower = i == chooser.count() - 1 ? 12 : 14;
+        QCOMPARE(chooser.tabRect(i).width(), plain.tabRect(i).width() - narrower);
+        QCOMPARE(chooser.tabRect(i).height(), plain.tabRect(i).height() + 2);
+    }
+
+    // A click on a tab chooses it.
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    QSignalSpy changed(&chooser, &QTabBar::currentChanged);
+    QTest::mouseClick(&chooser, Qt::LeftButton, {}, chooser.tabRect(2).center());
+    QCOMPARE(chooser.currentIndex(), 2);
+    QCOMPARE(changed.count(), 1);
+}
+
+void TestSmallWidgets::sectionLabelTakesTheStyleSheet()
+{
+    QWidget page;
+    page.setStyleSheet(QStringLiteral("SectionLabel { font-weight: bold; }"));
+    auto *layout = new QVBoxLayout(&page);
+    auto *heading = new SectionLabel(&page); // as a form builds it
+    auto *plain = new QLabel(QStringLiteral("Tempo:"), &page);
+    heading->setText(QStringLiteral("Timing"));
+    layout->addWidget(heading);
+    layout->addWidget(plain);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QCOMPARE(heading->font().weight(), QFont::Bold);
+    QVERIFY(plain->font().weight() < QFont::Bold);
+    QVERIFY(!heading->isWindow());
+
+    SectionLabel floating(nullptr, Qt::Tool);
+    QCOMPARE(floating.windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+}
+
+void TestSmallWidgets::editingFinishedOnFocusLoss_data()
+{
+    QTest::addColumn<bool>("typeText");
+    QTest::addColumn<bool>("clickElsewhere");
+    QTest::addColumn<int>("finished");
+
+    QTest::newRow("typed, then click away") << true << true << 1;
+    QTest::newRow("untouched, then click away") << false << true << 1;
+    QTest::newRow("typed, focus kept") << true << false << 0;
+}
+
+// Moving the focus to another widget ends the editing once; typing alone
+// never does.
+void TestSmallWidgets::editingFinishedOnFocusLoss()
+{
+    QFETCH(bool, typeText);
+    QFETCH(bool, clickElsewhere);
+    QFETCH(int, finished);
+
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *editor = new QPlainTextEditPlus(&window);
+    auto *other = new QLineEdit(&window);
+    layout->addWidget(editor);
+    layout->addWidget(other);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    QSignalSpy spy(editor, &QPlainTextEditPlus::editingFinished);
+    QTest::mouseClick(editor->viewport(), Qt::LeftButton);
+    QTRY_VERIFY(editor->hasFocus());
+    if (typeText) {
+        QTest::keyClicks(editor, QStringLiteral("Two lines"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClicks(editor, QStringLiteral("of comments"));
+    }
+    QCOMPARE(spy.count(), 0);
+    if (clickElsewhere) {
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTRY_VERIFY(other->hasFocus());
+    }
+    QCOMPARE(spy.count(), finished);
+    if (typeText)
+        QCOMPARE(editor->toPlainText(), QStringLiteral("Two lines\nof comments"));
+}
+
+void TestSmallWidgets::portsBoxSpansTheView_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<bool>("scrolls");
+
+    QTest::newRow("few entries") << 2 << false;
+    QTest::newRow("more than fit") << 20 << true;
+}
+
+// The box fills the viewport's width less 4 pixels, and less the vertical
+// scroll bar while it shows; the scene is exactly the box.
+void TestSmallWidgets::portsBoxSpansTheView()
+{
+    QFETCH(int, entries);
+    QFETCH(bool, scrolls);
+
+    MidiPortsBoxGraphicsView view;
+    view.resize(200, 100);
+    for (int i = 0; i < entries; ++i) {
+        auto *proxy = new QGraphicsProxyWidget;
+        proxy->setWidget(new QCheckBox(QStringLiteral("Port %1").arg(i + 1)));
+        view.boxLayout()->addItem(proxy);
+    }
+    view.adjustBox();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+    QCOMPARE(view.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(view.alignment(), Qt::AlignLeft | Qt::AlignTop);
+    QTRY_COMPARE(view.verticalScrollBar()->isVisible(), scrolls);
+    const int bar = scrolls ? view.verticalScrollBar()->width() : 0;
+    QTRY_COMPARE(view.box()->size().width(), qreal(view.maximumViewportSize().width() - bar - 4));
+    QCOMPARE(view.sceneRect(), view.box()->geometry());
+    QCOMPARE(view.box()->pos(), QPointF(0, 0));
+
+    // The entries sit one under the other, inside the box's margins.
+    const QRectF first = view.boxLayout()->itemAt(0)->geometry();
+    QCOMPARE(first.topLeft(), QPointF(2, 2));
+    if (entries > 1)
+        QCOMPARE(view.boxLayout()->itemAt(1)->geometry().top(), first.bottom());
+}
+
+QTEST_MAIN(TestSmallWidgets)
+#include "tst_smallwidgets.moc"
