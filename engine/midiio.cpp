@@ -5,11 +5,11 @@
 #include "portrecord.h"
 
 #include <QDebug>
-#include <QGuiApplication>
 #include <QHash>
 #include <QMutexLocker>
 #include <QRegularExpression>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -82,7 +82,6 @@ std::shared_ptr<PortRecord> MidiIO::acquire(const QString &name, QString *error)
             [record](double deltaTime, const std::vector<unsigned char> &bytes) {
                 MidiMessage message;
                 message.timeStamp = MonotonicClock::nanoseconds();
-                message.modifiers = QGuiApplication::keyboardModifiers();
                 message.deltaTime = deltaTime;
                 message.bytes = bytes;
                 record->deliver(message);
@@ -173,11 +172,18 @@ QString MidiIO::resolveName(const QString &name, const QStringList &available)
 
 QSet<QString> MidiIO::availablePortNames(MidiDirection direction)
 {
+    // Port lists are read every second; a MIDI system that is missing or went
+    // away is reported when listing starts failing and when it works again,
+    // not at every attempt.
+    static std::atomic<bool> failing{false};
     QStringList names;
     QString error;
     if (!MidiBackend::instance()->portNames(direction, &names, &error)) {
-        qWarning().noquote() << "Cannot list MIDI ports:" << error;
+        if (!failing.exchange(true))
+            qWarning().noquote() << "Cannot list MIDI ports:" << error;
         return {};
     }
+    if (failing.exchange(false))
+        qWarning().noquote() << "MIDI ports can be listed again";
     return QSet<QString>(names.begin(), names.end());
 }

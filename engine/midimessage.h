@@ -2,16 +2,15 @@
 #define MIDIMESSAGE_H
 
 #include <QtGlobal>
-#include <Qt>
 
 #include <vector>
 
-// One received MIDI message.
+// One received MIDI message. The keyboard modifiers that go with it are read
+// on the GUI thread when the message is delivered there.
 struct MidiMessage
 {
     double deltaTime = 0;               // seconds since the previous message of the port
     std::vector<unsigned char> bytes;   // the complete message, status byte first
-    Qt::KeyboardModifiers modifiers;    // keyboard modifiers when the message arrived
     quint64 timeStamp = 0;              // MonotonicClock nanoseconds at arrival
 };
 

@@ -1,14 +1,22 @@
 #include "rtmidibackend.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
 
 #include <rtmidi/RtMidi.h>
 
+#ifdef VELKA_HAVE_JACK
+#include <jack/jack.h>
+#endif
+
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -20,6 +28,19 @@ constexpr int OpenAttempts = 5;
 // Covers two JACK periods of up to 1024 frames at 44.1 kHz.
 constexpr unsigned long JackCloseDelayMs = 50;
 
+// What the JACK library prints (a dozen lines for every client that finds no
+// server) is shown only when this category's debug output is switched on.
+Q_LOGGING_CATEGORY(jackLibrary, "velka.midi.jack", QtWarningMsg)
+
+bool sequencerOpens()
+{
+    const int sequencer = ::open("/dev/snd/seq", O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (sequencer < 0)
+        return false;
+    ::close(sequencer);
+    return true;
+}
+
 RtMidi::Api chosenApi()
 {
     const QByteArray requested = qgetenv("VELKA_MIDI_API").trimmed().toLower();
@@ -27,14 +48,60 @@ RtMidi::Api chosenApi()
         return RtMidi::UNIX_JACK;
     if (requested == "alsa")
         return RtMidi::LINUX_ALSA;
-    if (!requested.isEmpty())
-        qWarning() << "VELKA_MIDI_API: unknown MIDI API" << requested << "- choosing automatically";
-    const int sequencer = ::open("/dev/snd/seq", O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (sequencer >= 0) {
-        ::close(sequencer);
-        return RtMidi::LINUX_ALSA;
+    if (!requested.isEmpty()) {
+        static std::atomic<bool> warned{false};
+        if (!warned.exchange(true))
+            qWarning() << "VELKA_MIDI_API: unknown MIDI API" << requested << "- choosing automatically";
     }
-    return RtMidi::UNIX_JACK;
+    return sequencerOpens() ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+#ifdef VELKA_HAVE_JACK
+void jackMessage(const char *text)
+{
+    qCDebug(jackLibrary).noquote() << text;
+}
+#endif
+
+// The library prints to the standard error when it cannot reach its MIDI
+// system while being constructed, before an error callback can be set. While
+// the system is missing it is asked quietly first; once a listing worked the
+// question is skipped until a call fails again.
+std::atomic<bool> systemReached{false};
+
+bool systemReachable(RtMidi::Api api, QString *error)
+{
+    if (systemReached.load())
+        return true;
+    if (api == RtMidi::LINUX_ALSA) {
+        if (sequencerOpens())
+            return true;
+        *error = QStringLiteral("The ALSA sequencer cannot be opened");
+        return false;
+    }
+#ifdef VELKA_HAVE_JACK
+    jack_status_t status;
+    jack_client_t *client = jack_client_open("velka-probe", JackNoStartServer, &status);
+    if (client) {
+        jack_client_close(client);
+        return true;
+    }
+    *error = QStringLiteral("The JACK server is not running");
+    return false;
+#else
+    return true;
+#endif
+}
+
+void quietenLibraries()
+{
+#ifdef VELKA_HAVE_JACK
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        jack_set_error_function(jackMessage);
+        jack_set_info_function(jackMessage);
+    });
+#endif
 }
 
 // Collects what the library reports through its error callback, so that a
@@ -100,11 +167,15 @@ class LibraryObject
 public:
     bool make(MidiDirection direction, ErrorTrap &trap, QString *error)
     {
+        quietenLibraries();
+        const RtMidi::Api api = chosenApi();
+        if (!systemReachable(api, error))
+            return false;
         const bool made = guarded(trap, error, [&] {
             if (direction == MidiDirection::Input)
-                in.reset(new RtMidiIn(chosenApi(), InputClientName));
+                in.reset(new RtMidiIn(api, InputClientName));
             else
-                out.reset(new RtMidiOut(chosenApi(), OutputClientName));
+                out.reset(new RtMidiOut(api, OutputClientName));
         });
         if (made)
             trap.install(*get());
@@ -252,6 +323,7 @@ bool RtMidiBackend::portNames(MidiDirection direction, QStringList *names, QStri
         return false;
     const bool listed = listPorts(*midi.get(), trap, names, error);
     midi.reset(trap);
+    systemReached.store(listed);
     return listed;
 }
 

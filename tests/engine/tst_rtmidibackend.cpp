@@ -6,7 +6,8 @@
 
 // The MIDI library without a MIDI system to talk to (no JACK server, no ALSA
 // sequencer device): every call fails with the library's message and a false
-// result; nothing throws.
+// result; nothing throws. Failing port listings are reported once, not at every
+// poll.
 class TestRtMidiBackend : public QObject
 {
     Q_OBJECT
@@ -37,10 +38,15 @@ void TestRtMidiBackend::failsCleanlyWithoutAMidiSystem()
     QFETCH(QByteArray, api);
     qputenv("VELKA_MIDI_API", api);
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot list MIDI ports: .+"));
+    // The first failure of the process is reported; the rows share it.
+    static bool reported = false;
+    if (!reported)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot list MIDI ports: .+"));
+    reported = true;
     QVERIFY(MidiOutput::availablePortNames().isEmpty());
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot list MIDI ports: .+"));
+    QTest::failOnWarning(QRegularExpression("^Cannot list MIDI ports"));
     QVERIFY(MidiInput::availablePortNames().isEmpty());
+    QVERIFY(MidiOutput::availablePortNames().isEmpty());
 
     MidiOutput output;
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot open MIDI port \"Synth\": .+"));

@@ -1,0 +1,421 @@
+#include "velkaapplication.h"
+
+#include "applicationmidi.h"
+#include "csettingschangevalueevent.h"
+#include "displayscale.h"
+#include "engineplayerfactory.h"
+#include "midioutput.h"
+#include "mvcevent.h"
+#include "outputportnames.h"
+#include "qmdvelkacontroller.h"
+#include "settingscontroller.h"
+#include "settingskeys.h"
+#include "settingsmodel.h"
+#include "singleinstance.h"
+#include "ui_AboutBoxForm.h"
+#include "velkawindow.h"
+#include "vsettingsvaluechangedevent.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QKeyEvent>
+#include <QPixmapCache>
+#include <QScreen>
+#include <QSplashScreen>
+#include <QSysInfo>
+#include <QTimer>
+
+VelkaApplication *VelkaApplication::s_instance = nullptr;
+
+namespace {
+
+constexpr int VersionMajor = 1;
+constexpr int VersionMinor = 6;
+constexpr int VersionPatch = 0;
+constexpr int VersionBuild = 695;
+constexpr int PixmapCacheLimitKb = 65536;
+
+const QString NewDocumentMessage = QStringLiteral("new");
+const QString MidiInputPortKey = QStringLiteral("MidiInputPort");
+const QString MidiThruPortKey = QStringLiteral("MidiThruPort");
+
+// Every document's players come from here; it outlives every document.
+EnginePlayerFactory &enginePlayerFactory()
+{
+    static EnginePlayerFactory factory;
+    return factory;
+}
+
+} // namespace
+
+VelkaApplication::VelkaApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+    , AbstractSettingsView(this)
+{
+    s_instance = this;
+
+    m_singleInstance = new SingleInstance(instanceIdentity(), this);
+    if (m_singleInstance->isRunning()) {
+        QStringList messages = arguments().mid(1);
+        // The running instance has its own working folder.
+        for (QString &message : messages)
+            message = QFileInfo(message).absoluteFilePath();
+        if (messages.isEmpty())
+            messages.append(NewDocumentMessage);
+        m_singleInstance->sendMessages(messages);
+        QTimer::singleShot(0, this, &QCoreApplication::quit);
+        return;
+    }
+
+    setApplicationName(applicationNameText());
+    setOrganizationName(tr("Velka"));
+    setOrganizationDomain(tr("velka.example"));
+
+    m_splash = new QSplashScreen(QPixmap());
+    m_aboutBoxUi = std::make_unique<Ui_AboutBoxForm>();
+    m_aboutBoxUi->setupUi(m_splash);
+    m_aboutBoxUi->launchInfoLabel->setText(tr("Launching..."));
+    m_aboutBoxUi->versionInfoLabel->setText(versionString());
+    m_aboutBoxUi->backgroundLabel->setStyleSheet(
+        QStringLiteral("QLabel { border: 1px solid rgb(80, 80, 80); }"));
+    if (QScreen *screen = primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        m_splash->move(area.x() + area.width() / 2 - m_splash->width() / 2,
+                       area.y() + area.height() / 2 - m_splash->height() / 2);
+    }
+    m_splash->show();
+    m_splash->activateWindow();
+    m_splash->raise();
+
+    // The splash or a dialog of the start-up closing must not end the program.
+    setQuitOnLastWindowClosed(false);
+    QTimer::singleShot(0, this, &VelkaApplication::init);
+}
+
+VelkaApplication::~VelkaApplication()
+{
+    const QList<VelkaWindow *> windows = m_windows;
+    for (VelkaWindow *window : windows) {
+        disconnect(window, nullptr, this, nullptr);
+        delete window;
+    }
+    m_windows.clear();
+    m_focusWindow = nullptr;
+
+    delete m_splash;
+    delete m_midi;
+    if (m_initialised) {
+        QmdVelkaController::setPlayerFactory(nullptr);
+        OutputPortNames::setSource({});
+    }
+    s_instance = nullptr;
+}
+
+VelkaApplication *VelkaApplication::instance()
+{
+    return s_instance;
+}
+
+QString VelkaApplication::applicationNameText()
+{
+    return tr("Velka");
+}
+
+QString VelkaApplication::versionString()
+{
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(VersionMajor)
+        .arg(VersionMinor)
+        .arg(VersionPatch)
+        .arg(VersionBuild);
+}
+
+QString VelkaApplication::instanceIdentity()
+{
+    return QStringLiteral("%1/%2 (%3; %4)")
+        .arg(applicationNameText(), versionString(), QSysInfo::kernelType(),
+             QSysInfo::buildCpuArchitecture());
+}
+
+bool VelkaApplication::isRunningElsewhere() const
+{
+    return m_singleInstance->isRunning();
+}
+
+QSettings *VelkaApplication::settings() const
+{
+    return m_settingsModel ? m_settingsModel->settings() : nullptr;
+}
+
+QSet<QString> VelkaApplication::midiInputPortNames() const
+{
+    return m_midi ? m_midi->inputPortNames() : QSet<QString>();
+}
+
+QSet<QString> VelkaApplication::midiOutputPortNames() const
+{
+    return m_midi ? m_midi->outputPortNames() : QSet<QString>();
+}
+
+QStringList VelkaApplication::sortedMidiInputPortNames() const
+{
+    return m_midi ? m_midi->sortedInputPortNames() : QStringList();
+}
+
+QStringList VelkaApplication::sortedMidiOutputPortNames() const
+{
+    return m_midi ? m_midi->sortedOutputPortNames() : QStringList();
+}
+
+MidiInstrument *VelkaApplication::thruInstrument() const
+{
+    return m_midi ? m_midi->thruInstrument() : nullptr;
+}
+
+AbstractSync *VelkaApplication::thruSync() const
+{
+    return m_midi ? m_midi->thruSync() : nullptr;
+}
+
+MidiSynth *VelkaApplication::synth() const
+{
+    return m_midi ? m_midi->synth() : nullptr;
+}
+
+void VelkaApplication::init()
+{
+    if (m_initialised)
+        return;
+    m_initialised = true;
+    QPixmapCache::setCacheLimit(PixmapCacheLimitKb);
+
+    showLaunchStep(tr("Loading settings..."));
+    m_settingsModel = new SettingsModel(this);
+    m_settingsController = new SettingsController(m_settingsModel, this);
+    // The model-ready and value-changed notifications follow through the event loop.
+    m_settingsController->attachView(this);
+
+    showLaunchStep(tr("Initializing MIDI..."));
+    initMidi();
+
+    initUi();
+}
+
+void VelkaApplication::initMidi()
+{
+    // Before any document exists: documents take their players and their
+    // default output port from here.
+    QmdVelkaController::setPlayerFactory(&enginePlayerFactory());
+    OutputPortNames::setSource([] { return MidiOutput::availablePortNames(); });
+
+    m_midi = new ApplicationMidi(this);
+    connect(m_midi, &ApplicationMidi::midiInputPortsChanged, this,
+            &VelkaApplication::midiInputPortsChanged);
+    connect(m_midi, &ApplicationMidi::midiOutputPortsChanged, this,
+            &VelkaApplication::midiOutputPortsChanged);
+    m_midi->start();
+}
+
+void VelkaApplication::initUi()
+{
+    showLaunchStep(tr("Loading user interface..."));
+    connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
+
+    setQuitOnLastWindowClosed(true);
+    if (QScreen *screen = primaryScreen())
+        setDisplayScale(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+
+    const QStringList fileNames = arguments().mid(1);
+    if (!fileNames.isEmpty())
+        openDocuments(fileNames);
+    if (m_windows.isEmpty())
+        m_startupWindow = newDocument();
+
+    m_aboutBoxUi->launchInfoLabel->clear();
+    QTimer::singleShot(0, m_splash, &QWidget::hide);
+
+    connect(m_singleInstance, &SingleInstance::messageReceived, this,
+            &VelkaApplication::handleMessage);
+    m_singleInstance->startDelivery();
+}
+
+void VelkaApplication::showLaunchStep(const QString &text)
+{
+    m_aboutBoxUi->launchInfoLabel->setText(text);
+    processEvents();
+}
+
+void VelkaApplication::handleMessage(const QString &message)
+{
+    if (message == NewDocumentMessage)
+        newDocument();
+    else
+        openDocument(message);
+}
+
+void VelkaApplication::pollMidiPorts()
+{
+    if (m_midi)
+        m_midi->pollMidiPorts();
+}
+
+void VelkaApplication::onFocusChanged(QWidget *, QWidget *now)
+{
+    auto *window = qobject_cast<VelkaWindow *>(now ? now->window() : nullptr);
+    if (!window || window == m_focusWindow)
+        return;
+    m_focusWindow = window;
+    emit velkaFocusWindowChanged(window);
+}
+
+void VelkaApplication::onVelkaWindowDestroyed(QObject *obj)
+{
+    // The window is already a plain QObject here: compare addresses only.
+    for (int i = 0; i < m_windows.size(); ++i) {
+        if (static_cast<QObject *>(m_windows.at(i)) == obj) {
+            m_windows.removeAt(i);
+            break;
+        }
+    }
+    if (static_cast<QObject *>(m_focusWindow) == obj) {
+        m_focusWindow = nullptr;
+        emit velkaFocusWindowChanged(nullptr);
+    }
+    if (m_windows.isEmpty())
+        quit();
+}
+
+bool VelkaApplication::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_focusWindow && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
+        // Held down, the key repeats; one press toggles once.
+        if (!QApplication::eventFilter(watched, event)
+            && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
+            m_focusWindow->controller()->requestTogglePlayback();
+        return true;
+    }
+    return QApplication::eventFilter(watched, event);
+}
+
+void VelkaApplication::customEvent(QEvent *event)
+{
+    // Settings events share type numbers with other custom events (MidiEvent).
+    if (auto *mvc = dynamic_cast<MvcEvent *>(event))
+        mvcEvent(mvc);
+    else
+        QApplication::customEvent(event);
+}
+
+void VelkaApplication::settingsModelReadyEvent(VEvent *)
+{
+    SettingsModel *model = settingsModel();
+    if (!model)
+        return;
+    for (const QString &key : {midiInputEnabledKey(), midiThruEnabledKey()}) {
+        if (!model->settings()->contains(key))
+            postToController(new CSettingsChangeValueEvent(key, true, this));
+    }
+    applyMidiSettings();
+}
+
+void VelkaApplication::settingsValueChangedEvent(VSettingsValueChangedEvent *event)
+{
+    const QString key = event->key();
+    if (key == midiInputEnabledKey() || key == MidiInputPortKey || key == midiThruEnabledKey()
+        || key == MidiThruPortKey)
+        applyMidiSettings();
+}
+
+void VelkaApplication::applyMidiSettings()
+{
+    SettingsModel *model = settingsModel();
+    if (!model || !m_midi)
+        return;
+    // Stored as text in the platform's store: read through the conversions.
+    m_midi->setInputChoice(model->value(midiInputEnabledKey(), true).toBool(),
+                           model->value(MidiInputPortKey).toString());
+    m_midi->setThruChoice(model->value(midiThruEnabledKey(), true).toBool(),
+                          model->value(MidiThruPortKey).toString());
+}
+
+VelkaWindow *VelkaApplication::registerWindow()
+{
+    auto *window = new VelkaWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(window, &QObject::destroyed, this, &VelkaApplication::onVelkaWindowDestroyed);
+    m_windows.append(window);
+    window->installEventFilter(this);
+    return window;
+}
+
+VelkaWindow *VelkaApplication::newDocument()
+{
+    VelkaWindow *window = registerWindow();
+    smartShowDocument(window);
+    return window;
+}
+
+void VelkaApplication::smartShowDocument(VelkaWindow *doc)
+{
+    if (m_windows.size() < 2)
+        doc->showMaximized();
+    else
+        doc->show();
+    doc->activateWindow();
+    doc->raise();
+}
+
+void VelkaApplication::openDocuments(const QStringList &fileNames)
+{
+    // A start-up window the user has changed is never reused.
+    if (m_startupWindow && !m_startupWindow->controller()->isAtCleanState())
+        m_startupWindow = nullptr;
+
+    QHash<QString, VelkaWindow *> open;
+    for (VelkaWindow *window : std::as_const(m_windows)) {
+        const QString fileName = window->controller()->fileName();
+        if (!fileName.isEmpty())
+            open.insert(QFileInfo(fileName).absoluteFilePath(), window);
+    }
+
+    for (const QString &fileName : fileNames) {
+        const QFileInfo file(fileName);
+        if (!file.exists())
+            continue;
+        if (VelkaWindow *window = open.value(file.absoluteFilePath())) {
+            if (window->isMinimized())
+                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+            window->activateWindow();
+            window->raise();
+            continue;
+        }
+        VelkaWindow *window = m_startupWindow;
+        m_startupWindow = nullptr;
+        if (!window)
+            window = registerWindow();
+        window->controller()->requestLoad(fileName);
+        smartShowDocument(window);
+    }
+}
+
+void VelkaApplication::openDocument(const QString &fileName)
+{
+    openDocuments(QStringList{fileName});
+}
+
+void VelkaApplication::mac_setInspectorVisible(bool)
+{
+}
+
+void VelkaApplication::mac_toggleInspector()
+{
+}
+
+void VelkaApplication::showAppAbout()
+{
+    m_aboutBoxUi->launchInfoLabel->clear();
+    m_splash->show();
+    m_splash->activateWindow();
+    m_splash->raise();
+}

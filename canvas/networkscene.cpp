@@ -1,0 +1,462 @@
+#include "networkscene.h"
+
+#include "displayscale.h"
+#include "elementitem.h"
+#include "qmdvelka.h"
+
+#include <QGraphicsView>
+#include <QMutexLocker>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QTimer>
+
+namespace {
+
+const QString keyDivsPerPrincipal = QStringLiteral("DivsPerPrincipal");
+const QString keyShowGrid = QStringLiteral("ShowGrid");
+const QString keySnapToGrid = QStringLiteral("SnapToGrid");
+const QString keyShowNodeCounters = QStringLiteral("ShowNodeCounters");
+const QString keyHitCount = QStringLiteral("HitCount");
+const QString keyFromNode = QStringLiteral("FromNode");
+const QString keyToNode = QStringLiteral("ToNode");
+const QString keyInitialInstrument = QStringLiteral("InitialInstrument");
+
+bool isExtentItemType(int type)
+{
+    return type == NodeItemType || type == TextBoxItemType;
+}
+
+} // namespace
+
+NetworkScene::NetworkScene(QObject *parent)
+    : QGraphicsScene(parent)
+{
+    m_backgroundColor.changed = [this] { resetViewsCachedContent(); };
+    m_principalLinesColor.changed = [this] { resetViewsCachedContent(); };
+    m_principalPointsColor.changed = [this] { resetViewsCachedContent(); };
+    m_divisionLinesColor.changed = [this] { resetViewsCachedContent(); };
+    m_divisionPointsColor.changed = [this] { resetViewsCachedContent(); };
+    m_annotationColor.changed = [this] { applyAnnotationColor(); };
+    m_nodesColor.changed = [this] { applyNodesColor(); };
+    m_edgesColor.changed = [this] { applyEdgesColor(); };
+
+    m_feedbackTimer = new QTimer(this);
+    m_feedbackTimer->setInterval(FeedbackIntervalMs);
+    connect(m_feedbackTimer, &QTimer::timeout, this, &NetworkScene::checkFeedbackPipe);
+    setItemIndexMethod(QGraphicsScene::NoIndex);
+    connect(this, &QGraphicsScene::selectionChanged, this, &NetworkScene::onSelectionChanged);
+    reset();
+}
+
+NetworkScene::~NetworkScene()
+{
+    // QGraphicsScene deletes the remaining items after this destructor; none
+    // of its signals may reach this part of the object by then.
+    disconnect(this, &QGraphicsScene::selectionChanged, this, &NetworkScene::onSelectionChanged);
+    m_feedbackTimer->stop();
+    m_flashEnds.clear();
+    removeElementItems(m_items.values());
+}
+
+void NetworkScene::setController(QmdVelkaController *c)
+{
+    if (QmdVelkaController *old = controller()) {
+        disconnect(old, nullptr, this, nullptr);
+        old->unbind(this);
+    }
+    QmdObserver<QmdVelkaController>::setController(c);
+    if (c) {
+        connect(c, &QmdVelkaController::elementsAdded, this, &NetworkScene::onElementsAdded);
+        connect(c, &QmdVelkaController::elementsRemoved, this, &NetworkScene::onElementsRemoved);
+        connect(c, &QmdVelkaController::elementDataChanged, this, &NetworkScene::onElementDataChangedOrRemoved);
+        connect(c, &QmdVelkaController::elementDataRemoved, this, &NetworkScene::onElementDataChangedOrRemoved);
+        connect(c, &QmdVelkaController::instrumentDataChanged, this,
+                &NetworkScene::onInstrumentDataChangedOrRemoved);
+        connect(c, &QmdVelkaController::instrumentDataRemoved, this,
+                &NetworkScene::onInstrumentDataChangedOrRemoved);
+        connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
+                this, &NetworkScene::onItemsChanged);
+        connect(c, &QmdController::modelReset, this, &NetworkScene::reset);
+        // A controller destroyed under the scene leaves it empty, its timer stopped.
+        connect(c, &QObject::destroyed, this, &NetworkScene::reset);
+        bindColors(c);
+    }
+    reset();
+}
+
+void NetworkScene::bindColors(QmdVelkaController *c)
+{
+    static const char *const bindings[][2] = {
+        {"backgroundColor", "StyleBackgroundColor"},
+        {"principalLinesColor", "StylePrincipalLinesColor"},
+        {"principalPointsColor", "StylePrincipalPointsColor"},
+        {"divisionLinesColor", "StyleDivisionLinesColor"},
+        {"divisionPointsColor", "StyleDivisionPointsColor"},
+        {"annotationColor", "StyleAnnotationColor"},
+        {"nodesColor", "StyleNodesColor"},
+        {"edgesColor", "StyleEdgesColor"},
+    };
+    for (const auto &binding : bindings)
+        c->bindKey(this, binding[0], nullptr, QString::fromLatin1(binding[1]), QmdIndex(), QVariant(),
+                   QVariant(), QString());
+}
+
+const QmdItemIdSet &NetworkScene::selectedElementIds()
+{
+    if (m_selectionDirty) {
+        m_selectedElementIds.clear();
+        const QList<QGraphicsItem *> selected = selectedItems();
+        for (QGraphicsItem *item : selected) {
+            const ElementItem *element = dynamic_cast<ElementItem *>(item);
+            if (element && element->id() != 0)
+                m_selectedElementIds.insert(element->id());
+        }
+        m_selectionDirty = false;
+    }
+    return m_selectedElementIds;
+}
+
+void NetworkScene::reset()
+{
+    m_feedbackTimer->stop();
+    m_lastAddRequest = 0;
+    m_selectionDirty = true;
+    m_selectedElementIds.clear();
+    m_snapToGrid = true;
+    m_snapSpacing = qint64(ticksPerPrincipal);
+    m_showNodeCounters = false;
+    // Flashes die with their nodes; no later pass may reach a deleted node.
+    m_flashEnds.clear();
+    ++m_contentsBatch;
+    removeElementItems(m_items.values());
+
+    if (QmdVelkaController *c = controller()) {
+        onItemsChanged(QmdIndex(), {keyDivsPerPrincipal, keyShowGrid, keySnapToGrid, keyShowNodeCounters});
+        onElementsAdded(c->elementIds(), ResetRequestId);
+        m_feedbackTimer->start();
+    }
+    --m_contentsBatch;
+    updateSceneContentsRect();
+    announceSelectionChange();
+    update();
+}
+
+void NetworkScene::setSceneContentsRect(const QRectF &rect)
+{
+    m_sceneContentsRect = rect;
+    emit sceneContentsRectChanged(rect);
+}
+
+void NetworkScene::onSelectionChanged()
+{
+    m_selectionDirty = true;
+    m_selectedElementIds.clear();
+    for (ElementItem *item : std::as_const(m_items))
+        item->onSelectionChanged();
+}
+
+void NetworkScene::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid)
+{
+    QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    const bool newRequest = rid != m_lastAddRequest;
+    ++m_addBatch;
+    ++m_contentsBatch;
+    for (QmdItemId id : idList)
+        createElementItem(id, rid);
+    --m_contentsBatch;
+    --m_addBatch;
+    selectNewItems(newRequest);
+    announceSelectionChange();
+    updateSceneContentsRect();
+
+    // A text box that the user has just made is edited at once; one that a
+    // reset, an undo or a redo brings back is not.
+    if (idList.size() == 1 && rid != ResetRequestId && c->elementType(idList.first()) == QmdVelka::TextBox
+        && !c->undoRedoRequestIds().contains(rid)) {
+        if (ElementItem *item = m_items.value(idList.first()))
+            item->openNewElementEditor();
+    }
+    m_lastAddRequest = rid;
+}
+
+void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
+{
+    QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    // A second announcement of an element replaces its item.
+    if (ElementItem *old = m_items.value(id))
+        removeElementItems({old});
+    const int type = c->elementType(id);
+    if (type == QmdVelka::InvalidElement)
+        return;
+    ElementItem *item = createItem(type, id);
+    if (!item)
+        return;
+    m_items.insert(id, item);
+    followReferences(item, type);
+    if (type == QmdVelka::Node)
+        item->setCounterVisible(m_showNodeCounters);
+    item->onElementDataChangedOrRemoved(id, c->keys(c->elementIndex(id)), rid);
+    if (rid != ResetRequestId) {
+        if (m_addBatch > 0)
+            m_itemsToSelect.append(item);
+        else
+            item->graphicsItem()->setSelected(true);
+    }
+    growSceneContentsRect(item);
+}
+
+ElementItem *NetworkScene::createItem(int, QmdItemId)
+{
+    return nullptr;
+}
+
+void NetworkScene::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
+{
+    if (!controller())
+        return;
+    QList<ElementItem *> items;
+    for (QmdItemId id : idList) {
+        if (ElementItem *item = m_items.value(id))
+            items.append(item);
+    }
+    removeElementItems(items);
+    updateSceneContentsRect();
+    announceSelectionChange();
+    update();
+}
+
+void NetworkScene::onElementDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid)
+{
+    QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    ElementItem *own = m_items.value(id);
+    if (own) {
+        if (keys.contains(keyFromNode) || keys.contains(keyToNode) || keys.contains(keyInitialInstrument))
+            followReferences(own, c->elementType(id));
+        own->onElementDataChangedOrRemoved(id, keys, rid);
+        growSceneContentsRect(own);
+    }
+    const QList<ElementItem *> followers = m_elementFollowers.followers(id);
+    for (ElementItem *item : followers) {
+        if (item == own)
+            continue;
+        item->onElementDataChangedOrRemoved(id, keys, rid);
+        growSceneContentsRect(item);
+    }
+}
+
+void NetworkScene::onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid)
+{
+    if (!controller())
+        return;
+    const QList<ElementItem *> followers = m_instrumentFollowers.followers(id);
+    for (ElementItem *item : followers)
+        item->onInstrumentDataChangedOrRemoved(id, keys, rid);
+}
+
+void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &keys)
+{
+    QmdVelkaController *c = controller();
+    if (!c)
+        return;
+
+    if (parent != QmdIndex()) {
+        // A node's hit counter, written by the voice threads.
+        if (!m_showNodeCounters || !keys.contains(keyHitCount))
+            return;
+        QMutexLocker locker(c->mutex());
+        if (c->parent(parent) != c->elementStatesIndex())
+            return;
+        ElementItem *item = m_items.value(parent.id());
+        if (item && item->elementType() == QmdVelka::Node)
+            item->setCounter(c->data(keyHitCount, parent).toUInt());
+        return;
+    }
+
+    const bool divsChanged = keys.contains(keyDivsPerPrincipal);
+    if (divsChanged) {
+        // Files may hold any number here: the spacing stays between 1 and a principal.
+        const qint64 divs = qBound<qint64>(1, c->data(keyDivsPerPrincipal).toLongLong(),
+                                           qint64(ticksPerPrincipal));
+        m_snapSpacing = qint64(ticksPerPrincipal) / divs;
+    }
+    if (keys.contains(keySnapToGrid))
+        m_snapToGrid = c->data(keySnapToGrid).toBool();
+    if (keys.contains(keyShowGrid) || divsChanged)
+        resetViewsCachedContent();
+    if (keys.contains(keyShowNodeCounters)) {
+        QMutexLocker locker(c->mutex());
+        m_showNodeCounters = c->data(keyShowNodeCounters).toBool();
+        for (ElementItem *item : std::as_const(m_items)) {
+            if (item->elementType() != QmdVelka::Node)
+                continue;
+            item->setCounter(c->data(keyHitCount, c->elementStateIndex(item->id())).toUInt());
+            item->setCounterVisible(m_showNodeCounters);
+        }
+    }
+}
+
+void NetworkScene::checkFeedbackPipe()
+{
+    // Without a document there is nothing to show, now or later.
+    if (!controller())
+        m_feedbackTimer->stop();
+}
+
+void NetworkScene::growSceneContentsRect(ElementItem *item)
+{
+    QGraphicsItem *g = item->graphicsItem();
+    if (!isExtentItemType(g->type()) || m_items.value(item->id()) != item)
+        return;
+    m_contentsExtent.update(item, g->mapRectToScene(g->boundingRect() | g->childrenBoundingRect()));
+    if (m_contentsBatch == 0)
+        updateSceneContentsRect();
+}
+
+void NetworkScene::updateSceneContentsRect()
+{
+    const QRectF bounds = m_contentsExtent.bounds();
+    if (bounds != m_sceneContentsRect || bounds.isNull() != m_sceneContentsRect.isNull())
+        setSceneContentsRect(bounds);
+}
+
+void NetworkScene::resetViewsCachedContent()
+{
+    const QList<QGraphicsView *> allViews = views();
+    for (QGraphicsView *view : allViews)
+        view->resetCachedContent();
+}
+
+void NetworkScene::applyAnnotationColor()
+{
+    applyColorToItems(NodeItemType);
+}
+
+void NetworkScene::applyNodesColor()
+{
+    applyColorToItems(NodeItemType);
+}
+
+void NetworkScene::applyEdgesColor()
+{
+    applyColorToItems(EdgeItemType);
+}
+
+void NetworkScene::applyColorToItems(int itemType)
+{
+    // Every item of the kind, the view's previews included.
+    const QList<QGraphicsItem *> all = items();
+    for (QGraphicsItem *g : all) {
+        if (g->type() != itemType)
+            continue;
+        if (ElementItem *item = dynamic_cast<ElementItem *>(g))
+            item->applySceneColors();
+    }
+}
+
+void NetworkScene::setColor(ColorMember &member, const QColor &color)
+{
+    member.color = color;
+    if (member.changed)
+        member.changed();
+}
+
+void NetworkScene::removeElementItems(const QList<ElementItem *> &items)
+{
+    QSet<const ElementItem *> removed;
+    QList<QGraphicsItem *> doomed;
+    doomed.reserve(items.size());
+    bool deselected = false;
+    {
+        const QSignalBlocker blocker(this);
+        for (ElementItem *item : items) {
+            // Each item goes once, however often it is named.
+            const auto it = m_items.find(item->id());
+            if (it == m_items.end() || it.value() != item)
+                continue;
+            m_items.erase(it);
+            removed.insert(item);
+            m_elementFollowers.remove(item);
+            m_instrumentFollowers.remove(item);
+            m_contentsExtent.remove(item);
+            m_itemsToSelect.removeAll(item);
+            QGraphicsItem *g = item->graphicsItem();
+            if (g->isSelected()) {
+                g->setSelected(false);
+                deselected = true;
+            }
+            doomed.append(g);
+        }
+        // The scene forgets deselected items lazily, when its selection is
+        // read; read it once now, or deleting them would announce the change
+        // again, once per item.
+        if (deselected) {
+            selectedItems();
+            m_selectionTouched = true;
+        }
+    }
+    if (!m_flashEnds.isEmpty() && !removed.isEmpty()) {
+        for (auto flash = m_flashEnds.begin(); flash != m_flashEnds.end();) {
+            if (removed.contains(flash->node))
+                flash = m_flashEnds.erase(flash);
+            else
+                ++flash;
+        }
+    }
+    qDeleteAll(doomed);
+}
+
+void NetworkScene::followReferences(ElementItem *item, int elementType)
+{
+    const QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    const QmdItemId id = item->id();
+    switch (elementType) {
+    case QmdVelka::Edge:
+        m_elementFollowers.setFollowed(item, {c->elementData(id, keyFromNode).toUInt(),
+                                              c->elementData(id, keyToNode).toUInt()});
+        break;
+    case QmdVelka::VoiceGroup:
+        m_elementFollowers.setFollowed(item, {c->elementData(id, keyToNode).toUInt()});
+        m_instrumentFollowers.setFollowed(item, {c->elementData(id, keyInitialInstrument).toUInt()});
+        break;
+    default:
+        m_elementFollowers.remove(item);
+        m_instrumentFollowers.remove(item);
+        break;
+    }
+}
+
+void NetworkScene::selectNewItems(bool clearFirst)
+{
+    if (!clearFirst && m_itemsToSelect.isEmpty())
+        return;
+    const QSignalBlocker blocker(this);
+    if (clearFirst && !selectedItems().isEmpty()) {
+        clearSelection();
+        m_selectionTouched = true;
+    }
+    for (ElementItem *item : std::as_const(m_itemsToSelect)) {
+        QGraphicsItem *g = item->graphicsItem();
+        if (g->isSelected())
+            continue;
+        g->setSelected(true);
+        if (g->isSelected())
+            m_selectionTouched = true;
+    }
+    m_itemsToSelect.clear();
+}
+
+void NetworkScene::announceSelectionChange()
+{
+    if (!m_selectionTouched)
+        return;
+    m_selectionTouched = false;
+    emit selectionChanged();
+}

@@ -1,0 +1,103 @@
+#include "canvasfixture.h"
+
+#include "controllertest.h"
+#include "displayscale.h"
+#include "qmdmemmodel.h"
+
+#include <QCoreApplication>
+
+CanvasFixture::CanvasFixture(NetworkScene *scene)
+{
+    setDisplayScale(96, 96);
+    QmdVelkaController::setPlayerFactory(&m_factory);
+    m_model = std::make_unique<QmdMemModel>();
+    m_controller = std::make_unique<QmdVelkaController>();
+    m_controller->setModel(m_model.get());
+    settle();
+    m_scene.reset(scene ? scene : new NetworkScene);
+    m_scene->setController(m_controller.get());
+    settle();
+}
+
+CanvasFixture::~CanvasFixture()
+{
+    m_scene.reset();
+    m_controller.reset();
+    m_model.reset();
+    QmdVelkaController::setPlayerFactory(nullptr);
+}
+
+CanvasTestSync *CanvasFixture::sync() const
+{
+    return m_controller ? qobject_cast<CanvasTestSync *>(m_controller->sync()) : nullptr;
+}
+
+QmdItemId CanvasFixture::added(const QmdItemIdList &before) const
+{
+    settle();
+    return ControllerTest::newId(before, m_controller->elementIds());
+}
+
+QmdItemId CanvasFixture::addNode(const QmdVelka::TickPos &pos)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddNode(pos);
+    return added(before);
+}
+
+QmdItemId CanvasFixture::addEdge(QmdItemId from, QmdItemId to, int path)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddEdge(m_controller->elementIndex(from), m_controller->elementIndex(to),
+                                 QmdVelka::EdgePath(path));
+    return added(before);
+}
+
+QmdItemId CanvasFixture::addVoiceGroup(QmdItemId node)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddVoiceGroup(m_controller->elementIndex(node));
+    return added(before);
+}
+
+QmdItemId CanvasFixture::addTextBox(const QmdVelka::TickPos &pos, const QString &text)
+{
+    const QmdItemIdList before = m_controller->elementIds();
+    m_controller->requestAddTextBox(pos, text);
+    return added(before);
+}
+
+void CanvasFixture::set(QmdItemId element, const QString &key, const QVariant &value)
+{
+    if (m_controller->elementType(element) == QmdVelka::InvalidElement)
+        return;
+    m_controller->requestSetData(key, value, m_controller->elementIndex(element), QmdRequestOptions(QStringLiteral("Set")));
+    settle();
+}
+
+void CanvasFixture::setRoot(const QString &key, const QVariant &value)
+{
+    m_controller->requestSetData(key, value, QmdIndex(), QmdRequestOptions(QStringLiteral("Set")));
+    settle();
+}
+
+void CanvasFixture::remove(QmdItemId element)
+{
+    m_controller->requestRemove(QmdItemIdList{element}, m_controller->findElementsIndex());
+    settle();
+}
+
+void CanvasFixture::settle()
+{
+    ControllerTest::settle();
+}
+
+void CanvasFixture::deleteScene()
+{
+    m_scene.reset();
+}
+
+void CanvasFixture::deleteController()
+{
+    m_controller.reset();
+}
