@@ -1,10 +1,12 @@
 #include "velkaapplication.h"
 
+#include "applicationdialogs.h"
 #include "applicationmidi.h"
 #include "csettingschangevalueevent.h"
 #include "displayscale.h"
 #include "engineplayerfactory.h"
 #include "midioutput.h"
+#include "midisynth.h"
 #include "mvcevent.h"
 #include "outputportnames.h"
 #include "qmdvelkacontroller.h"
@@ -102,6 +104,9 @@ VelkaApplication::~VelkaApplication()
     m_windows.clear();
     m_focusWindow = nullptr;
 
+    // The dialogs go before the synthesizer they show.
+    delete m_dialogs;
+    m_dialogs = nullptr;
     delete m_splash;
     delete m_midi;
     if (m_initialised) {
@@ -182,6 +187,11 @@ MidiSynth *VelkaApplication::synth() const
     return m_midi ? m_midi->synth() : nullptr;
 }
 
+bool VelkaApplication::isSynthDialogOpen() const
+{
+    return m_dialogs && m_dialogs->isSynthDialogOpen();
+}
+
 void VelkaApplication::init()
 {
     if (m_initialised)
@@ -220,6 +230,10 @@ void VelkaApplication::initUi()
 {
     showLaunchStep(tr("Loading user interface..."));
     connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
+
+    m_dialogs = new ApplicationDialogs(m_settingsController, synth(), this);
+    connect(m_dialogs, &ApplicationDialogs::synthDialogToggled, this,
+            &VelkaApplication::synthDialogToggled);
 
     setQuitOnLastWindowClosed(true);
     if (QScreen *screen = primaryScreen())
@@ -410,6 +424,23 @@ void VelkaApplication::mac_setInspectorVisible(bool)
 
 void VelkaApplication::mac_toggleInspector()
 {
+}
+
+void VelkaApplication::setSynthDialogOpen(bool open)
+{
+    if (m_dialogs)
+        m_dialogs->setSynthDialogOpen(open);
+}
+
+void VelkaApplication::toggleSynthDialog()
+{
+    setSynthDialogOpen(!isSynthDialogOpen());
+}
+
+void VelkaApplication::showAppPrefs()
+{
+    if (m_dialogs)
+        m_dialogs->showPreferences();
 }
 
 void VelkaApplication::showAppAbout()

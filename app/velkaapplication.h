@@ -12,6 +12,7 @@
 #include <memory>
 
 class AbstractSync;
+class ApplicationDialogs;
 class ApplicationMidi;
 class MidiInstrument;
 class MidiSynth;
@@ -59,12 +60,16 @@ public:
     MidiInstrument *thruInstrument() const;
     AbstractSync *thruSync() const;
     MidiSynth *synth() const;
+    // True while the synthesizer dialog is open; false from the moment it closes.
+    bool isSynthDialogOpen() const;
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
     void velkaFocusWindowChanged(VelkaWindow *window);
     void mac_inspectorVisibilityToggled();
+    // Once when the synthesizer dialog opens, once when it is gone.
+    void synthDialogToggled();
     void midiInputPortsChanged();
     void midiOutputPortsChanged();
 
@@ -74,6 +79,12 @@ public slots:
     void openDocument(const QString &fileName);
     void mac_setInspectorVisible(bool visible);
     void mac_toggleInspector();
+    // The synthesizer dialog: at most one, made on demand. No menu entry
+    // opens it.
+    void setSynthDialogOpen(bool open);
+    void toggleSynthDialog();
+    // The preferences: at most one dialog, made on demand.
+    void showAppPrefs();
     void showAppAbout();
     void init();
     void handleMessage(const QString &message);
@@ -107,6 +118,7 @@ private:
     SettingsModel *m_settingsModel = nullptr;
     SettingsController *m_settingsController = nullptr;
     ApplicationMidi *m_midi = nullptr;
+    ApplicationDialogs *m_dialogs = nullptr;
 };
 
 #endif // VELKAAPPLICATION_H
