@@ -2,6 +2,7 @@
 
 #include "dialogplacement.h"
 #include "settingscontroller.h"
+#include "settingskeys.h"
 #include "settingsmodel.h"
 #include "synthchannelsmodel.h"
 #include "synthinstruments.h"
@@ -12,8 +13,6 @@
 #include <QSignalBlocker>
 
 namespace {
-
-const QString GeometryKey = QStringLiteral("MidiSynthDialogGeometry");
 
 QSettings *settingsOf(const SettingsController *controller)
 {
@@ -47,7 +46,7 @@ MidiSynthDialog::MidiSynthDialog(SettingsController *settingsController, QWidget
         connect(box, &QSpinBox::valueChanged, this, &MidiSynthDialog::onAnySpinBoxValueChanged);
 
     const QSettings *settings = settingsOf(m_settingsController);
-    const QByteArray geometry = settings ? settings->value(GeometryKey).toByteArray() : QByteArray();
+    const QByteArray geometry = settings ? settings->value(midiSynthDialogGeometryKey()).toByteArray() : QByteArray();
     if (geometry.isNull() || !restoreGeometry(geometry))
         moveToUpperMiddle(this);
 
@@ -57,7 +56,7 @@ MidiSynthDialog::MidiSynthDialog(SettingsController *settingsController, QWidget
 MidiSynthDialog::~MidiSynthDialog()
 {
     if (QSettings *settings = settingsOf(m_settingsController))
-        settings->setValue(GeometryKey, saveGeometry());
+        settings->setValue(midiSynthDialogGeometryKey(), saveGeometry());
 }
 
 SynthInstruments *MidiSynthDialog::synth() const

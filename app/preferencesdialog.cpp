@@ -2,6 +2,7 @@
 
 #include "csettingschangevalueevent.h"
 #include "settingscontroller.h"
+#include "settingskeys.h"
 #include "settingsmodel.h"
 #include "velkaapplication.h"
 
@@ -9,16 +10,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-
-namespace {
-
-const QString TemplateFileKey = QStringLiteral("TemplateFile");
-const QString MidiInputEnabledKey = QStringLiteral("MidiInputEnabled");
-const QString MidiInputPortKey = QStringLiteral("MidiInputPort");
-const QString MidiThruEnabledKey = QStringLiteral("MidiThruEnabled");
-const QString MidiThruPortKey = QStringLiteral("MidiThruPort");
-
-} // namespace
 
 PreferencesDialog::PreferencesDialog(SettingsController *settingsController, QWidget *parent)
     : QDialog(parent,
@@ -44,13 +35,13 @@ PreferencesDialog::PreferencesDialog(SettingsController *settingsController, QWi
 
     if (m_settingsController) {
         m_settingsController->bind(m_form.inputCheckBox, "checked", SIGNAL(toggled(bool)),
-                                   MidiInputEnabledKey);
+                                   midiInputEnabledKey());
         m_settingsController->bind(m_form.inputPortsComboBox, "currentKey", SIGNAL(activated(int)),
-                                   MidiInputPortKey);
+                                   midiInputPortKey());
         m_settingsController->bind(m_form.thruCheckBox, "checked", SIGNAL(toggled(bool)),
-                                   MidiThruEnabledKey);
+                                   midiThruEnabledKey());
         m_settingsController->bind(m_form.thruPortsComboBox, "currentKey", SIGNAL(activated(int)),
-                                   MidiThruPortKey);
+                                   midiThruPortKey());
     }
 
     refreshTemplateFileComboBox();
@@ -65,7 +56,7 @@ void PreferencesDialog::on_templateFileComboBox_activated(int index)
         onTemplateFileChosen(QString());
         break;
     case ChooseTemplateEntry: {
-        auto *dialog = new QFileDialog(this, tr("Open"), storedString(TemplateFileKey),
+        auto *dialog = new QFileDialog(this, tr("Open"), storedString(templateFileKey()),
                                        QStringLiteral("*.vlk"));
         dialog->setOption(QFileDialog::DontUseNativeDialog);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
@@ -85,7 +76,7 @@ void PreferencesDialog::on_templateFileComboBox_activated(int index)
 void PreferencesDialog::onTemplateFileChosen(const QString &path)
 {
     if (m_settingsController) {
-        CSettingsChangeValueEvent change(TemplateFileKey, path);
+        CSettingsChangeValueEvent change(templateFileKey(), path);
         QCoreApplication::sendEvent(m_settingsController, &change);
         // The model stores the value when its posted event is handled.
         QCoreApplication::processEvents();
@@ -96,7 +87,7 @@ void PreferencesDialog::onTemplateFileChosen(const QString &path)
 void PreferencesDialog::refreshTemplateFileComboBox()
 {
     QComboBox *box = m_form.templateFileComboBox;
-    const QString path = storedString(TemplateFileKey);
+    const QString path = storedString(templateFileKey());
     int entry = box->findData(int(TemplateFileEntry), Qt::UserRole,
                               Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (path.isEmpty()) {
@@ -120,14 +111,14 @@ void PreferencesDialog::rescanInputPorts()
 {
     const VelkaApplication *app = VelkaApplication::instance();
     refillPortBox(m_form.inputPortsComboBox, app ? app->sortedMidiInputPortNames() : QStringList(),
-                  MidiInputPortKey);
+                  midiInputPortKey());
 }
 
 void PreferencesDialog::rescanThruPorts()
 {
     const VelkaApplication *app = VelkaApplication::instance();
     refillPortBox(m_form.thruPortsComboBox, app ? app->sortedMidiOutputPortNames() : QStringList(),
-                  MidiThruPortKey);
+                  midiThruPortKey());
 }
 
 QString PreferencesDialog::storedString(const QString &key) const

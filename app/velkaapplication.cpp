@@ -38,8 +38,6 @@ constexpr int VersionBuild = 695;
 constexpr int PixmapCacheLimitKb = 65536;
 
 const QString NewDocumentMessage = QStringLiteral("new");
-const QString MidiInputPortKey = QStringLiteral("MidiInputPort");
-const QString MidiThruPortKey = QStringLiteral("MidiThruPort");
 
 // Every document's players come from here; it outlives every document.
 EnginePlayerFactory &enginePlayerFactory()
@@ -336,8 +334,8 @@ void VelkaApplication::settingsModelReadyEvent(VEvent *)
 void VelkaApplication::settingsValueChangedEvent(VSettingsValueChangedEvent *event)
 {
     const QString key = event->key();
-    if (key == midiInputEnabledKey() || key == MidiInputPortKey || key == midiThruEnabledKey()
-        || key == MidiThruPortKey)
+    if (key == midiInputEnabledKey() || key == midiInputPortKey() || key == midiThruEnabledKey()
+        || key == midiThruPortKey())
         applyMidiSettings();
 }
 
@@ -348,9 +346,9 @@ void VelkaApplication::applyMidiSettings()
         return;
     // Stored as text in the platform's store: read through the conversions.
     m_midi->setInputChoice(model->value(midiInputEnabledKey(), true).toBool(),
-                           model->value(MidiInputPortKey).toString());
+                           model->value(midiInputPortKey()).toString());
     m_midi->setThruChoice(model->value(midiThruEnabledKey(), true).toBool(),
-                          model->value(MidiThruPortKey).toString());
+                          model->value(midiThruPortKey()).toString());
 }
 
 VelkaWindow *VelkaApplication::registerWindow()
