@@ -56,9 +56,13 @@ void PreferencesDialog::on_templateFileComboBox_activated(int index)
         onTemplateFileChosen(QString());
         break;
     case ChooseTemplateEntry: {
-        auto *dialog = new QFileDialog(this, tr("Open"), storedString(templateFileKey()),
-                                       QStringLiteral("*.vlk"));
+        // Start in the stored template's folder, even when the file is gone.
+        const QString stored = storedString(templateFileKey());
+        const QString folder = stored.isEmpty() ? QString() : QFileInfo(stored).absolutePath();
+        auto *dialog = new QFileDialog(this, tr("Open"), folder, QStringLiteral("*.vlk"));
         dialog->setOption(QFileDialog::DontUseNativeDialog);
+        if (QFileInfo::exists(stored))
+            dialog->selectFile(stored);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
         connect(dialog, &QFileDialog::rejected, this,

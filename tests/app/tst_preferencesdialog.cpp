@@ -42,6 +42,7 @@ private slots:
     void choosingNoneForgetsTheTemplate();
     void storedSwitchesDecideWhichPortBoxesAreEnabled_data();
     void storedSwitchesDecideWhichPortBoxesAreEnabled();
+    void clickingASwitchStoresItAndFollowsWithItsPortBox_data();
     void clickingASwitchStoresItAndFollowsWithItsPortBox();
     void fixedSizeFromTheLayout();
     void formMatches_data();
@@ -232,24 +233,42 @@ void TestPreferencesDialog::storedSwitchesDecideWhichPortBoxesAreEnabled()
     QCOMPARE(form.thruPortsComboBox->isEnabled(), thruOn);
 }
 
+void TestPreferencesDialog::clickingASwitchStoresItAndFollowsWithItsPortBox_data()
+{
+    QTest::addColumn<QString>("checkBox");
+    QTest::addColumn<QString>("portBox");
+    QTest::addColumn<QString>("otherPortBox");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("input") << "inputCheckBox" << "inputPortsComboBox" << "thruPortsComboBox"
+                           << "MidiInputEnabled";
+    QTest::newRow("thru") << "thruCheckBox" << "thruPortsComboBox" << "inputPortsComboBox"
+                          << "MidiThruEnabled";
+}
+
 void TestPreferencesDialog::clickingASwitchStoresItAndFollowsWithItsPortBox()
 {
+    QFETCH(QString, checkBox);
+    QFETCH(QString, portBox);
+    QFETCH(QString, otherPortBox);
+    QFETCH(QString, key);
     PreferencesDialog dialog(m_settingsController);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    const Ui::PreferencesDialogForm &form = dialog.form();
+    auto *box = dialog.findChild<QCheckBox *>(checkBox);
+    auto *ports = dialog.findChild<QComboBox *>(portBox);
+    auto *otherPorts = dialog.findChild<QComboBox *>(otherPortBox);
+    QVERIFY(box && ports && otherPorts);
 
     // On the box itself: the check box is wider than its text.
-    const QPoint box(6, form.thruCheckBox->height() / 2);
-    QTest::mouseClick(form.thruCheckBox, Qt::LeftButton, {}, box);
-    QVERIFY(!form.thruPortsComboBox->isEnabled());
-    QTRY_COMPARE(m_settingsModel->value(QStringLiteral("MidiThruEnabled")).toBool(), false);
-    QVERIFY(form.inputPortsComboBox->isEnabled());
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    QVERIFY(!ports->isEnabled());
+    QTRY_COMPARE(m_settingsModel->value(key).toBool(), false);
+    QVERIFY(otherPorts->isEnabled());
 
-    form.thruCheckBox->setFocus();
-    QTest::keyClick(form.thruCheckBox, Qt::Key_Space);
-    QVERIFY(form.thruPortsComboBox->isEnabled());
-    QTRY_COMPARE(m_settingsModel->value(QStringLiteral("MidiThruEnabled")).toBool(), true);
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Space);
+    QVERIFY(ports->isEnabled());
+    QTRY_COMPARE(m_settingsModel->value(key).toBool(), true);
 }
 
 void TestPreferencesDialog::fixedSizeFromTheLayout()
