@@ -89,7 +89,12 @@ void TestMidiSynthDialog::cleanup()
 
 void TestMidiSynthDialog::withoutSynthesizerShowsNoSoundBank()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    QWidget window;
+    // A tool window of its own, whatever parent it is given.
+    MidiSynthDialog dialog(m_settingsController, &window);
+    QCOMPARE(dialog.parentWidget(), nullptr);
+    QCOMPARE(dialog.windowType(), Qt::Tool);
+    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
     QCOMPARE(dialog.soundBankLabel->text(), QStringLiteral("(no sound bank)"));
     FakeSynth synth;
     dialog.setSynth(&synth);
