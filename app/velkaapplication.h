@@ -16,6 +16,8 @@ class ApplicationDialogs;
 class ApplicationMidi;
 class MidiInstrument;
 class MidiSynth;
+class QColor;
+class QFont;
 class QSettings;
 class QSplashScreen;
 class SettingsController;
@@ -63,6 +65,12 @@ public:
     // True while the synthesizer dialog is open; false from the moment it closes.
     bool isSynthDialogOpen() const;
 
+    // The shared font and colour dialogs, kept by SharedDialogs.
+    bool isAppFontDialogVisible() const;
+    bool isAppColorDialogVisible() const;
+    QObject *appFontDialogReceiver() const;
+    QObject *appColorDialogReceiver() const;
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
@@ -83,6 +91,14 @@ public slots:
     // opens it.
     void setSynthDialogOpen(bool open);
     void toggleSynthDialog();
+    void showAppFontDialog();
+    bool connectAppFontDialog(QObject *receiver, const char *member);
+    void disconnectAppFontDialog();
+    void updateAppFontDialog(const QFont &font);
+    void showAppColorDialog();
+    bool connectAppColorDialog(QObject *receiver, const char *member);
+    void disconnectAppColorDialog();
+    void updateAppColorDialog(const QColor &color);
     // The preferences: at most one dialog, made on demand.
     void showAppPrefs();
     void showAppAbout();

@@ -1,6 +1,7 @@
 #include "networkscene.h"
 
 #include "displayscale.h"
+#include "elementindexes.h"
 #include "elementitem.h"
 #include "qmdvelka.h"
 
@@ -189,7 +190,8 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     // A second announcement of an element replaces its item.
     if (ElementItem *old = m_items.value(id))
         removeElementItems({old});
-    const int type = c->elementType(id);
+    const std::optional<QmdIndex> record = existingElementIndex(c, id);
+    const int type = record ? c->elementType(id) : int(QmdVelka::InvalidElement);
     if (type == QmdVelka::InvalidElement)
         return;
     ElementItem *item = createItem(type, id);
@@ -199,7 +201,7 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     followReferences(item, type);
     if (type == QmdVelka::Node)
         item->setCounterVisible(m_showNodeCounters);
-    item->onElementDataChangedOrRemoved(id, c->keys(c->elementIndex(id)), rid);
+    item->onElementDataChangedOrRemoved(id, c->keys(*record), rid);
     if (rid != ResetRequestId) {
         if (m_addBatch > 0)
             m_itemsToSelect.append(item);
@@ -303,7 +305,8 @@ void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &key
 
 void NetworkScene::checkFeedbackPipe()
 {
-    // Without a document there is nothing to show, now or later.
+    // Without a document there is nothing to show, now or later. Flashing the
+    // played nodes is the node items' part.
     if (!controller())
         m_feedbackTimer->stop();
 }
@@ -314,12 +317,13 @@ void NetworkScene::growSceneContentsRect(ElementItem *item)
     if (!isExtentItemType(g->type()) || m_items.value(item->id()) != item)
         return;
     m_contentsExtent.update(item, g->mapRectToScene(g->boundingRect() | g->childrenBoundingRect()));
-    if (m_contentsBatch == 0)
-        updateSceneContentsRect();
+    updateSceneContentsRect();
 }
 
 void NetworkScene::updateSceneContentsRect()
 {
+    if (m_contentsBatch > 0)
+        return;
     const QRectF bounds = m_contentsExtent.bounds();
     if (bounds != m_sceneContentsRect || bounds.isNull() != m_sceneContentsRect.isNull())
         setSceneContentsRect(bounds);

@@ -107,7 +107,8 @@ public slots:
     void onElementDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
     void onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
     void onItemsChanged(const QmdIndex &parent, const QStringList &keys);
-    // Shows the played nodes; runs every 16 ms while the scene has a controller.
+    // The pass of the playback feedback timer, every 16 ms while the scene
+    // has a controller.
     void checkFeedbackPipe();
 
 protected:
@@ -141,6 +142,7 @@ private:
     void followReferences(ElementItem *item, int elementType);
     void selectNewItems(bool clearFirst);
     void announceSelectionChange();
+    // Announces the contents rectangle when it changed, unless a batch is open.
     void updateSceneContentsRect();
 
     ColorMember m_backgroundColor;

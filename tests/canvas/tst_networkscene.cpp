@@ -246,6 +246,13 @@ void TestNetworkScene::contentsRectFollowsNodesAndTextBoxes()
     QCOMPARE(f.scene()->sceneContentsRect(), QRectF(QPointF(-170, -170), QPointF(170, 10)));
     QCOMPARE(changes.last().first().toRectF(), f.scene()->sceneContentsRect());
 
+    // A reset rebuilding the same document announces nothing.
+    changes.clear();
+    f.controller()->reset();
+    f.settle();
+    QCOMPARE(changes.count(), 0);
+    QCOMPARE(f.scene()->sceneContentsRect(), QRectF(QPointF(-170, -170), QPointF(170, 10)));
+
     // Edges and voice groups never count.
     changes.clear();
     f.addEdge(left, right);

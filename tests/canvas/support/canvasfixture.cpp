@@ -2,6 +2,7 @@
 
 #include "controllertest.h"
 #include "displayscale.h"
+#include "elementindexes.h"
 #include "qmdmemmodel.h"
 
 #include <QCoreApplication>
@@ -69,9 +70,10 @@ QmdItemId CanvasFixture::addTextBox(const QmdVelka::TickPos &pos, const QString 
 
 void CanvasFixture::set(QmdItemId element, const QString &key, const QVariant &value)
 {
-    if (m_controller->elementType(element) == QmdVelka::InvalidElement)
+    const std::optional<QmdIndex> record = existingElementIndex(m_controller.get(), element);
+    if (!record)
         return;
-    m_controller->requestSetData(key, value, m_controller->elementIndex(element), QmdRequestOptions(QStringLiteral("Set")));
+    m_controller->requestSetData(key, value, *record, QmdRequestOptions(QStringLiteral("Set")));
     settle();
 }
 

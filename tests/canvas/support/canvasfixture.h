@@ -63,7 +63,8 @@ public:
     }
 
     // Deletes the scene or the controller early (a window closing, a document
-    // torn down first); the fixture copes with either being gone.
+    // torn down first). The fixture's destructor copes with either being gone;
+    // the helpers that change the document need the controller.
     void deleteScene();
     void deleteController();
 
