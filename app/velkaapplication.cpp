@@ -1,10 +1,12 @@
 #include "velkaapplication.h"
 
+#include "applicationdialogs.h"
 #include "applicationmidi.h"
 #include "csettingschangevalueevent.h"
 #include "displayscale.h"
 #include "engineplayerfactory.h"
 #include "midioutput.h"
+#include "midisynth.h"
 #include "mvcevent.h"
 #include "outputportnames.h"
 #include "qmdvelkacontroller.h"
@@ -37,8 +39,6 @@ constexpr int VersionBuild = 695;
 constexpr int PixmapCacheLimitKb = 65536;
 
 const QString NewDocumentMessage = QStringLiteral("new");
-const QString MidiInputPortKey = QStringLiteral("MidiInputPort");
-const QString MidiThruPortKey = QStringLiteral("MidiThruPort");
 
 // Every document's players come from here; it outlives every document.
 EnginePlayerFactory &enginePlayerFactory()
@@ -105,6 +105,9 @@ VelkaApplication::~VelkaApplication()
     m_windows.clear();
     m_focusWindow = nullptr;
 
+    // The dialogs go before the synthesizer they show.
+    delete m_dialogs;
+    m_dialogs = nullptr;
     delete m_splash;
     delete m_midi;
     if (m_initialised) {
@@ -185,6 +188,11 @@ MidiSynth *VelkaApplication::synth() const
     return m_midi ? m_midi->synth() : nullptr;
 }
 
+bool VelkaApplication::isSynthDialogOpen() const
+{
+    return m_dialogs && m_dialogs->isSynthDialogOpen();
+}
+
 void VelkaApplication::init()
 {
     if (m_initialised)
@@ -225,6 +233,10 @@ void VelkaApplication::initUi()
     connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
     SharedDialogs::instance()->fontDialog();
     SharedDialogs::instance()->colorDialog();
+
+    m_dialogs = new ApplicationDialogs(m_settingsController, synth(), this);
+    connect(m_dialogs, &ApplicationDialogs::synthDialogToggled, this,
+            &VelkaApplication::synthDialogToggled);
 
     setQuitOnLastWindowClosed(true);
     if (QScreen *screen = primaryScreen())
@@ -327,8 +339,8 @@ void VelkaApplication::settingsModelReadyEvent(VEvent *)
 void VelkaApplication::settingsValueChangedEvent(VSettingsValueChangedEvent *event)
 {
     const QString key = event->key();
-    if (key == midiInputEnabledKey() || key == MidiInputPortKey || key == midiThruEnabledKey()
-        || key == MidiThruPortKey)
+    if (key == midiInputEnabledKey() || key == midiInputPortKey() || key == midiThruEnabledKey()
+        || key == midiThruPortKey())
         applyMidiSettings();
 }
 
@@ -339,9 +351,9 @@ void VelkaApplication::applyMidiSettings()
         return;
     // Stored as text in the platform's store: read through the conversions.
     m_midi->setInputChoice(model->value(midiInputEnabledKey(), true).toBool(),
-                           model->value(MidiInputPortKey).toString());
+                           model->value(midiInputPortKey()).toString());
     m_midi->setThruChoice(model->value(midiThruEnabledKey(), true).toBool(),
-                          model->value(MidiThruPortKey).toString());
+                          model->value(midiThruPortKey()).toString());
 }
 
 VelkaWindow *VelkaApplication::registerWindow()
@@ -417,6 +429,17 @@ void VelkaApplication::mac_toggleInspector()
 {
 }
 
+void VelkaApplication::setSynthDialogOpen(bool open)
+{
+    if (m_dialogs)
+        m_dialogs->setSynthDialogOpen(open);
+}
+
+void VelkaApplication::toggleSynthDialog()
+{
+    setSynthDialogOpen(!isSynthDialogOpen());
+}
+
 bool VelkaApplication::isAppFontDialogVisible() const
 {
     return SharedDialogs::instance()->isFontDialogVisible();
@@ -475,6 +498,12 @@ void VelkaApplication::disconnectAppColorDialog()
 void VelkaApplication::updateAppColorDialog(const QColor &color)
 {
     SharedDialogs::instance()->updateColorDialog(color);
+}
+
+void VelkaApplication::showAppPrefs()
+{
+    if (m_dialogs)
+        m_dialogs->showPreferences();
 }
 
 void VelkaApplication::showAppAbout()

@@ -12,11 +12,12 @@
 #include <memory>
 
 class AbstractSync;
-class QColor;
-class QFont;
+class ApplicationDialogs;
 class ApplicationMidi;
 class MidiInstrument;
 class MidiSynth;
+class QColor;
+class QFont;
 class QSettings;
 class QSplashScreen;
 class SettingsController;
@@ -61,6 +62,8 @@ public:
     MidiInstrument *thruInstrument() const;
     AbstractSync *thruSync() const;
     MidiSynth *synth() const;
+    // True while the synthesizer dialog is open; false from the moment it closes.
+    bool isSynthDialogOpen() const;
 
     // The shared font and colour dialogs, kept by SharedDialogs.
     bool isAppFontDialogVisible() const;
@@ -73,6 +76,8 @@ public:
 signals:
     void velkaFocusWindowChanged(VelkaWindow *window);
     void mac_inspectorVisibilityToggled();
+    // Once when the synthesizer dialog opens, once when it is gone.
+    void synthDialogToggled();
     void midiInputPortsChanged();
     void midiOutputPortsChanged();
 
@@ -82,6 +87,10 @@ public slots:
     void openDocument(const QString &fileName);
     void mac_setInspectorVisible(bool visible);
     void mac_toggleInspector();
+    // The synthesizer dialog: at most one, made on demand. No menu entry
+    // opens it.
+    void setSynthDialogOpen(bool open);
+    void toggleSynthDialog();
     void showAppFontDialog();
     bool connectAppFontDialog(QObject *receiver, const char *member);
     void disconnectAppFontDialog();
@@ -90,6 +99,8 @@ public slots:
     bool connectAppColorDialog(QObject *receiver, const char *member);
     void disconnectAppColorDialog();
     void updateAppColorDialog(const QColor &color);
+    // The preferences: at most one dialog, made on demand.
+    void showAppPrefs();
     void showAppAbout();
     void init();
     void handleMessage(const QString &message);
@@ -123,6 +134,7 @@ private:
     SettingsModel *m_settingsModel = nullptr;
     SettingsController *m_settingsController = nullptr;
     ApplicationMidi *m_midi = nullptr;
+    ApplicationDialogs *m_dialogs = nullptr;
 };
 
 #endif // VELKAAPPLICATION_H

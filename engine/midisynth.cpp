@@ -58,6 +58,18 @@ void MidiSynth::setMidiInput(MidiInput *input)
         m_worker->setMidiInput(input);
 }
 
+QObject *MidiSynth::synthObject()
+{
+    return this;
+}
+
+QMetaObject::Connection
+MidiSynth::connectInstrumentChanged(QObject *context,
+                                    const std::function<void(int channel, MidiInstrumentId)> &slot)
+{
+    return connect(this, &MidiSynth::instrumentChanged, context, slot);
+}
+
 void MidiSynth::resetSoundBank()
 {
     QMutexLocker locker(&m_mutex);
@@ -108,12 +120,12 @@ void MidiSynth::setChannelInstrument(int channel, MidiInstrumentId instrument)
         m_worker->setChannelInstrument(channel, instrument);
 }
 
-MidiProgram MidiSynth::programOfInstrument(MidiInstrumentId)
+MidiProgram MidiSynth::programOfInstrument(MidiInstrumentId instrument) const
 {
-    return MidiProgram();
+    return MidiSynthWorker::programOfInstrument(instrument);
 }
 
-MidiInstrumentId MidiSynth::instrumentOfProgram(const MidiProgram &)
+MidiInstrumentId MidiSynth::instrumentOfProgram(const MidiProgram &program) const
 {
-    return 0;
+    return MidiSynthWorker::instrumentOfProgram(program);
 }

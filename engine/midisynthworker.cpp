@@ -102,7 +102,7 @@ void MidiSynthWorker::handleMessage(const std::vector<unsigned char> &bytes)
     if (kind != 0xC0 && kind != 0xB0)
         return;
     const int channel = bytes[0] & 0x0F;
-    MidiProgram program = MidiSynth::programOfInstrument(m_channelInstruments[size_t(channel)]);
+    MidiProgram program = programOfInstrument(m_channelInstruments[size_t(channel)]);
     bool changed = false;
     if (kind == 0xC0) {
         program.program = bytes[1];
@@ -116,9 +116,19 @@ void MidiSynthWorker::handleMessage(const std::vector<unsigned char> &bytes)
     }
     if (!changed)
         return;
-    const MidiInstrumentId instrument = MidiSynth::instrumentOfProgram(program);
+    const MidiInstrumentId instrument = instrumentOfProgram(program);
     m_channelInstruments[size_t(channel)] = instrument;
     emit instrumentChanged(channel, instrument);
+}
+
+MidiProgram MidiSynthWorker::programOfInstrument(MidiInstrumentId)
+{
+    return MidiProgram();
+}
+
+MidiInstrumentId MidiSynthWorker::instrumentOfProgram(const MidiProgram &)
+{
+    return 0;
 }
 
 void MidiSynthWorker::sendToEngine(const std::vector<unsigned char> &)

@@ -2,6 +2,7 @@
 #define MIDISYNTHWORKER_H
 
 #include "midiinstrumentid.h"
+#include "midiprogram.h"
 
 #include <QMutex>
 #include <QObject>
@@ -41,6 +42,10 @@ public:
     QString instrumentName(MidiInstrumentId instrument) const;
     MidiInstrumentId channelInstrument(int channel) const;
     void setChannelInstrument(int channel, MidiInstrumentId instrument);
+
+    // The sound bank's programs: every program is 0/0/0 and names instrument 0.
+    static MidiProgram programOfInstrument(MidiInstrumentId instrument);
+    static MidiInstrumentId instrumentOfProgram(const MidiProgram &program);
 
 signals:
     void instrumentChanged(int channel, MidiInstrumentId instrument);

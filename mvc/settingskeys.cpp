@@ -9,3 +9,23 @@ QString midiThruEnabledKey()
 {
     return QStringLiteral("MidiThruEnabled");
 }
+
+QString midiInputPortKey()
+{
+    return QStringLiteral("MidiInputPort");
+}
+
+QString midiThruPortKey()
+{
+    return QStringLiteral("MidiThruPort");
+}
+
+QString templateFileKey()
+{
+    return QStringLiteral("TemplateFile");
+}
+
+QString midiSynthDialogGeometryKey()
+{
+    return QStringLiteral("MidiSynthDialogGeometry");
+}

@@ -74,7 +74,9 @@ void TestMidiSynth::emptySoundBankAnswers()
     QCOMPARE(synth.channelInstrument(16), MidiInstrumentId(0));
     synth.resetSoundBank();
     QCOMPARE(synth.midiInput(), nullptr);
-    QCOMPARE(MidiSynth::instrumentOfProgram(MidiProgram()), MidiInstrumentId(0));
+    QCOMPARE(synth.instrumentOfProgram(MidiProgram()), MidiInstrumentId(0));
+    QCOMPARE(synth.programOfInstrument(5).program, quint8(0));
+    QCOMPARE(synth.synthObject(), &synth);
     QVERIFY(QMetaType::fromName("MidiInstrumentId").isValid());
 }
 
@@ -96,6 +98,7 @@ void TestMidiSynth::programAndBankMessagesChangeTheChannelInstrument()
     QFETCH(QByteArray, message);
     QFETCH(int, channel);
 
+    QList<int> heardChannels; // through the dialog's interface
     MidiSynth synth;
     QVERIFY(waitUntilReady(synth));
     MidiInput input;
@@ -103,6 +106,8 @@ void TestMidiSynth::programAndBankMessagesChangeTheChannelInstrument()
     synth.setMidiInput(&input);
     QCOMPARE(synth.midiInput(), &input);
     QSignalSpy spy(&synth, &MidiSynth::instrumentChanged);
+    static_cast<SynthInstruments &>(synth).connectInstrumentChanged(
+        this, [&heardChannels](int c, MidiInstrumentId) { heardChannels.append(c); });
 
     m_backend->receive(Keys, Bytes(message.begin(), message.end()));
     // A marker afterwards: once it is announced, the message before it was handled.
@@ -113,6 +118,8 @@ void TestMidiSynth::programAndBankMessagesChangeTheChannelInstrument()
         QCOMPARE(spy.first().at(1).value<MidiInstrumentId>(), MidiInstrumentId(0));
     }
     QCOMPARE(spy.last().at(0).toInt(), 15);
+    QCOMPARE(heardChannels.size(), spy.count());
+    QCOMPARE(heardChannels.last(), 15);
     QVERIFY(!input.hasMessages()); // the synthesizer drained the queue
 }
 
