@@ -1,51 +1,273 @@
 #include "velkawindow.h"
 
+#include "abstractsync.h"
+#include "datafiles.h"
+#include "networkscene.h"
+#include "playbackpostext.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "recentfiles.h"
 #include "velkaapplication.h"
 
+#include "ui_PlaybackControlsForm.h"
+#include "ui_ToolChooserForm.h"
+#include "ui_VelkaWindowForm.h"
+
+#include <QActionGroup>
+#include <QDialog>
+#include <QDir>
+#include <QDockWidget>
 #include <QFileInfo>
+#include <QMenu>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QTimer>
 
 namespace {
+
 constexpr int UndoRedoLimit = 100;
+constexpr int RefreshIntervalMs = 32;
+constexpr double DefaultZoomScale = 0.75;
+constexpr double MinZoomScale = 0.25;
+constexpr double MaxZoomScale = 8.0;
+constexpr int TimeMode = 1;
+constexpr int PrincipalsMode = 2;
+constexpr int BeatsMode = 3;
+constexpr int LowestTempo = 1;
+constexpr int HighestTempo = 999;
+
+const QString ToolKey = QStringLiteral("Tool");
+const QString ZoomScaleKey = QStringLiteral("ZoomScale");
+const QString TempoKey = QStringLiteral("Tempo");
+const QString DivsPerPrincipalKey = QStringLiteral("DivsPerPrincipal");
+const QString PlaybackPosDisplayModeKey = QStringLiteral("PlaybackPosDisplayMode");
+const QString TemplateFileSetting = QStringLiteral("TemplateFile");
+
+const char *const ToolBarStyleSheet = R"(
+QToolBar {
+    padding: 9px;
+    border-top: 1px solid rgb(100, 100, 100);
+    border-bottom: 1px solid rgb(100, 100, 100);
+    background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1,
+                                stop: 0 rgb(180, 180, 180), stop: 1 rgb(140, 140, 140));
+}
+QWidget#ToolChooserForm > QToolButton { border: none; }
+QPushButton { border: none; }
+QPushButton#gotoStartButton { background-image: url(:/images/MasterControls/GotoStartNormal.png); }
+QPushButton#gotoStartButton:pressed { background-image: url(:/images/MasterControls/GotoStartPressed.png); }
+QPushButton#playPauseButton { background-image: url(:/images/MasterControls/PlayNormal.png); }
+QPushButton#playPauseButton:pressed { background-image: url(:/images/MasterControls/PlayPressed.png); }
+QPushButton#playPauseButton:checked { background-image: url(:/images/MasterControls/PauseNormal.png); }
+QPushButton#playPauseButton:checked:pressed { background-image: url(:/images/MasterControls/PausePressed.png); }
+QLabel { color: rgb(40, 40, 40); }
+QToolButton#displayModeButton { border: 0px; background: transparent; }
+QToolButton#displayModeButton::menu-indicator { image: url(:/images/DropDownSymbol.png); }
+QFrame#lcdFrame {
+    margin: 0px;
+    border-image: url(:/images/LCDNormal.png) 0 9 0 9;
+    border-left: 9px transparent;
+    border-right: 9px transparent;
+}
+QSpinBox#tempoSpinBox { border: 0px; background: transparent; }
+QToolButton#selectionTool { background-image: url(:/images/Chooser/LeftNormal.png); }
+QToolButton#selectionTool:hover { background-image: url(:/images/Chooser/LeftHover.png); }
+QToolButton#selectionTool:pressed, QToolButton#selectionTool:checked { background-image: url(:/images/Chooser/LeftPressed.png); }
+QToolButton#zoomTool, QToolButton#nodeAndEdgeTool, QToolButton#voiceGroupTool { background-image: url(:/images/Chooser/MiddleNormal.png); }
+QToolButton#zoomTool:hover, QToolButton#nodeAndEdgeTool:hover, QToolButton#voiceGroupTool:hover { background-image: url(:/images/Chooser/MiddleHover.png); }
+QToolButton#zoomTool:pressed, QToolButton#zoomTool:checked,
+QToolButton#nodeAndEdgeTool:pressed, QToolButton#nodeAndEdgeTool:checked,
+QToolButton#voiceGroupTool:pressed, QToolButton#voiceGroupTool:checked { background-image: url(:/images/Chooser/MiddlePressed.png); }
+QToolButton#textBoxTool { background-image: url(:/images/Chooser/RightNormal.png); }
+QToolButton#textBoxTool:hover { background-image: url(:/images/Chooser/RightHover.png); }
+QToolButton#textBoxTool:pressed, QToolButton#textBoxTool:checked { background-image: url(:/images/Chooser/RightPressed.png); }
+)";
+
+// The application's settings; a window made without the application object
+// (a test) reads the same names through a settings object of its own.
+QVariant applicationSetting(const QString &key)
+{
+    if (VelkaApplication *app = VelkaApplication::instance())
+        return app->settings()->value(key);
+    return QSettings(VelkaApplication::tr("Velka"), VelkaApplication::applicationNameText()).value(key);
+}
+
 } // namespace
 
-VelkaWindow::VelkaWindow(QWidget *parent) : QMainWindow(parent)
+VelkaWindow::VelkaWindow(QWidget *parent)
+    : QMainWindow(parent),
+      ui(new Ui_VelkaWindowForm),
+      toolChooserUi(new Ui_ToolChooserForm),
+      playbackControlsUi(new Ui_PlaybackControlsForm)
 {
-    // Until the canvas takes its place: a surface that takes the focus, so
-    // that the window's keys reach it.
-    auto *canvas = new QWidget(this);
-    canvas->setFocusPolicy(Qt::StrongFocus);
-    setCentralWidget(canvas);
-    resize(800, 600);
+    ui->setupUi(this);
+    // Render hints go here: the form cannot name them all.
+    ui->networkView->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
+                                    | QPainter::SmoothPixmapTransform);
 
     m_model = new QmdMemModel(this);
     m_controller = new QmdVelkaController(this);
     m_controller->setModel(m_model);
     m_controller->requestSetUndoRedoLimit(UndoRedoLimit);
 
+    // The template comes before the zoom, so the zoom is the document's own.
+    loadTemplate();
+    m_controller->requestSetData(ZoomScaleKey, DefaultZoomScale, QmdIndex(),
+                                 QmdRequestOptions(Qmd::NoUndoHistory, tr("Windows: Default Zoom")));
+
+    m_scene = new NetworkScene(this);
+    ui->networkView->setScene(m_scene);
+    connect(m_scene, &QGraphicsScene::selectionChanged, this, &VelkaWindow::elementSelectionChanged);
+
+    m_printer = new QPrinter(QPrinter::HighResolution);
+    m_printer->setPageOrientation(QPageLayout::Landscape);
+
+    ui->toolBar->setMovable(false);
+
+    auto *toolGroup = new QActionGroup(this);
+    toolGroup->setExclusive(true);
+    const QList<QAction *> tools{ui->actionSelectionTool, ui->actionZoomTool, ui->actionNodeAndEdgeTool,
+                                 ui->actionVoiceGroupTool, ui->actionTextBoxTool};
+    for (int tool = 0; tool < tools.size(); ++tool) {
+        toolGroup->addAction(tools.at(tool));
+        tools.at(tool)->setData(tool);
+        m_toolActions.insert(tool, tools.at(tool));
+    }
+    connect(toolGroup, &QActionGroup::triggered, this, &VelkaWindow::onToolTriggered);
+
+    auto *toolChooser = new QWidget(ui->toolBar);
+    toolChooserUi->setupUi(toolChooser);
+    const QList<QToolButton *> toolButtons{toolChooserUi->selectionTool, toolChooserUi->zoomTool,
+                                           toolChooserUi->nodeAndEdgeTool, toolChooserUi->voiceGroupTool,
+                                           toolChooserUi->textBoxTool};
+    for (int tool = 0; tool < toolButtons.size(); ++tool)
+        toolButtons.at(tool)->setDefaultAction(m_toolActions.value(tool));
+    ui->toolBar->addWidget(toolChooser);
+
+    auto *spacer = new QWidget(ui->toolBar);
+    spacer->setFixedHeight(0);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    ui->toolBar->addWidget(spacer);
+
+    auto *playbackControls = new QFrame(ui->toolBar);
+    playbackControlsUi->setupUi(playbackControls);
+    ui->toolBar->addWidget(playbackControls);
+    setUpPlaybackControls();
+
+    ui->toolBar->setStyleSheet(QString::fromLatin1(ToolBarStyleSheet));
+
+    m_playbackPosRefreshTimer = new QTimer(this);
+    m_playbackPosRefreshTimer->setInterval(RefreshIntervalMs);
+    connect(m_playbackPosRefreshTimer, &QTimer::timeout, this,
+            &VelkaWindow::updatePlaybackPosDisplayForCurrentMode);
+    connect(m_controller, &QmdVelkaController::playbackStateChanged, this, &VelkaWindow::onPlaybackStateChanged);
+    connect(m_controller, &QmdVelkaController::playbackJogged, this,
+            &VelkaWindow::updatePlaybackPosDisplayForCurrentMode);
+
     connect(m_controller, &QmdDocController::fileLoaded, this, &VelkaWindow::onFileLoaded);
     connect(m_controller, &QmdDocController::fileNameChanged, this,
             [this](const QString &fileName) { onFileNameChanged(fileName); });
     connect(m_controller, &QmdController::atCleanStateChanged, this,
             [this](bool atCleanState) { onAtCleanStateChanged(atCleanState); });
+    connect(m_controller, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
+            this, [this](const QmdIndex &parent, const QStringList &keys) { onItemsEffected(parent, keys); });
+    connect(m_controller, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsRemoved),
+            this, [this](const QmdIndex &parent, const QStringList &keys) { onItemsEffected(parent, keys); });
     connect(m_controller, &QmdController::modelReset, this, &VelkaWindow::reset);
+
+    m_scene->setController(m_controller);
+
+    m_dock = new QDockWidget(this, Qt::Tool);
+    m_dock->setObjectName(QStringLiteral("inspectorDock"));
+    addDockWidget(Qt::RightDockWidgetArea, m_dock);
+    m_dock->setFloating(false);
+    m_dock->show();
+
     reset();
 }
 
 VelkaWindow::~VelkaWindow()
 {
+    m_playbackPosRefreshTimer->stop();
+    disconnect(m_scene, nullptr, this, nullptr);
+    m_scene->setController(nullptr);
+    // A dialog still open goes with the window's children; its end of the
+    // block must not reach a window already gone.
+    for (QDialog *dialog : findChildren<QDialog *>(QString(), Qt::FindDirectChildrenOnly))
+        disconnect(dialog, nullptr, this, nullptr);
+    disconnect(m_controller, nullptr, this, nullptr);
+    delete m_dock;
+    m_dock = nullptr;
+    delete m_scene;
+    m_scene = nullptr;
+
+    delete m_printer;
+    m_printer = nullptr;
     delete m_controller;
     m_controller = nullptr;
     delete m_model;
     m_model = nullptr;
 }
 
+QmdItemIdSet VelkaWindow::selectedElements() const
+{
+    return m_scene->selectedElementIds();
+}
+
+bool VelkaWindow::canZoomIn() const
+{
+    return m_controller->data(ZoomScaleKey).toDouble() < MaxZoomScale;
+}
+
+bool VelkaWindow::canZoomOut() const
+{
+    return m_controller->data(ZoomScaleKey).toDouble() > MinZoomScale;
+}
+
+void VelkaWindow::blockWhileOpen(QDialog *dialog)
+{
+    beginBlockByDialog();
+    auto ended = std::make_shared<bool>(false);
+    auto end = [this, ended] {
+        if (*ended)
+            return;
+        *ended = true;
+        endBlockByDialog();
+    };
+    connect(dialog, &QDialog::finished, this, end);
+    connect(dialog, &QObject::destroyed, this, end);
+}
+
+QVector<QLabel *> VelkaWindow::displayLabels(int mode) const
+{
+    switch (mode) {
+    case TimeMode:
+        return m_timeLabels;
+    case PrincipalsMode:
+        return m_principalsLabels;
+    case BeatsMode:
+        return m_beatsLabels;
+    default:
+        return {};
+    }
+}
+
 void VelkaWindow::reset()
 {
+    m_playbackPosRefreshTimer->stop();
     onFileNameChanged(m_controller->fileName());
     onAtCleanStateChanged(m_controller->isAtCleanState());
+    const AbstractSync *clock = m_controller->sync();
+    onPlaybackStateChanged(clock && clock->isPlaying());
+}
+
+void VelkaWindow::pageSetup()
+{
+    auto *dialog = new QPageSetupDialog(m_printer, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    blockWhileOpen(dialog);
+    dialog->open();
 }
 
 void VelkaWindow::onFileLoaded()
@@ -58,6 +280,7 @@ void VelkaWindow::onFileNameChanged(const QString &fileName)
 {
     setWindowFilePath(fileName);
     // An untitled document has no marker placeholder, so it never shows one.
+    // The name is cut at its first dot: "a.b.vlk" is "a".
     setWindowTitle(fileName.isEmpty() ? tr("Untitled")
                                       : QFileInfo(fileName).baseName() + QStringLiteral("[*]"));
 }
@@ -65,4 +288,205 @@ void VelkaWindow::onFileNameChanged(const QString &fileName)
 void VelkaWindow::onAtCleanStateChanged(bool atCleanState)
 {
     setWindowModified(!atCleanState);
+}
+
+void VelkaWindow::onItemsEffected(const QmdIndex &parent, const QStringList &keys)
+{
+    if (parent != QmdIndex())
+        return;
+    if (keys.contains(ToolKey)) {
+        bool ok = false;
+        const uint tool = m_controller->data(ToolKey).toUInt(&ok);
+        if (QAction *action = ok ? m_toolActions.value(int(tool)) : nullptr)
+            action->setChecked(true);
+        else
+            m_controller->requestSetData(ToolKey, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    }
+    if (keys.contains(ZoomScaleKey)) {
+        emit canZoomInChanged(canZoomIn());
+        emit canZoomOutChanged(canZoomOut());
+    }
+}
+
+void VelkaWindow::onToolTriggered(QAction *action)
+{
+    m_controller->requestSetData(ToolKey, action->data(), QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+}
+
+void VelkaWindow::onPlaybackStateChanged(bool isPlaying)
+{
+    if (isPlaying)
+        m_playbackPosRefreshTimer->start();
+    else
+        m_playbackPosRefreshTimer->stop();
+    updatePlaybackPosDisplayForCurrentMode();
+}
+
+void VelkaWindow::beginBlockByDialog()
+{
+    if (++m_blockCount == 1)
+        emit blockedByDialogChanged(true);
+}
+
+void VelkaWindow::endBlockByDialog()
+{
+    if (m_blockCount == 0)
+        return;
+    if (--m_blockCount == 0)
+        emit blockedByDialogChanged(false);
+}
+
+void VelkaWindow::setPlaybackPosDisplayMode(int mode)
+{
+    const bool changed = mode != m_playbackPosDisplayMode;
+    m_playbackPosDisplayMode = mode;
+
+    QIcon icon;
+    QString toolTip;
+    for (QAction *action : m_displayModeMenu->actions()) {
+        if (action->data().toInt() != mode)
+            continue;
+        if (!action->isChecked())
+            action->setChecked(true);
+        icon = action->icon();
+        toolTip = action->text();
+    }
+    updatePlaybackPosDisplayForCurrentMode();
+    playbackControlsUi->displayModeButton->setIcon(icon);
+    playbackControlsUi->displayModeButton->setToolTip(toolTip);
+    playbackControlsUi->displayStackedWidget->setCurrentIndex(mode - 1);
+    if (changed)
+        emit playbackPosDisplayModeChanged(mode);
+}
+
+void VelkaWindow::onDisplayModeMenuActionTriggered(QAction *action)
+{
+    setPlaybackPosDisplayMode(action->data().toInt());
+}
+
+void VelkaWindow::updatePlaybackPosDisplayForCurrentMode()
+{
+    // Without a clock (no players, or one being replaced) the position is 0.
+    const AbstractSync *clock = m_controller->sync();
+    PlaybackPosText::Text text;
+    switch (m_playbackPosDisplayMode) {
+    case TimeMode:
+        text = PlaybackPosText::time(clock ? clock->currentNanoseconds() : 0);
+        break;
+    case PrincipalsMode:
+        text = PlaybackPosText::principals(
+            clock ? clock->currentTick() : 0,
+            PlaybackPosText::clampedDivsPerPrincipal(m_controller->data(DivsPerPrincipalKey)));
+        break;
+    case BeatsMode:
+        text = PlaybackPosText::beats(clock ? clock->currentBeatTick() : 0);
+        break;
+    default:
+        return;
+    }
+    showText(displayLabels(m_playbackPosDisplayMode), text.chars, text.dimCount);
+}
+
+void VelkaWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+}
+
+void VelkaWindow::setUpPlaybackControls()
+{
+    Ui_PlaybackControlsForm &form = *playbackControlsUi;
+
+    connect(form.gotoStartButton, &QPushButton::clicked, m_controller, &QmdVelkaController::requestGotoStart);
+    form.gotoStartButton->setFlat(true);
+
+    // Only the user's clicks become requests; the engine's state comes back
+    // through setChecked, which emits no click.
+    form.playPauseButton->setCheckable(true);
+    form.playPauseButton->setFlat(true);
+    connect(form.playPauseButton, &QPushButton::clicked, m_controller, &QmdVelkaController::requestSetPlayback);
+    connect(m_controller, &QmdVelkaController::playbackStateChanged, form.playPauseButton,
+            &QPushButton::setChecked);
+
+    m_displayModeMenu = new QMenu(this);
+    auto *modeGroup = new QActionGroup(this);
+    modeGroup->setExclusive(true);
+    const struct
+    {
+        const char *icon;
+        QString text;
+        int mode;
+    } modes[] = {{":/images/LCDTimeIcon.png", tr("Time"), TimeMode},
+                 {":/images/LCDPrincipalsIcon.png", tr("Principals"), PrincipalsMode},
+                 {":/images/LCDBeatsIcon.png", tr("Beats"), BeatsMode}};
+    for (const auto &mode : modes) {
+        QAction *action = modeGroup->addAction(QIcon(QString::fromLatin1(mode.icon)), mode.text);
+        action->setData(mode.mode);
+        action->setCheckable(true);
+        m_displayModeMenu->addAction(action);
+    }
+    form.displayModeButton->setMenu(m_displayModeMenu);
+    form.displayModeButton->setPopupMode(QToolButton::InstantPopup);
+    // The form opens on the Beats page; the window starts in Principals mode
+    // and shows it before the document's key takes over.
+    m_playbackPosDisplayMode = PrincipalsMode;
+    setPlaybackPosDisplayMode(PrincipalsMode);
+
+    m_controller->bindKey(this, "playbackPosDisplayMode", SIGNAL(playbackPosDisplayModeChanged(int)),
+                          PlaybackPosDisplayModeKey, QmdIndex(), PrincipalsMode, PrincipalsMode,
+                          tr("Playback Pos Display Mode"), Qmd::NoUndoHistory);
+    connect(m_displayModeMenu, &QMenu::triggered, this, &VelkaWindow::onDisplayModeMenuActionTriggered);
+
+    m_solidLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDSolidChars.png"));
+    m_dimLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDDimChars.png"));
+
+    for (QLabel *label : {form.pal100000000s, form.pal10000000s, form.pal1000000s, form.pal1000000sComma,
+                          form.beat100000000s, form.beat10000000s, form.beat1000000s, form.beat1000000sComma})
+        label->hide();
+    m_timeLabels = {form.hr10s, form.hr1s, form.hrColon, form.min10s, form.min1s, form.minColon,
+                    form.sec10s, form.sec1s, form.secDot, form.ms100s, form.ms10s, form.ms1s};
+    m_principalsLabels = {form.pal100000s, form.pal10000s, form.pal1000s, form.pal1000sComma,
+                          form.pal100s, form.pal10s, form.pal1s, form.pal1sDot, form.div10s, form.div1s};
+    m_beatsLabels = {form.beat100000s, form.beat10000s, form.beat1000s, form.beat1000sComma,
+                     form.beat100s, form.beat10s, form.beat1s, form.beat1sDot,
+                     form.pulse100s, form.pulse10s, form.pulse1s};
+
+    QFont bpmFont(QStringLiteral("Arial"));
+    bpmFont.setPixelSize(9);
+    form.bpmLabel->setFont(bpmFont);
+    QFont tempoFont(QStringLiteral("Arial"));
+    tempoFont.setPixelSize(11);
+    form.tempoSpinBox->setFont(tempoFont);
+    form.tempoSpinBox->setFrame(false);
+    form.tempoSpinBox->setRange(LowestTempo, HighestTempo);
+    // A typed tempo is one change when it is complete, not one a keystroke.
+    form.tempoSpinBox->setKeyboardTracking(false);
+    m_controller->bindKey(form.tempoSpinBox, "value", SIGNAL(valueChanged(int)), TempoKey, QmdIndex(), 0, QVariant(),
+                          tr("Tempo"));
+}
+
+void VelkaWindow::loadTemplate()
+{
+    QString fileName = applicationSetting(TemplateFileSetting).toString();
+    if (fileName.isEmpty() || !QFileInfo::exists(fileName))
+        fileName = DataFiles::locate(DataFiles::templateFileName());
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+        return;
+    // A broken template leaves the new document empty; the window still opens.
+    connect(m_controller, &QmdDocController::templateLoadError, this,
+            [](const QString &name, QFile::FileError error) {
+                qWarning("The template document %s could not be read (file error %d); the new document is empty.",
+                         qPrintable(QDir::toNativeSeparators(name)), int(error));
+            });
+    m_controller->requestLoadTemplate(fileName);
+}
+
+void VelkaWindow::showText(const QVector<QLabel *> &labels, const QString &chars, int dimCount)
+{
+    for (int i = 0; i < labels.size() && i < chars.size(); ++i) {
+        const QPixmap glyph = (i < dimCount ? m_dimLcdChars : m_solidLcdChars).glyph(chars.at(i));
+        QLabel *label = labels.at(i);
+        // Only a changed glyph is handed over: the display refreshes every 32 ms.
+        if (label->pixmap().cacheKey() != glyph.cacheKey())
+            label->setPixmap(glyph);
+    }
 }

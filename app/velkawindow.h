@@ -1,34 +1,121 @@
 #ifndef VELKAWINDOW_H
 #define VELKAWINDOW_H
 
-#include <QMainWindow>
+#include "lcdglyphs.h"
+#include "qmdindex.h"
+#include "qmdtypes.h"
 
+#include <QHash>
+#include <QMainWindow>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+class NetworkScene;
+class QAction;
+class QDialog;
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QTimer;
 class QmdMemModel;
 class QmdVelkaController;
+class Ui_PlaybackControlsForm;
+class Ui_ToolChooserForm;
+class Ui_VelkaWindowForm;
 
-// The main window of one open network document. It owns the document's model
-// and controller and shows the document's name in its title.
+// The main window of one open network document. It owns the document's model,
+// controller, canvas scene and printer, mirrors the document's state (title,
+// modified marker, checked tool, zoom limits, playback position) and turns the
+// user's actions into controller requests.
 class VelkaWindow : public QMainWindow
 {
     Q_OBJECT
+    Q_PROPERTY(int playbackPosDisplayMode READ playbackPosDisplayMode WRITE setPlaybackPosDisplayMode
+                   NOTIFY playbackPosDisplayModeChanged)
 
 public:
     explicit VelkaWindow(QWidget *parent = nullptr);
-    // The controller goes before the model it watches.
+    // Detaches the scene first, so that nothing calls back into a window half
+    // gone; then the printer, the controller (which joins its players) and the
+    // model.
     ~VelkaWindow() override;
 
     QmdVelkaController *controller() const { return m_controller; }
+    NetworkScene *scene() const { return m_scene; }
+    QPrinter *printer() const { return m_printer; }
+    QDockWidget *inspectorDock() const { return m_dock; }
+    QmdItemIdSet selectedElements() const;
+
+    bool canZoomIn() const;
+    bool canZoomOut() const;
+
+    bool isBlockedByDialog() const { return m_blockCount > 0; }
+    // Blocks the window's commands while the dialog is open: the block ends
+    // exactly once, however the dialog closes or when it is destroyed.
+    void blockWhileOpen(QDialog *dialog);
+
+    int playbackPosDisplayMode() const { return m_playbackPosDisplayMode; }
+
+    // The labels of a display mode's page that the display draws into, left
+    // to right (the hidden leading digits are left out).
+    QVector<QLabel *> displayLabels(int mode) const;
+    const LcdGlyphs &solidLcdChars() const { return m_solidLcdChars; }
+    const LcdGlyphs &dimLcdChars() const { return m_dimLcdChars; }
+
+signals:
+    void elementSelectionChanged();
+    void canZoomInChanged(bool canZoomIn);
+    void canZoomOutChanged(bool canZoomOut);
+    void blockedByDialogChanged(bool blockedByDialog);
+    void playbackPosDisplayModeChanged(int mode);
 
 public slots:
-    // Re-reads the file name and the clean state from the controller.
+    // Re-reads file name, clean state and playback state from the controller.
     void reset();
+    void pageSetup();
     void onFileLoaded();
     void onFileNameChanged(const QString &fileName);
     void onAtCleanStateChanged(bool atCleanState);
+    void onItemsEffected(const QmdIndex &parent, const QStringList &keys);
+    void onToolTriggered(QAction *action);
+    void onPlaybackStateChanged(bool isPlaying);
+    // Nested blocks count: the signal reports only the first begin and the
+    // last end.
+    void beginBlockByDialog();
+    void endBlockByDialog();
+    void setPlaybackPosDisplayMode(int mode);
+    void onDisplayModeMenuActionTriggered(QAction *action);
+    void updatePlaybackPosDisplayForCurrentMode();
+
+protected:
+    void changeEvent(QEvent *event) override;
 
 private:
+    void setUpPlaybackControls();
+    void loadTemplate();
+    void showText(const QVector<QLabel *> &labels, const QString &chars, int dimCount);
+
+    std::unique_ptr<Ui_VelkaWindowForm> ui;
+    std::unique_ptr<Ui_ToolChooserForm> toolChooserUi;
+    std::unique_ptr<Ui_PlaybackControlsForm> playbackControlsUi;
+    int m_blockCount = 0;
     QmdMemModel *m_model = nullptr;
     QmdVelkaController *m_controller = nullptr;
+    NetworkScene *m_scene = nullptr;
+    QPrinter *m_printer = nullptr;
+    QDockWidget *m_dock = nullptr;
+    QHash<int, QAction *> m_toolActions;
+    QMenu *m_displayModeMenu = nullptr;
+    QTimer *m_playbackPosRefreshTimer = nullptr;
+    int m_playbackPosDisplayMode = 2;
+    LcdGlyphs m_solidLcdChars;
+    LcdGlyphs m_dimLcdChars;
+    QVector<QLabel *> m_timeLabels;
+    QVector<QLabel *> m_principalsLabels;
+    QVector<QLabel *> m_beatsLabels;
 };
 
 #endif // VELKAWINDOW_H

@@ -1,0 +1,15 @@
+#include "lcdglyphs.h"
+
+LcdGlyphs::LcdGlyphs(const QString &stripFileName)
+{
+    const QPixmap strip(stripFileName);
+    const QString chars = characters();
+    if (strip.isNull())
+        return;
+    const int height = strip.height() / chars.size();
+    for (int i = 0; i < chars.size(); ++i) {
+        QPixmap glyph = strip.copy(0, i * height, strip.width(), height);
+        glyph.setDevicePixelRatio(strip.devicePixelRatio());
+        m_glyphs.insert(chars.at(i), glyph);
+    }
+}
