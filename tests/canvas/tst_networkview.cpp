@@ -1,4 +1,5 @@
 #include "canvasfixture.h"
+#include "elementindexes.h"
 #include "qwpcombobox.h"
 #include "recordingitems.h"
 #include "zoomrules.h"
@@ -29,6 +30,11 @@ private slots:
     void comboBoxChangesTheZoomWithoutUndo();
     void sceneRectCoversContentsAndVisibleArea();
     void viewportCenterInTicks();
+    void dragMovesTheSelectionAsOneStep();
+    void shiftClickTogglesSelection();
+    void dragEndsWhenItsElementsGoOrUndoRuns();
+    void dragSkipsElementsWithoutPosition();
+    void releaseGoesWhereThePressWent();
     void resetAndControllerChanges();
     void sceneOrControllerDeletedFirst();
 };
@@ -336,6 +342,170 @@ void TestNetworkView::viewportCenterInTicks()
             QVERIFY(std::abs(pos.y - qint64(shown.y() * tickPerUnit)) <= 2 * tickPerUnit / zoom);
         }
     }
+}
+
+namespace {
+
+const QString keyTickPos = QStringLiteral("TickPos");
+
+QmdVelka::TickPos tickPos(CanvasFixture &f, QmdItemId id)
+{
+    return f.controller()->elementData(id, keyTickPos).value<QmdVelka::TickPos>();
+}
+
+QPointF itemPos(CanvasFixture &f, QmdItemId id)
+{
+    return f.scene()->elementItem(id)->graphicsItem()->pos();
+}
+
+// Two nodes a principal apart and a text box, with the selection tool.
+struct DragDocument
+{
+    explicit DragDocument(CanvasFixture &f)
+    {
+        f.view();
+        a = f.addNode(QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
+        b = f.addNode(QmdVelka::TickPos(2 * CanvasFixture::P, CanvasFixture::P));
+        text = f.addTextBox(QmdVelka::TickPos(CanvasFixture::P, 2 * CanvasFixture::P));
+        setViewKey(f, keyTool, NetworkView::SelectionTool);
+    }
+    QmdItemId a = 0;
+    QmdItemId b = 0;
+    QmdItemId text = 0;
+};
+
+} // namespace
+
+void TestNetworkView::dragMovesTheSelectionAsOneStep()
+{
+    CanvasFixture f(new RecordingScene);
+    const DragDocument d(f);
+    QmdVelkaController *c = f.controller();
+    f.scene()->clearSelection();
+    for (QmdItemId id : {d.a, d.b, d.text})
+        f.scene()->elementItem(id)->graphicsItem()->setSelected(true);
+    const QString undoBefore = c->undoText();
+
+    // 80 scene units at 96 DPI are half a principal; 3 units more snap away.
+    f.drag(itemPos(f, d.a) + QPointF(3, 2), itemPos(f, d.a) + QPointF(83, 2));
+    const qint64 half = CanvasFixture::P / 2;
+    QCOMPARE(tickPos(f, d.a), QmdVelka::TickPos(CanvasFixture::P + half, CanvasFixture::P));
+    QCOMPARE(tickPos(f, d.b), QmdVelka::TickPos(2 * CanvasFixture::P + half, CanvasFixture::P));
+    QCOMPARE(tickPos(f, d.text), QmdVelka::TickPos(CanvasFixture::P + half, 2 * CanvasFixture::P));
+    QCOMPARE(itemPos(f, d.b), QPointF(400, 160));
+    QCOMPARE(c->undoText(), QStringLiteral("Move"));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a, d.b, d.text}));
+
+    c->requestUndo();
+    CanvasFixture::settle();
+    QCOMPARE(tickPos(f, d.a), QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
+    QCOMPARE(tickPos(f, d.b), QmdVelka::TickPos(2 * CanvasFixture::P, CanvasFixture::P));
+    QCOMPARE(tickPos(f, d.text), QmdVelka::TickPos(CanvasFixture::P, 2 * CanvasFixture::P));
+    QCOMPARE(c->undoText(), undoBefore);
+}
+
+void TestNetworkView::shiftClickTogglesSelection()
+{
+    CanvasFixture f(new RecordingScene);
+    const DragDocument d(f);
+    f.scene()->clearSelection();
+    f.scene()->elementItem(d.a)->graphicsItem()->setSelected(true);
+    f.scene()->elementItem(d.b)->graphicsItem()->setSelected(true);
+
+    f.click(itemPos(f, d.a), Qt::ShiftModifier);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+    f.click(itemPos(f, d.a), Qt::ShiftModifier);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a, d.b}));
+    // A plain click selects the one item.
+    f.click(itemPos(f, d.a));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
+}
+
+void TestNetworkView::dragEndsWhenItsElementsGoOrUndoRuns()
+{
+    {
+        // The dragged node removed mid-drag: no step follows.
+        CanvasFixture f(new RecordingScene);
+        const DragDocument d(f);
+        QmdVelkaController *c = f.controller();
+        const QPointF start = itemPos(f, d.a);
+        f.scene()->clearSelection();
+        f.press(start);
+        f.move(start + QPointF(40, 0));
+        CanvasFixture::settle();
+        QCOMPARE(c->undoText(), QStringLiteral("Move"));
+        f.remove(d.a);
+        const QString afterRemove = c->undoText();
+        const int steps = c->undoRedoCount();
+        f.move(start + QPointF(120, 0));
+        f.release(start + QPointF(120, 0));
+        CanvasFixture::settle();
+        QCOMPARE(c->undoText(), afterRemove);
+        QCOMPARE(c->undoRedoCount(), steps);
+        QCOMPARE(c->elementType(d.a), 0);
+    }
+    {
+        // Undo mid-drag: the drag stops, the redo stays.
+        CanvasFixture f(new RecordingScene);
+        const DragDocument d(f);
+        QmdVelkaController *c = f.controller();
+        const QPointF start = itemPos(f, d.a);
+        f.scene()->clearSelection();
+        f.press(start);
+        f.move(start + QPointF(40, 0));
+        CanvasFixture::settle();
+        c->requestUndo();
+        CanvasFixture::settle();
+        QVERIFY(c->canRedo());
+        f.move(start + QPointF(120, 0));
+        f.release(start + QPointF(120, 0));
+        CanvasFixture::settle();
+        QVERIFY(c->canRedo());
+        QCOMPARE(c->redoText(), QStringLiteral("Move"));
+        QCOMPARE(tickPos(f, d.a), QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
+    }
+}
+
+void TestNetworkView::dragSkipsElementsWithoutPosition()
+{
+    CanvasFixture f(new RecordingScene);
+    const DragDocument d(f);
+    QmdVelkaController *c = f.controller();
+    const std::optional<QmdIndex> entry = existingElementEntry(c, d.b, keyTickPos);
+    QVERIFY(entry);
+    c->requestRemove(*entry);
+    CanvasFixture::settle();
+    f.scene()->clearSelection();
+    f.scene()->elementItem(d.a)->graphicsItem()->setSelected(true);
+    f.scene()->elementItem(d.b)->graphicsItem()->setSelected(true);
+    const QStringList rootKeys = c->keys(QmdIndex());
+
+    f.drag(itemPos(f, d.a), itemPos(f, d.a) + QPointF(80, 0));
+    QCOMPARE(tickPos(f, d.a).x, CanvasFixture::P + CanvasFixture::P / 2);
+    QVERIFY(!c->elementData(d.b, keyTickPos).isValid());
+    QCOMPARE(c->keys(QmdIndex()), rootKeys);
+    QCOMPARE(c->elementType(d.b), 2);
+}
+
+void TestNetworkView::releaseGoesWhereThePressWent()
+{
+    CanvasFixture f(new RecordingScene);
+    const DragDocument d(f);
+    f.scene()->clearSelection();
+    const QPointF a = itemPos(f, d.a);
+    f.press(a);
+    f.release(a, Qt::ShiftModifier);
+    CanvasFixture::settle();
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    f.click(itemPos(f, d.b));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+
+    // A rubber band ended with Shift held ends too.
+    f.scene()->clearSelection();
+    f.press(a + QPointF(-60, -60));
+    f.move(a + QPointF(20, 20));
+    f.release(a + QPointF(20, 20), Qt::ShiftModifier);
+    QVERIFY(f.view()->rubberBandRect().isNull());
 }
 
 void TestNetworkView::resetAndControllerChanges()
