@@ -28,8 +28,15 @@ SingleInstance::SingleInstance(const QString &identity, QObject *parent)
     // Held for the whole life of the instance: only a lock whose process is
     // gone counts as stale, never an old one.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0))
+    if (!m_lock->tryLock(0)) {
+        if (m_lock->error() == QLockFile::LockFailedError)
+            return; // another instance holds it
+        // A folder that cannot take the lock must not keep the program from starting.
+        qWarning().noquote() << "Cannot create" << m_socketPath + QStringLiteral(".lock")
+                             << "- later launches will start instances of their own";
+        m_alone = true;
         return;
+    }
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
@@ -48,7 +55,7 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::isRunning() const
 {
-    return !m_lock->isLocked();
+    return !m_alone && !m_lock->isLocked();
 }
 
 QString SingleInstance::socketPath(const QString &identity)

@@ -55,6 +55,7 @@ private:
     const QString m_socketPath;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer *m_server = nullptr;
+    bool m_alone = false; // no lock could be made: runs on its own, unreachable
     bool m_delivering = false;
     QStringList m_pending;
 };

@@ -11,6 +11,7 @@
 #include "settingscontroller.h"
 #include "settingskeys.h"
 #include "settingsmodel.h"
+#include "shareddialogs.h"
 #include "singleinstance.h"
 #include "ui_AboutBoxForm.h"
 #include "velkawindow.h"
@@ -62,7 +63,9 @@ VelkaApplication::VelkaApplication(int &argc, char **argv)
             message = QFileInfo(message).absoluteFilePath();
         if (messages.isEmpty())
             messages.append(NewDocumentMessage);
-        m_singleInstance->sendMessages(messages);
+        if (!m_singleInstance->sendMessages(messages))
+            qWarning() << "The running" << applicationNameText() << "did not answer within"
+                       << SingleInstance::SendTimeoutMs << "ms";
         QTimer::singleShot(0, this, &QCoreApplication::quit);
         return;
     }
@@ -220,6 +223,8 @@ void VelkaApplication::initUi()
 {
     showLaunchStep(tr("Loading user interface..."));
     connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
+    SharedDialogs::instance()->fontDialog();
+    SharedDialogs::instance()->colorDialog();
 
     setQuitOnLastWindowClosed(true);
     if (QScreen *screen = primaryScreen())
@@ -410,6 +415,66 @@ void VelkaApplication::mac_setInspectorVisible(bool)
 
 void VelkaApplication::mac_toggleInspector()
 {
+}
+
+bool VelkaApplication::isAppFontDialogVisible() const
+{
+    return SharedDialogs::instance()->isFontDialogVisible();
+}
+
+bool VelkaApplication::isAppColorDialogVisible() const
+{
+    return SharedDialogs::instance()->isColorDialogVisible();
+}
+
+QObject *VelkaApplication::appFontDialogReceiver() const
+{
+    return SharedDialogs::instance()->fontDialogReceiver();
+}
+
+QObject *VelkaApplication::appColorDialogReceiver() const
+{
+    return SharedDialogs::instance()->colorDialogReceiver();
+}
+
+void VelkaApplication::showAppFontDialog()
+{
+    SharedDialogs::instance()->showFontDialog();
+}
+
+bool VelkaApplication::connectAppFontDialog(QObject *receiver, const char *member)
+{
+    return SharedDialogs::instance()->connectFontDialog(receiver, member);
+}
+
+void VelkaApplication::disconnectAppFontDialog()
+{
+    SharedDialogs::instance()->disconnectFontDialog();
+}
+
+void VelkaApplication::updateAppFontDialog(const QFont &font)
+{
+    SharedDialogs::instance()->updateFontDialog(font);
+}
+
+void VelkaApplication::showAppColorDialog()
+{
+    SharedDialogs::instance()->showColorDialog();
+}
+
+bool VelkaApplication::connectAppColorDialog(QObject *receiver, const char *member)
+{
+    return SharedDialogs::instance()->connectColorDialog(receiver, member);
+}
+
+void VelkaApplication::disconnectAppColorDialog()
+{
+    SharedDialogs::instance()->disconnectColorDialog();
+}
+
+void VelkaApplication::updateAppColorDialog(const QColor &color)
+{
+    SharedDialogs::instance()->updateColorDialog(color);
 }
 
 void VelkaApplication::showAppAbout()

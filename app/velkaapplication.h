@@ -12,6 +12,8 @@
 #include <memory>
 
 class AbstractSync;
+class QColor;
+class QFont;
 class ApplicationMidi;
 class MidiInstrument;
 class MidiSynth;
@@ -60,6 +62,12 @@ public:
     AbstractSync *thruSync() const;
     MidiSynth *synth() const;
 
+    // The shared font and colour dialogs, kept by SharedDialogs.
+    bool isAppFontDialogVisible() const;
+    bool isAppColorDialogVisible() const;
+    QObject *appFontDialogReceiver() const;
+    QObject *appColorDialogReceiver() const;
+
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 signals:
@@ -74,6 +82,14 @@ public slots:
     void openDocument(const QString &fileName);
     void mac_setInspectorVisible(bool visible);
     void mac_toggleInspector();
+    void showAppFontDialog();
+    bool connectAppFontDialog(QObject *receiver, const char *member);
+    void disconnectAppFontDialog();
+    void updateAppFontDialog(const QFont &font);
+    void showAppColorDialog();
+    bool connectAppColorDialog(QObject *receiver, const char *member);
+    void disconnectAppColorDialog();
+    void updateAppColorDialog(const QColor &color);
     void showAppAbout();
     void init();
     void handleMessage(const QString &message);

@@ -37,6 +37,7 @@ private slots:
     void oversizedFrameClosesOnlyItsConnection();
     void sendingWithoutARunningInstanceGivesUp();
     void lockOfTheRunningInstanceIsReleasedWithIt();
+    void folderWithoutRoomForTheLockStillStarts();
 
 private:
     // A later launch in this process: it runs the sender on another thread
@@ -172,6 +173,7 @@ void TestSingleInstance::oversizedFrameClosesOnlyItsConnection()
     QVERIFY(socket.waitForConnected(1000));
     QByteArray length(4, Qt::Uninitialized);
     qToBigEndian<quint32>(InstanceMessageFrames::MaxFrameSize + 1, length.data());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^A later launch sent a message longer than"));
     socket.write(length + QByteArray(100, 'z'));
     socket.flush();
     QTRY_COMPARE(socket.state(), QLocalSocket::UnconnectedState);
@@ -205,6 +207,15 @@ void TestSingleInstance::lockOfTheRunningInstanceIsReleasedWithIt()
     }
     SingleInstance next(QStringLiteral("released"));
     QVERIFY(!next.isRunning());
+}
+
+void TestSingleInstance::folderWithoutRoomForTheLockStillStarts()
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.filePath(QStringLiteral("missing/folder"))));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot create .*\\.lock"));
+    SingleInstance alone(QStringLiteral("alone"));
+    QVERIFY(!alone.isRunning());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -1,0 +1,335 @@
+#include "abstractsync.h"
+#include "applicationmidi.h"
+#include "midievent.h"
+#include "midiinput.h"
+#include "midiinstrument.h"
+#include "portrecord.h"
+
+#include <QMutex>
+#include <QSignalSpy>
+#include <QWidget>
+#include <QtTest>
+
+#include <rtmidi/RtMidi.h>
+
+#include <memory>
+
+// The application's MIDI objects against real ports of a running JACK server:
+// the test's own virtual ports play the keyboard (a source the application
+// reads) and the sound module (a sink the thru port plays to).
+
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+const QByteArray Pid = QByteArray::number(QCoreApplication::applicationPid());
+const Bytes Probe{0xF6};
+
+QString findPort(const QSet<QString> &names, const QString &client, const QString &port)
+{
+    for (const QString &name : names) {
+        if (name.startsWith(client) && name.endsWith(QLatin1Char(':') + port))
+            return name;
+    }
+    return QString();
+}
+
+// A keyboard: a virtual JACK output the application lists as an input port.
+class Source
+{
+public:
+    Source(const QByteArray &client, const char *port)
+        : m_client(QString::fromLatin1(client + '-' + Pid)), m_port(QString::fromLatin1(port)),
+          m_out(RtMidi::UNIX_JACK, m_client.toStdString())
+    {
+        m_out.openVirtualPort(port);
+    }
+    QString name() const { return findPort(MidiInput::availablePortNames(), m_client, m_port); }
+    void send(const Bytes &bytes) { m_out.sendMessage(&bytes); }
+
+private:
+    const QString m_client;
+    const QString m_port;
+    RtMidiOut m_out;
+};
+
+// A sound module: a virtual JACK input that records what arrives.
+class Sink
+{
+public:
+    Sink(const QByteArray &client, const char *port)
+        : m_client(QString::fromLatin1(client + '-' + Pid)), m_port(QString::fromLatin1(port)),
+          m_in(RtMidi::UNIX_JACK, m_client.toStdString())
+    {
+        m_in.ignoreTypes(false, false, false);
+        m_in.setCallback(&Sink::received, this);
+        m_in.openVirtualPort(port);
+    }
+    static QString nameOf(const QByteArray &client, const char *port)
+    {
+        return QString::fromLatin1(client + '-' + Pid + ':' + port);
+    }
+    QString name() const { return findPort(MidiOutput::availablePortNames(), m_client, m_port); }
+    QList<Bytes> messages() const
+    {
+        QMutexLocker locker(&m_mutex);
+        return m_messages;
+    }
+    void clear()
+    {
+        QMutexLocker locker(&m_mutex);
+        m_messages.clear();
+    }
+
+private:
+    static void received(double, std::vector<unsigned char> *message, void *sink)
+    {
+        auto *self = static_cast<Sink *>(sink);
+        QMutexLocker locker(&self->m_mutex);
+        self->m_messages << *message;
+    }
+
+    const QString m_client;
+    const QString m_port;
+    mutable QMutex m_mutex;
+    QList<Bytes> m_messages;
+    RtMidiIn m_in;
+};
+
+// A widget that keeps the MIDI events it is sent.
+class MidiRecorder : public QWidget
+{
+public:
+    QList<Bytes> received;
+
+protected:
+    void customEvent(QEvent *event) override
+    {
+        if (event->type() == MidiEvent::eventType()) {
+            const QVector<unsigned char> &message = static_cast<MidiEvent *>(event)->message();
+            received << Bytes(message.begin(), message.end());
+        }
+    }
+};
+
+} // namespace
+
+class TestApplicationMidiJack : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void portListsAreSortedAndAnnouncedOnChange();
+    void inputReachesTheFocusedWidgetAndThru();
+    void withoutFocusThruStillForwards();
+    void sameThruPortAgainIsNotReopened();
+    void withoutThruPortNothingIsQueued();
+    void failedThruOpenLeavesTheThreadPaused();
+    void absentPortOpensWhenItAppearsAndFollowsItsDevice();
+
+private:
+    // Sends probes until one came through, so that JACK has connected the ports.
+    bool connectSource(Source &source, Sink *sink);
+
+    std::unique_ptr<ApplicationMidi> m_midi;
+    std::unique_ptr<MidiRecorder> m_focus;
+    std::unique_ptr<Source> m_keys;
+    std::unique_ptr<Sink> m_module;
+};
+
+void TestApplicationMidiJack::initTestCase()
+{
+    if (qgetenv("VELKA_MIDI_API") != "jack")
+        QSKIP("needs VELKA_MIDI_API=jack and a running JACK server");
+    m_midi = std::make_unique<ApplicationMidi>();
+    m_midi->start();
+    QVERIFY(m_midi->thruSync()->isPlaying());
+    QVERIFY(m_midi->thruInstrument()->state() != AbstractOutputThread::Playing);
+
+    m_focus = std::make_unique<MidiRecorder>();
+    m_focus->setFocusPolicy(Qt::StrongFocus);
+    m_focus->show();
+    m_focus->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_focus.get()));
+    m_focus->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_focus.get());
+
+    m_keys = std::make_unique<Source>("velka-keys", "keys");
+    m_module = std::make_unique<Sink>("velka-module", "module");
+    QTRY_VERIFY(!m_keys->name().isEmpty());
+    QTRY_VERIFY(!m_module->name().isEmpty());
+    m_midi->pollMidiPorts();
+}
+
+void TestApplicationMidiJack::cleanupTestCase()
+{
+    m_midi.reset();
+    m_module.reset();
+    m_keys.reset();
+    m_focus.reset();
+}
+
+bool TestApplicationMidiJack::connectSource(Source &source, Sink *sink)
+{
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        source.send(Probe);
+        QTest::qWait(20);
+        const bool heard = m_focus->received.contains(Probe);
+        if (heard && (!sink || sink->messages().contains(Probe))) {
+            QTest::qWait(50); // late probes
+            m_focus->received.clear();
+            if (sink)
+                sink->clear();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TestApplicationMidiJack::portListsAreSortedAndAnnouncedOnChange()
+{
+    QSignalSpy changed(m_midi.get(), &ApplicationMidi::midiInputPortsChanged);
+    QSignalSpy outputsChanged(m_midi.get(), &ApplicationMidi::midiOutputPortsChanged);
+    {
+        Source ten("velka-x", "X 10");
+        Source two("velka-x", "X 2");
+        Source nine("velka-x", "X 9");
+        QTRY_VERIFY(!ten.name().isEmpty() && !two.name().isEmpty() && !nine.name().isEmpty());
+        m_midi->pollMidiPorts();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(outputsChanged.count(), 0);
+        QStringList ours;
+        for (const QString &name : m_midi->sortedInputPortNames()) {
+            if (name.startsWith(QStringLiteral("velka-x-")))
+                ours << name.section(QLatin1Char(':'), 1);
+        }
+        QCOMPARE(ours, (QStringList{"X 2", "X 9", "X 10"}));
+        QCOMPARE(m_midi->inputPortNames().size(), m_midi->sortedInputPortNames().size());
+
+        m_midi->pollMidiPorts();
+        QCOMPARE(changed.count(), 1);
+    }
+    m_midi->pollMidiPorts();
+    QCOMPARE(changed.count(), 2);
+}
+
+void TestApplicationMidiJack::inputReachesTheFocusedWidgetAndThru()
+{
+    m_midi->setInputChoice(true, m_keys->name());
+    m_midi->setThruChoice(true, m_module->name());
+    QVERIFY(m_midi->midiInput()->isOpen());
+    QCOMPARE(m_midi->midiInput()->channels(), QBitArray(16, true));
+    QVERIFY(m_midi->thruInstrument()->isOpen());
+    QTRY_COMPARE(m_midi->thruInstrument()->state(), AbstractOutputThread::Playing);
+    QBitArray firstChannel(16);
+    firstChannel.setBit(0);
+    QCOMPARE(m_midi->thruInstrument()->channels(), firstChannel);
+    QVERIFY(connectSource(*m_keys, m_module.get()));
+
+    const QList<Bytes> played{{0xFA}, {0xC0, 5}, {0x90, 60, 100}};
+    for (const Bytes &message : played)
+        m_keys->send(message);
+    QTRY_COMPARE(m_focus->received, played);
+    QTRY_COMPARE(m_module->messages(), played);
+    QTest::qWait(100);
+    QCOMPARE(m_module->messages(), played); // once each
+    QCOMPARE(m_focus->received, played);
+    m_focus->received.clear();
+    m_module->clear();
+}
+
+void TestApplicationMidiJack::withoutFocusThruStillForwards()
+{
+    m_focus->clearFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), nullptr);
+    m_keys->send({0x80, 60, 0});
+    QTRY_COMPARE(m_module->messages(), (QList<Bytes>{{0x80, 60, 0}}));
+    QVERIFY(m_focus->received.isEmpty());
+    m_module->clear();
+    m_focus->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), m_focus.get());
+}
+
+void TestApplicationMidiJack::sameThruPortAgainIsNotReopened()
+{
+    MidiInstrument *thru = m_midi->thruInstrument();
+    const std::shared_ptr<PortRecord> port = thru->portHandle();
+    QVERIFY(port);
+    m_midi->setThruChoice(true, m_module->name());
+    m_midi->setInputChoice(true, m_keys->name());
+    QCOMPARE(thru->portHandle(), port);
+    QCOMPARE(thru->state(), AbstractOutputThread::Playing);
+    QTest::qWait(100);
+    // A reopen would have silenced the channel on closing.
+    QVERIFY(m_module->messages().isEmpty());
+}
+
+void TestApplicationMidiJack::withoutThruPortNothingIsQueued()
+{
+    m_midi->setThruChoice(true, QString());
+    MidiInstrument *thru = m_midi->thruInstrument();
+    QVERIFY(!thru->isOpen());
+    QVERIFY(thru->state() != AbstractOutputThread::Playing);
+    m_module->clear();
+
+    m_keys->send({0x90, 62, 90});
+    QTRY_COMPARE(m_focus->received, (QList<Bytes>{{0x90, 62, 90}}));
+    QVERIFY(thru->eventQueue().isEmpty());
+    QTest::qWait(50);
+    QVERIFY(m_module->messages().isEmpty());
+    m_focus->received.clear();
+
+    // Disabled, a chosen port stays closed too.
+    m_midi->setThruChoice(false, m_module->name());
+    QVERIFY(!thru->isOpen());
+}
+
+void TestApplicationMidiJack::failedThruOpenLeavesTheThreadPaused()
+{
+    QString name;
+    {
+        Sink gone("velka-gone", "gone");
+        QTRY_VERIFY(!(name = gone.name()).isEmpty());
+        m_midi->pollMidiPorts();
+        QVERIFY(m_midi->outputPortNames().contains(name));
+    }
+    // Listed at the last poll, gone now: the open fails.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot open MIDI port"));
+    m_midi->setThruChoice(true, name);
+    MidiInstrument *thru = m_midi->thruInstrument();
+    QVERIFY(!thru->isOpen());
+    QTest::qWait(50);
+    QVERIFY(thru->state() != AbstractOutputThread::Playing);
+    m_midi->pollMidiPorts();
+}
+
+void TestApplicationMidiJack::absentPortOpensWhenItAppearsAndFollowsItsDevice()
+{
+    const QString name = Sink::nameOf("velka-late", "late");
+    m_midi->setThruChoice(true, name);
+    MidiInstrument *thru = m_midi->thruInstrument();
+    QVERIFY(!thru->isOpen());
+
+    // The poll every second takes the device up.
+    auto late = std::make_unique<Sink>("velka-late", "late");
+    QTRY_VERIFY_WITH_TIMEOUT(thru->isOpen(), 2000);
+    QCOMPARE(thru->portName(), name);
+    QTRY_COMPARE(thru->state(), AbstractOutputThread::Playing);
+
+    // Unplugged, it closes; plugged in again, it opens again.
+    late.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!thru->isOpen(), 2000);
+    late = std::make_unique<Sink>("velka-late", "late");
+    QTRY_VERIFY_WITH_TIMEOUT(thru->isOpen(), 2000);
+    QVERIFY(connectSource(*m_keys, late.get()));
+    m_keys->send({0x90, 64, 80});
+    QTRY_COMPARE(late->messages(), (QList<Bytes>{{0x90, 64, 80}}));
+    m_midi->setThruChoice(true, QString());
+}
+
+QTEST_MAIN(TestApplicationMidiJack)
+#include "tst_applicationmidi_jack.moc"
