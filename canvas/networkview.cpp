@@ -10,7 +10,6 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QScrollBar>
 
 namespace {
 
@@ -297,7 +296,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
     }
     bool zoomed = false;
     if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
-        clearPreviews();
+        endDrag();
         const QPointF p = scenePoint(event->position());
         QGraphicsItem *item = itemAt(event->position().toPoint());
         if (item)
@@ -322,12 +321,9 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         default:
             break;
         }
-        if (m_movingElement != 0) {
-            m_moveRequestId = 0;
-            m_moveOffsets.clear();
-            m_movedElements.clear();
-            m_firstMove = true;
-        }
+        // The dragged elements are gathered at the first move, once the base
+        // class has updated the selection.
+        m_firstMove = m_movingElement != 0;
     }
     if (m_movingElement != 0) {
         setDragMode(QGraphicsView::NoDrag);

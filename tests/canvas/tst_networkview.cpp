@@ -4,7 +4,6 @@
 #include "recordingitems.h"
 #include "zoomrules.h"
 
-#include <QImage>
 #include <QPixmap>
 #include <QScrollBar>
 
