@@ -18,6 +18,11 @@ void AbstractSync::restartClock()
     setPlaying(true);
 }
 
+void AbstractSync::stopClock()
+{
+    setPlaying(false);
+}
+
 void AbstractSync::reset()
 {
 }

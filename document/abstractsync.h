@@ -55,6 +55,8 @@ public:
 
     // Starts the clock again from its current offsets: setPlaying(true).
     void restartClock();
+    // Stops the clock: setPlaying(false).
+    void stopClock();
 
     // Binds tempo and ratio to the document of the controller and resets with its model.
     void setController(QmdVelkaController *controller) override;
@@ -73,6 +75,8 @@ signals:
     // The position was corrected (to follow received MIDI clock) without a
     // change of tempo or ratio; timingChanged follows it.
     void positionCorrected();
+    // The clock started playing; players primed while it stood step from now.
+    void started();
 };
 
 #endif // ABSTRACTSYNC_H

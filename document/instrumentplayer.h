@@ -21,6 +21,8 @@ public:
     // waits for it after terminateSafely() and then deletes the player.
     virtual QThread *playerThread() = 0;
 
+    // Returns once the player no longer uses the clock it had, so its owner
+    // may delete that clock then.
     virtual void setSync(AbstractSync *sync) = 0;
     virtual void setController(QmdVelkaController *controller) = 0;
 

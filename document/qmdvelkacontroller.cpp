@@ -326,9 +326,10 @@ void QmdVelkaController::Reset()
         m_feedbackQueue.clear();
     }
     // The old players are joined only once the request lock is free, so a
-    // player finishing its step can still read the document.
-    setupSync();
+    // player finishing its step can still read the document; they end before
+    // the clock they use is replaced.
     stopPlayers(old);
+    setupSync();
     createInstrumentThreads(instrumentIds());
     createVoiceGroups(elementIds());
     rebuildEdgeFromNodes();

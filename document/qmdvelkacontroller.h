@@ -154,7 +154,8 @@ public slots:
     QmdRequestId requestPlay();
     QmdRequestId requestPause();
     QmdRequestId requestTogglePlayback();
-    // Starts or stops the clock, then primes the players.
+    // Play primes the players and then starts the clock; pause stops the
+    // clock and then the players.
     QmdRequestId requestSetPlayback(bool play);
     // Brings the players in line with a clock that has already changed state.
     QmdRequestId requestPrimePlaybackForSyncStateChange(bool newState);
@@ -201,15 +202,21 @@ public slots:
 
 protected slots:
     void Reset() override;
-    // Follow the model: element states, players and the clean-up of references
-    // to removed elements and instruments (follow-up requests join the change's
-    // undo step; none are made for the changes of undo and redo).
+    // Follow the model's relayed changes with the players: new and removed
+    // instruments and voice groups, re-traversal, a changed clock type.
     void receivedItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
     void receivedItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) override;
     void receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
     void receivedItemsRemoved(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) override;
 
 protected:
+    // Follow-ups inside the request that made the change: element states of
+    // new nodes and edges, the clean-up of references to removed elements and
+    // instruments, and the removal of elements that depend on removed ones.
+    // None for the changes of undo and redo.
+    void followUpItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
+    void followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
+
     // The document file, written without "Temp" and read after it was checked.
     QFile::FileError saveFile(const QString &fileName, QmdRequestId rid) override;
     QFile::FileError loadFile(const QString &fileName, QmdRequestId rid) override;
@@ -242,11 +249,12 @@ private:
     void rebuildEdgeFromNodes();
     bool isUndoRedoRequest(QmdRequestId rid) const;
     QmdRequestId toggleRootKey(const QString &key);
-    void followElementsAdded(const QmdItemIdList &ids, QmdRequestId rid);
-    void followElementsRemoved(const QmdItemIdList &ids, QmdRequestId rid);
     void removeReferencesToEdges(const QmdItemIdList &ids);
     void removeDependentElements(const QmdItemIdList &ids);
-    void followInstrumentsRemoved(const QmdItemIdList &ids, QmdRequestId rid);
+    void removeReferencesToInstruments(const QmdItemIdList &ids);
+    void followTypeChange(QmdItemId element);
+    void stopRemovedVoiceGroups(const QmdItemIdList &ids);
+    void stopRemovedInstruments(const QmdItemIdList &ids, QmdRequestId rid);
 
     void ensureRootContainer(const QString &key, Qmd::ContainerType type);
     void upgradeArcUsageLists();

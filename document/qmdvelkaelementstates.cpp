@@ -1,8 +1,11 @@
 // How a network document follows its model: element states for new nodes and
 // edges, players for new and removed instruments and voice groups, and the
-// clean-up of references to removed edges, nodes and instruments. Follow-up
-// requests reuse the id of the change that caused them, so they join its undo
-// step; changes made by undo and redo get none, since the history holds them.
+// clean-up of references to removed edges, nodes and instruments. The changes
+// to the document are follow-ups made before the request that caused them
+// ends, so they are part of its undo step whatever the event loop does;
+// changes made by undo and redo get none, since the history holds them.
+// Players are started and stopped later, from the relayed signals, outside
+// the request lock.
 
 #include "qmdvelkacontroller.h"
 
@@ -14,10 +17,10 @@
 #include <QSet>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
+const QString keyType = QStringLiteral("Type");
 const QString keyFromNode = QStringLiteral("FromNode");
 const QString keyToNode = QStringLiteral("ToNode");
 const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
@@ -49,40 +52,64 @@ void QmdVelkaController::rebuildEdgeFromNodes()
     }
 }
 
+void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList,
+                                              QmdRequestId rid)
+{
+    if (!parent.isValid() || parent != elementsIndex())
+        return;
+    const bool replayed = isUndoRedoRequest(rid);
+    for (QmdItemId id : idList) {
+        const int kind = elementType(id);
+        if (kind == QmdVelka::Edge) {
+            const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
+            if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
+                m_edgeFromNodes.insert(id, fromNode);
+        }
+        if (!replayed && (kind == QmdVelka::Edge || kind == QmdVelka::Node))
+            createElementState(id);
+    }
+}
+
+void QmdVelkaController::followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList,
+                                              QmdRequestId rid)
+{
+    if (!parent.isValid())
+        return;
+    const bool replayed = isUndoRedoRequest(rid);
+    if (parent == elementsIndex()) {
+        if (replayed) {
+            for (QmdItemId id : idList)
+                m_edgeFromNodes.remove(id);
+            return;
+        }
+        const QmdIndex states = elementStatesIndex();
+        QmdItemIdList present;
+        for (QmdItemId id : idList) {
+            if (elementStateIndex(id).isValid() && exists(elementStateIndex(id)))
+                present.append(id);
+        }
+        if (states.isValid() && !present.isEmpty())
+            remove(present, states);
+        removeReferencesToEdges(idList);
+        // Their own removal is followed up in turn.
+        removeDependentElements(idList);
+    } else if (parent == instrumentsIndex() && !replayed) {
+        removeReferencesToInstruments(idList);
+    }
+}
+
 void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList,
                                               QmdRequestId rid)
 {
     if (isFromCurrentModel() && parent.isValid()) {
-        if (parent == index(QStringLiteral("Elements"))) {
-            followElementsAdded(idList, rid);
+        if (parent == elementsIndex()) {
+            createVoiceGroups(idList);
         } else if (parent == instrumentsIndex()) {
             createInstrumentThreads(idList);
             emit instrumentsAdded(idList, rid);
         }
     }
     QmdSyncronizedController<QmdElementDocController>::receivedItemsChanged(parent, idList, rid);
-}
-
-void QmdVelkaController::followElementsAdded(const QmdItemIdList &ids, QmdRequestId rid)
-{
-    createVoiceGroups(ids);
-    const bool replayed = isUndoRedoRequest(rid);
-    for (QmdItemId id : ids) {
-        const int kind = elementType(id);
-        if (kind == QmdVelka::Edge) {
-            QmdRequestLocker locker(this);
-            const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
-            if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
-                m_edgeFromNodes.insert(id, fromNode);
-            if (replayed)
-                continue;
-            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Arc State"));
-            createElementState(id);
-        } else if (kind == QmdVelka::Node && !replayed) {
-            QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Create Node State"));
-            createElementState(id);
-        }
-    }
 }
 
 void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
@@ -94,6 +121,8 @@ void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QStr
         if (keys.contains(QStringLiteral("SyncType")))
             setupSync();
     } else if (isElementIndex(parent)) {
+        if (keys.contains(keyType))
+            followTypeChange(parent.id());
         retraverseVoiceGroups(parent.id(), keys);
     } else if (isInstrumentIndex(parent)) {
         emit instrumentDataChanged(parent.id(), keys, rid);
@@ -105,10 +134,13 @@ void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QStr
     QmdSyncronizedController<QmdElementDocController>::receivedItemsRemoved(parent, keys, rid);
     if (!isFromCurrentModel() || isRoot(parent))
         return;
-    if (isElementIndex(parent))
+    if (isElementIndex(parent)) {
+        if (keys.contains(keyType))
+            followTypeChange(parent.id());
         retraverseVoiceGroups(parent.id(), keys);
-    else if (isInstrumentIndex(parent))
+    } else if (isInstrumentIndex(parent)) {
         emit instrumentDataRemoved(parent.id(), keys, rid);
+    }
 }
 
 void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList,
@@ -117,48 +149,36 @@ void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QmdI
     QmdSyncronizedController<QmdElementDocController>::receivedItemsRemoved(parent, idList, rid);
     if (!isFromCurrentModel() || !parent.isValid())
         return;
-    if (parent == index(QStringLiteral("Elements")))
-        followElementsRemoved(idList, rid);
+    if (parent == elementsIndex())
+        stopRemovedVoiceGroups(idList);
     else if (parent == instrumentsIndex())
-        followInstrumentsRemoved(idList, rid);
+        stopRemovedInstruments(idList, rid);
 }
 
-void QmdVelkaController::followElementsRemoved(const QmdItemIdList &ids, QmdRequestId rid)
+void QmdVelkaController::followTypeChange(QmdItemId element)
 {
-    const bool replayed = isUndoRedoRequest(rid);
-    if (!replayed) {
-        QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Remove Element States"));
-        const QmdIndex states = elementStatesIndex();
-        QmdItemIdList present;
-        for (QmdItemId id : ids) {
-            if (elementStateIndex(id).isValid() && exists(elementStateIndex(id)))
-                present.append(id);
-        }
-        if (states.isValid() && !present.isEmpty())
-            remove(present, states);
-    }
+    // An element that stops being a voice group stops playing as if it had
+    // been removed; one that becomes a voice group starts.
+    if (elementType(element) == QmdVelka::VoiceGroup)
+        createVoiceGroups(QmdItemIdList{element});
+    else
+        stopRemovedVoiceGroups(QmdItemIdList{element});
+}
 
+void QmdVelkaController::stopRemovedVoiceGroups(const QmdItemIdList &ids)
+{
     QList<VoicePlayer *> removedGroups;
     {
         QmdRequestLocker locker(this);
         for (QmdItemId id : ids) {
+            if (elementType(id) == QmdVelka::VoiceGroup)
+                continue; // back already (an undo made before this turn of the event loop)
             if (VoicePlayer *group = m_voiceGroups.take(id))
                 removedGroups.append(group);
         }
     }
     for (VoicePlayer *group : removedGroups)
         stopVoiceGroup(group);
-
-    if (replayed) {
-        QmdRequestLocker locker(this);
-        for (QmdItemId id : ids)
-            m_edgeFromNodes.remove(id);
-    } else {
-        QmdRequestGuard request(this, rid, Qmd::RequestFlags(), tr("Remove Refs To Edges"));
-        removeReferencesToEdges(ids);
-        removeDependentElements(ids);
-    }
-
     for (VoicePlayer *group : voiceGroups())
         group->traverseFromPlaybackPos();
 }
@@ -206,37 +226,31 @@ void QmdVelkaController::removeDependentElements(const QmdItemIdList &ids)
         remove(dependents, elements);
 }
 
-void QmdVelkaController::followInstrumentsRemoved(const QmdItemIdList &ids, QmdRequestId rid)
+void QmdVelkaController::removeReferencesToInstruments(const QmdItemIdList &ids)
 {
-    const bool replayed = isUndoRedoRequest(rid);
+    const QSet<QmdItemId> removed(ids.cbegin(), ids.cend());
+    for (QmdItemId element : elementIds()) {
+        const int kind = elementType(element);
+        if (kind == QmdVelka::Node && removed.contains(elementData(element, QStringLiteral("Instrument")).toUInt())) {
+            setElementData(element, QStringLiteral("DoInstrumentChange"), false);
+            setElementData(element, QStringLiteral("Instrument"), 0u);
+        } else if (kind == QmdVelka::VoiceGroup
+                   && removed.contains(elementData(element, QStringLiteral("InitialInstrument")).toUInt())) {
+            setElementData(element, QStringLiteral("InitialInstrument"), 0u);
+        }
+    }
+}
+
+void QmdVelkaController::stopRemovedInstruments(const QmdItemIdList &ids, QmdRequestId rid)
+{
     QList<InstrumentPlayer *> removedPlayers;
     {
-        // Changes replayed by undo or redo carry their clean-up already: they
-        // only need the lock for the player table.
-        std::unique_ptr<QmdRequestGuard> request;
-        std::unique_ptr<QmdRequestLocker> locker;
-        if (replayed)
-            locker = std::make_unique<QmdRequestLocker>(this);
-        else
-            request = std::make_unique<QmdRequestGuard>(this, rid, Qmd::RequestFlags(),
-                                                        tr("Remove Refs To Instruments"));
+        QmdRequestLocker locker(this);
         for (QmdItemId id : ids) {
+            if (instrumentIndex(id).isValid() && exists(instrumentIndex(id)))
+                continue; // back already (an undo made before this turn of the event loop)
             if (InstrumentPlayer *player = m_instrumentThreads.take(id))
                 removedPlayers.append(player);
-        }
-        if (!replayed) {
-            const QSet<QmdItemId> removed(ids.cbegin(), ids.cend());
-            for (QmdItemId element : elementIds()) {
-                const int kind = elementType(element);
-                if (kind == QmdVelka::Node
-                    && removed.contains(elementData(element, QStringLiteral("Instrument")).toUInt())) {
-                    setElementData(element, QStringLiteral("DoInstrumentChange"), false);
-                    setElementData(element, QStringLiteral("Instrument"), 0u);
-                } else if (kind == QmdVelka::VoiceGroup
-                           && removed.contains(elementData(element, QStringLiteral("InitialInstrument")).toUInt())) {
-                    setElementData(element, QStringLiteral("InitialInstrument"), 0u);
-                }
-            }
         }
     }
     for (InstrumentPlayer *player : removedPlayers)

@@ -26,9 +26,19 @@ QmdRequestId QmdVelkaController::requestTogglePlayback()
 
 QmdRequestId QmdVelkaController::requestSetPlayback(bool play)
 {
-    if (AbstractSync *clock = sync())
-        clock->setPlaying(play);
-    return requestPrimePlaybackForSyncStateChange(play);
+    AbstractSync *clock = sync();
+    if (!play) {
+        if (clock)
+            clock->setPlaying(false);
+        return requestPrimePlaybackForSyncStateChange(false);
+    }
+    // The players are primed while the clock still stands, as when following
+    // an external MIDI Start: every group's start voice is then due at the
+    // tick the clock starts from, and sounds together with the others.
+    const QmdRequestId rid = requestPrimePlaybackForSyncStateChange(true);
+    if (clock)
+        clock->setPlaying(true);
+    return rid;
 }
 
 QmdRequestId QmdVelkaController::requestPrimePlaybackForSyncStateChange(bool newState)
@@ -54,7 +64,7 @@ QmdRequestId QmdVelkaController::requestGotoStart()
     AbstractSync *clock = sync();
     const bool wasPlaying = clock && clock->isPlaying();
     if (wasPlaying)
-        clock->setPlaying(false);
+        clock->stopClock();
     if (clock)
         clock->reset();
     {

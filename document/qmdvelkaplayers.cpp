@@ -107,11 +107,13 @@ void QmdVelkaController::setupSync()
                 &QmdVelkaController::requestTraverseFromPlaybackPos);
         clock->setController(this);
     }
+    // Each player returns only once it no longer uses the old clock: an
+    // instrument once its step in progress has ended, a voice group once it
+    // is idle.
     for (InstrumentPlayer *player : instrumentThreads())
         player->setSync(clock);
     for (VoicePlayer *group : voiceGroups())
         group->syncSync();
-    // Every player has the new clock by now.
     if (old) {
         old->setController(nullptr);
         old->deleteLater();

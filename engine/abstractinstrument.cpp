@@ -78,8 +78,11 @@ quint64 AbstractInstrument::nextStepTime(quint64 now)
 void AbstractInstrument::setSync(AbstractSync *clock)
 {
     disconnect(m_timingConnection);
+    disconnect(m_startConnection);
     AbstractOutputThread::setSync(clock);
-    if (clock)
+    if (clock) {
         m_timingConnection = connect(clock, &AbstractSync::timingChanged, this,
                                      [this] { wake(); }, Qt::DirectConnection);
+        m_startConnection = connect(clock, &AbstractSync::started, this, [this] { wake(); }, Qt::DirectConnection);
+    }
 }

@@ -70,6 +70,7 @@ private:
     TimedEventQueue<InstrumentEvent> m_queue{QueueLimit};
     std::vector<InstrumentEvent> m_due;
     QMetaObject::Connection m_timingConnection;
+    QMetaObject::Connection m_startConnection;
 };
 
 #endif // ABSTRACTINSTRUMENT_H

@@ -2,11 +2,10 @@
 
 #include "abstractsync.h"
 #include "monotonicclock.h"
+#include "realtimescheduling.h"
 
 #include <limits>
 
-#include <pthread.h>
-#include <sched.h>
 
 AbstractOutputThread::AbstractOutputThread(QObject *parent) : QThread(parent)
 {
@@ -19,7 +18,14 @@ AbstractOutputThread::~AbstractOutputThread()
 
 void AbstractOutputThread::setSync(AbstractSync *sync)
 {
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_sync.store(sync);
+    // A step in progress may still hold the clock it read before: the caller
+    // may delete that clock once this returns, so wait for the step to end.
+    if (QThread::currentThread() == this || !m_stepping)
+        return;
+    const quint64 step = m_steps;
+    m_idleCondition.wait(locker, [this, step] { return !m_stepping || m_steps != step; });
 }
 
 AbstractSync *AbstractOutputThread::sync() const
@@ -110,13 +116,8 @@ void AbstractOutputThread::setStateAndWake(State state)
 
 void AbstractOutputThread::requestRealtimeScheduling()
 {
-    // Qt's time-critical priority has no effect under the default Linux policy;
-    // real-time scheduling is used where the system grants it, else nothing changes.
-    if (priority() != QThread::TimeCriticalPriority)
-        return;
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 9;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (priority() == QThread::TimeCriticalPriority)
+        RealtimeScheduling::request(RealtimeScheduling::Output);
 }
 
 void AbstractOutputThread::run()
@@ -129,6 +130,7 @@ void AbstractOutputThread::run()
             continue;
         }
         m_stepping = true;
+        ++m_steps;
         m_woken = false;
         locker.unlock();
         process();

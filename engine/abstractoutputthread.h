@@ -30,6 +30,8 @@ public:
     explicit AbstractOutputThread(QObject *parent = nullptr);
     ~AbstractOutputThread() override;
 
+    // Returns once no step can still use the clock set before, so that clock
+    // may be deleted then.
     void setSync(AbstractSync *sync);
     AbstractSync *sync() const;
 
@@ -80,6 +82,7 @@ private:
     bool m_terminate = false;
     bool m_woken = false;
     bool m_stepping = false;
+    quint64 m_steps = 0; // steps begun; under m_mutex
     std::atomic<quint32> m_interval{DefaultInterval};
     std::condition_variable m_wakeCondition;
     std::condition_variable m_idleCondition;

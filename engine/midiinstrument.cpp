@@ -76,9 +76,11 @@ void MidiInstrument::onInstrumentDataEffected(QmdItemId instrument, const QStrin
         if (controller->instrumentData(instrument, MidiDoProgramChangeKey).toBool()
             && (changed || programKeys) && isOpen()) {
             AbstractSync *clock = sync();
+            // Programs are numbered 1 to 128 in the record and 0 to 127 on the
+            // wire; kept to that range before the subtraction.
+            const int program = qBound(1, controller->instrumentData(instrument, MidiProgramKey).toInt(), 128);
             const InstrumentEvent event = InstrumentEvent::programChange(
-                clock ? clock->currentTick() : 0,
-                controller->instrumentData(instrument, MidiProgramKey).toInt() - 1,
+                clock ? clock->currentTick() : 0, program - 1,
                 controller->instrumentData(instrument, MidiBankMsbKey).toInt(),
                 controller->instrumentData(instrument, MidiBankLsbKey).toInt());
             failed = !sendEvents(std::vector<InstrumentEvent>{event});

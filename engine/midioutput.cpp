@@ -5,9 +5,29 @@
 #include <QDebug>
 #include <QMutexLocker>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
-constexpr int ChannelCount = 16;
+constexpr int ChannelCount = MidiOutput::ChannelCount;
+
+QBitArray united(const QBitArray &a, const QBitArray &b)
+{
+    QBitArray result(ChannelCount);
+    for (int n = 0; n < ChannelCount; ++n)
+        result.setBit(n, (n < a.size() && a.testBit(n)) || (n < b.size() && b.testBit(n)));
+    return result;
+}
+
+bool sameChannels(const QBitArray &a, const QBitArray &b)
+{
+    for (int n = 0; n < ChannelCount; ++n) {
+        if ((n < a.size() && a.testBit(n)) != (n < b.size() && b.testBit(n)))
+            return false;
+    }
+    return true;
+}
 
 unsigned char data(quint8 value)
 {
@@ -34,6 +54,62 @@ bool MidiOutput::close()
 {
     allNotesOff();
     return MidiIO::close();
+}
+
+void MidiOutput::setChannels(const QBitArray &channels)
+{
+    if (!sameChannels(channels, this->channels())) {
+        if (const std::shared_ptr<PortRecord> port = portHandle()) {
+            QMutexLocker locker(port->mutex());
+            silence(*port, soundingChannels());
+        } else {
+            std::lock_guard<std::mutex> notes(m_notesMutex);
+            m_sounding = {};
+        }
+    }
+    MidiIO::setChannels(channels);
+}
+
+QBitArray MidiOutput::soundingChannels() const
+{
+    std::lock_guard<std::mutex> notes(m_notesMutex);
+    QBitArray result(ChannelCount);
+    for (int n = 0; n < ChannelCount; ++n) {
+        const auto &notes = m_sounding[size_t(n)];
+        result.setBit(n, std::any_of(notes.cbegin(), notes.cend(), [](quint16 count) { return count != 0; }));
+    }
+    return result;
+}
+
+QBitArray MidiOutput::channelsFor(const InstrumentEvent &event, const QBitArray &enabled)
+{
+    const size_t pitch = size_t(event.pitch & 0x7F);
+    switch (event.type) {
+    case InstrumentEvent::NoteOn: {
+        const int count = qMin(int(enabled.size()), ChannelCount);
+        for (int n = 0; n < count; ++n) {
+            quint16 &sounding = m_sounding[size_t(n)][pitch];
+            if (enabled.testBit(n) && sounding < std::numeric_limits<quint16>::max())
+                ++sounding;
+        }
+        return enabled;
+    }
+    case InstrumentEvent::NoteOff: {
+        QBitArray channels(ChannelCount);
+        bool known = false;
+        for (int n = 0; n < ChannelCount; ++n) {
+            quint16 &sounding = m_sounding[size_t(n)][pitch];
+            if (sounding != 0) {
+                --sounding;
+                channels.setBit(n);
+                known = true;
+            }
+        }
+        return known ? channels : enabled;
+    }
+    default:
+        return enabled;
+    }
 }
 
 std::vector<std::vector<unsigned char>> MidiOutput::messagesFor(const InstrumentEvent &event,
@@ -76,7 +152,12 @@ bool MidiOutput::sendEvents(const std::vector<InstrumentEvent> &events)
     const QBitArray enabled = channels();
     QMutexLocker locker(port->mutex());
     for (const InstrumentEvent &event : events) {
-        for (const std::vector<unsigned char> &message : messagesFor(event, enabled)) {
+        QBitArray eventChannels;
+        {
+            std::lock_guard<std::mutex> notes(m_notesMutex);
+            eventChannels = channelsFor(event, enabled);
+        }
+        for (const std::vector<unsigned char> &message : messagesFor(event, eventChannels)) {
             QString error;
             if (!port->device()->send(message, &error)) {
                 qWarning().noquote() << QStringLiteral("Cannot send to MIDI port \"%1\": %2")
@@ -93,16 +174,30 @@ bool MidiOutput::allNotesOff()
     const std::shared_ptr<PortRecord> port = portHandle();
     if (!port)
         return false;
+    // The channels are read before the port's mutex is taken: opening a port
+    // takes this object's mutex first and the port's after it.
     const QBitArray enabled = channels();
     QMutexLocker locker(port->mutex());
-    const int count = qMin(int(enabled.size()), ChannelCount);
+    return silence(*port, united(enabled, soundingChannels()));
+}
+
+bool MidiOutput::silence(PortRecord &port, const QBitArray &channels)
+{
+    {
+        std::lock_guard<std::mutex> notes(m_notesMutex);
+        for (int n = 0; n < ChannelCount; ++n) {
+            if (n < channels.size() && channels.testBit(n))
+                m_sounding[size_t(n)] = {};
+        }
+    }
+    const int count = qMin(int(channels.size()), ChannelCount);
     for (int n = 0; n < count; ++n) {
-        if (!enabled.testBit(n))
+        if (!channels.testBit(n))
             continue;
         QString error;
-        if (!port->device()->send({status(0xB0, n), 123, 0}, &error)) {
+        if (!port.device()->send({status(0xB0, n), 123, 0}, &error)) {
             qWarning().noquote() << QStringLiteral("Cannot send All Notes Off to MIDI port \"%1\": %2")
-                                        .arg(port->deviceName(), error);
+                                        .arg(port.deviceName(), error);
             return false;
         }
     }

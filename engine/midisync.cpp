@@ -5,6 +5,7 @@
 #include "monotonicclock.h"
 #include "qmdvelkacontroller.h"
 
+#include <QDebug>
 #include <QMutexLocker>
 #include <QThread>
 
@@ -305,6 +306,9 @@ void MidiSync::setPlayingAt(quint64 time, quint64 lead, bool play)
         QMutexLocker inputLocker(&m_clockInputMutex);
         m_clocksCountedSinceStart = false;
     }
+    // Players primed while the clock stood wait for it: their next step is
+    // due now.
+    emit started();
     if (lead != 0)
         MonotonicClock::sleepUntil(time + lead);
     for (MidiOutputSyncClock *output : std::as_const(outputs))
@@ -477,17 +481,21 @@ void MidiSync::onItemsRemoved(const QmdIndex &parent, const QStringList &keys)
     destroySyncOutputs(takeSyncOutputs(&outputs.close));
 }
 
+// Ports open outside the clock mutex: every player's position read takes it,
+// and opening waits for the MIDI library.
 void MidiSync::openSyncInputs(const QStringList &names)
 {
-    ClockLocker locker(m_clockMutex);
     for (const QString &name : names) {
         if (syncInputPortNames().contains(name))
             continue;
         auto *input = new MidiInput(this);
         // Let Timing Clock through; system exclusive and active sensing stay ignored.
         input->setOptions(input->options() ^ MidiInput::IgnoreTiming);
-        input->open(name);
+        if (!input->open(name))
+            qWarning().noquote() << QStringLiteral("MIDI clock input \"%1\" did not open: no clock is followed from it")
+                                        .arg(name);
         connect(input, &MidiInput::readyRead, this, &MidiSync::onMidiSyncReadyRead, Qt::QueuedConnection);
+        ClockLocker locker(m_clockMutex);
         m_syncInputs.append(input);
     }
 }
@@ -506,21 +514,22 @@ void MidiSync::closeSyncInputs(const QStringList &names)
 
 void MidiSync::openSyncOutputs(const QStringList &names)
 {
-    ClockLocker locker(m_clockMutex);
-    const bool playing = m_playing;
     for (const QString &name : names) {
         if (syncOutputPortNames().contains(name))
             continue;
         auto *output = new MidiOutputSyncClock(this);
         output->setSync(this);
         output->setTempo(m_tempo);
-        output->open(name);
-        if (playing) {
+        if (!output->open(name))
+            qWarning().noquote() << QStringLiteral("MIDI clock output \"%1\" did not open: no clock is sent to it")
+                                        .arg(name);
+        if (m_playing) {
             output->skipClocksBefore(currentBeatTick());
             output->sendStart();
             output->start();
         }
         output->QThread::start(QThread::TimeCriticalPriority);
+        ClockLocker locker(m_clockMutex);
         m_syncOutputs.append(output);
     }
 }

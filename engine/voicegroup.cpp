@@ -3,6 +3,7 @@
 #include "abstractsync.h"
 #include "monotonicclock.h"
 #include "notenames.h"
+#include "realtimescheduling.h"
 #include "qmdvelkacontroller.h"
 #include "tickrounding.h"
 #include "voicerules.h"
@@ -13,8 +14,6 @@
 #include <cmath>
 #include <mutex>
 
-#include <pthread.h>
-#include <sched.h>
 
 namespace {
 // The pace of voices that are due again straight after a step. A group
@@ -219,9 +218,12 @@ void VoiceGroup::syncSyncBody()
 void VoiceGroup::followTiming(AbstractSync *clock)
 {
     disconnect(m_timingConnection);
-    if (clock)
+    disconnect(m_startConnection);
+    if (clock) {
         m_timingConnection = connect(clock, &AbstractSync::timingChanged, this,
                                      [this] { wake(); }, Qt::DirectConnection);
+        m_startConnection = connect(clock, &AbstractSync::started, this, [this] { wake(); }, Qt::DirectConnection);
+    }
 }
 
 void VoiceGroup::wake()
@@ -233,15 +235,8 @@ void VoiceGroup::wake()
 
 void VoiceGroup::run()
 {
-    if (priority() == QThread::TimeCriticalPriority) {
-        // Qt's time-critical priority means nothing under the default Linux
-        // policy; real-time scheduling is used where the system grants it,
-        // below the instruments' output threads, which must send on time
-        // while many groups step at once.
-        sched_param param{};
-        param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 4;
-        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-    }
+    if (priority() == QThread::TimeCriticalPriority)
+        RealtimeScheduling::request(RealtimeScheduling::VoiceSteps);
     {
         QMutexLocker step(&m_stepMutex);
         {

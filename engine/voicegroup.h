@@ -45,8 +45,15 @@ class AbstractSync;
 //      instrument's configuration mutex comes before it, since a port
 //      change writes the instrument's record;
 //   4. short locks taken last and alone: a group's voice-set mutex, an event
-//      queue's mutex, a MIDI port's mutex, a thread's wait mutex.
+//      queue's mutex, a MIDI port's mutex (and inside it an output's notes
+//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's
+//      clock mutex, taken by every position read and conversion; it is never
+//      held while a port opens, a thread starts or another thread is waited
+//      for).
 // No code may take the controller's mutex() while it holds the request lock.
+// Replacing a player's clock waits for the player to let go of the old one
+// (AbstractOutputThread::setSync, VoiceGroup::syncSync) with none of these
+// locks held.
 class VoiceGroup : public QThread, public QmdObserver<QmdVelkaController>, public VoicePlayer
 {
     Q_OBJECT
@@ -130,6 +137,7 @@ private:
     std::atomic<bool> m_playing{false};
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_quit{false};
+    std::atomic<bool> m_reportedLostNote{false};
     bool m_woken = false; // under the wait mutex
 
     std::vector<std::unique_ptr<Voice>> m_voices;
@@ -139,6 +147,7 @@ private:
 
     std::atomic<AbstractSync *> m_sync{nullptr};
     QMetaObject::Connection m_timingConnection;
+    QMetaObject::Connection m_startConnection;
 
     // Standard waits: they sleep to the nanosecond deadline asked for.
     std::mutex m_waitMutex;

@@ -11,6 +11,7 @@
 #include "qmdvelkacontroller.h"
 #include "voicerules.h"
 
+#include <QDebug>
 #include <QMutexLocker>
 #include <QThreadPool>
 
@@ -63,7 +64,13 @@ void VoiceGroup::stepAll(const QList<Voice *> &voices)
     for (int i = 1; i < voices.size(); ++i) {
         Voice *voice = voices.at(i);
         QThreadPool::globalInstance()->start([this, voice] {
-            stepVoice(voice);
+            // Taken first so that the hand-over from this pass is visible to
+            // ThreadSanitizer, which does not see inside Qt's pool.
+            { std::lock_guard<std::mutex> lock(m_poolMutex); }
+            // A group being stopped skips the steps still waiting for a pool
+            // thread, so whoever joins it does not wait behind other groups.
+            if (!m_quit.load())
+                stepVoice(voice);
             std::lock_guard<std::mutex> lock(m_poolMutex);
             if (--m_poolSteps == 0)
                 m_poolDone.notify_all();
@@ -152,12 +159,25 @@ void VoiceGroup::stepVoice(Voice *voice)
         nodeWrites.insert(HitCountKey, hitCount + 1);
     }
 
-    if (!dontPlayNote) {
-        controller->queueInstrumentEventPair(
+    bool muted = dontPlayNote;
+    if (!dontPlayNote
+        && !controller->queueInstrumentEventPair(
             state.instrument, InstrumentEvent::noteOn(state.arrival, state.pitch, state.velocity),
-            InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0));
+            InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0))
+        && controller->instrumentThreads().contains(state.instrument)) {
+        // The instrument's queue is full: the note is lost, and says so. The
+        // canvas shows it as a muted hit, and the log names the group once
+        // per run of lost notes.
+        muted = true;
+        if (!m_reportedLostNote.exchange(true))
+            qWarning().noquote() << QStringLiteral("Voice group %1: instrument %2 has no room for more notes; "
+                                                   "notes are dropped")
+                                        .arg(m_group)
+                                        .arg(state.instrument);
+    } else if (!dontPlayNote) {
+        m_reportedLostNote.store(false);
     }
-    controller->feedbackPipe().insert(FeedbackEvent(dontPlayNote ? 1 : 0, state.arrival, m_group,
+    controller->feedbackPipe().insert(FeedbackEvent(muted ? 1 : 0, state.arrival, m_group,
                                                     voice->number, node, state.instrument, state.pitch,
                                                     state.velocity, state.duration));
 

@@ -5,9 +5,11 @@
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
 
+#include <QDebug>
 #include <QPointer>
 
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace {
@@ -82,6 +84,7 @@ void QmdController::setModel(QmdModel *newModel)
         // unrelated requests of the new one.
         m_pendingUpdates.clear();
         m_undoRedoRequestIds.clear();
+        m_pendingChanges.clear();
     }
     if (newModel) {
         typedef QmdController C;
@@ -104,6 +107,16 @@ void QmdController::setModel(QmdModel *newModel)
                 Qt::QueuedConnection);
         connect(newModel, &QmdModel::rootChanged, this, &C::receivedRootChanged, Qt::QueuedConnection);
         connect(newModel, &QmdModel::requestFinished, this, &C::receivedRequestFinished, Qt::QueuedConnection);
+        // Noted as they happen, on the thread of the request and under its
+        // lock, and followed up when the request ends.
+        connect(newModel, qOverload<const QmdIndex &, const QmdItemIdList &, QmdRequestId>(&QmdModel::itemsChanged),
+                this, [this](const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) {
+                    m_pendingChanges.append({parent, idList, rid, false});
+                }, Qt::DirectConnection);
+        connect(newModel, qOverload<const QmdIndex &, const QmdItemIdList &, QmdRequestId>(&QmdModel::itemsRemoved),
+                this, [this](const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) {
+                    m_pendingChanges.append({parent, idList, rid, true});
+                }, Qt::DirectConnection);
     }
     reset();
 }
@@ -304,7 +317,34 @@ void QmdController::endRequest(QmdRequestId)
         const QmdController *controller;
         ~Unlock() { controller->unlockForRequest(); }
     } unlock{this};
+    runFollowUps();
     QmdDirectModelInterface::endRequest();
+}
+
+void QmdController::runFollowUps()
+{
+    // Ends are reached from destructors: nothing may leave here by throwing.
+    while (!m_pendingChanges.isEmpty()) {
+        const PendingChange change = m_pendingChanges.takeFirst();
+        try {
+            if (change.removed)
+                followUpItemsRemoved(change.parent, change.idList, change.rid);
+            else
+                followUpItemsChanged(change.parent, change.idList, change.rid);
+        } catch (const std::exception &e) {
+            qWarning().noquote() << "QmdController: follow-up failed:" << e.what();
+        } catch (...) {
+            qWarning().noquote() << "QmdController: follow-up failed";
+        }
+    }
+}
+
+void QmdController::followUpItemsChanged(const QmdIndex &, const QmdItemIdList &, QmdRequestId)
+{
+}
+
+void QmdController::followUpItemsRemoved(const QmdIndex &, const QmdItemIdList &, QmdRequestId)
+{
 }
 
 // ---- Requests ----

@@ -35,6 +35,12 @@ class QmdModel;
 // The change forwarders of QmdDirectModelInterface are not public here:
 // outside callers change the document through the requests only.
 //
+// Follow-ups: a change may call for further changes (a new element needs
+// its run-time state, a removed one leaves references behind). A subclass
+// makes them in the followUp hooks, which run before the request ends, so
+// they are part of the user's request: same id, same flags, same undo step,
+// in place when the request returns, whenever the event loop turns.
+//
 // The binding service ties Qt properties of any object to document keys: the
 // property shows the keys' value and its edits become requests.
 class QmdController : public QObject, public QmdDirectModelInterface
@@ -269,6 +275,17 @@ protected:
     // Sets the last request id handed out; the next one follows it.
     void setLastRequestId(QmdRequestId rid);
 
+    // Follow-ups of the running request. Every id-keyed change the model
+    // announces while a request runs is handed to these hooks when the
+    // request ends, in the order the changes were made, while the request is
+    // still open and its lock held. What a hook changes (through the direct
+    // model interface, never through another request) joins the request and
+    // is followed up in turn. Hooks must not wait for other threads. Changes
+    // replayed by undo and redo arrive too; their follow-ups are already in
+    // the history (undoRedoRequestIds() names those requests).
+    virtual void followUpItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
+    virtual void followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
+
     // Lock-free model access for the controller's own requests.
     using QmdDirectModelInterface::addData;
     using QmdDirectModelInterface::addType;
@@ -288,6 +305,15 @@ protected:
     using QmdDirectModelInterface::setRequestStatus;
 
 private:
+    struct PendingChange
+    {
+        QmdIndex parent;
+        QmdItemIdList idList;
+        QmdRequestId rid;
+        bool removed;
+    };
+    void runFollowUps();
+
     QVariant boundValue(const Binding &binding) const;
     bool showsMixedValue(const Binding &binding) const;
     void forgetWatches(QObject *obj, const QList<Binding> &forgotten, const QList<Binding> &remaining);
@@ -299,6 +325,9 @@ private:
     QHash<QmdIndex, QSet<QObject *>> m_watchers;
     QMultiHash<QmdRequestId, QObject *> m_pendingUpdates;
     QMultiHash<QObject *, QByteArray> m_connectedNotifySignals;
+    // Changes of the running request waiting for their follow-ups; under the
+    // request lock.
+    QList<PendingChange> m_pendingChanges;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(QmdController::UnbindActions)

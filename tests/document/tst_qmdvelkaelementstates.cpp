@@ -103,6 +103,8 @@ private slots:
     void deletingEdgeCleansItsFromNode_data();
     void deletingEdgeCleansItsFromNode();
     void edgesOfAnOpenedDocumentAreCleanedUp();
+    void undoDoesNotDependOnTheEventLoop_data();
+    void undoDoesNotDependOnTheEventLoop();
     void deletingInstrumentClearsReferences();
     void gotoStartResetsStates();
     void viewSwitches_data();
@@ -251,6 +253,57 @@ void TestQmdVelkaElementStates::edgesOfAnOpenedDocumentAreCleanedUp()
     QCOMPARE(opened.ids(opened.index("ArcIdentifiers", opened.elementIndex(a))), QmdItemIdList());
     QCOMPARE(opened.elementData(a, "ArcUsageList"), QVariant(QString("")));
     QCOMPARE(opened.ids(opened.elementStatesIndex()), QmdItemIdList{a});
+}
+
+void TestQmdVelkaElementStates::undoDoesNotDependOnTheEventLoop_data()
+{
+    QTest::addColumn<QString>("removed");
+    QTest::addColumn<bool>("settledBeforeUndo");
+    for (const char *removed : {"edge", "node", "instrument"}) {
+        QTest::addRow("%s, undo at once", removed) << removed << false;
+        QTest::addRow("%s, undo after the event loop", removed) << removed << true;
+    }
+}
+
+void TestQmdVelkaElementStates::undoDoesNotDependOnTheEventLoop()
+{
+    QFETCH(QString, removed);
+    QFETCH(bool, settledBeforeUndo);
+    Document doc;
+    const QmdItemId instrument = doc.instrument();
+    const QmdItemId a = doc.node(0, 0);
+    const QmdItemId b = doc.node(P, 0);
+    const QmdItemId ab = doc.edge(a, b);
+    doc.edge(b, a);
+    doc.set(a, "Instrument", instrument);
+    const QString before = dump(doc.controller);
+    const int steps = doc.model.undoRedoCount();
+
+    // The clean-up is part of the request: in place when it returns.
+    if (removed == "instrument")
+        doc.controller.requestRemove(QmdItemIdList{instrument}, doc.controller.instrumentsIndex());
+    else
+        doc.controller.requestRemove(QmdItemIdList{removed == "edge" ? ab : b}, doc.controller.index("Elements"));
+    const QString after = dump(doc.controller);
+    if (removed == "edge")
+        QCOMPARE(doc.value(a, "ArcUsageList"), QVariant(QString("")));
+    else if (removed == "node")
+        QCOMPARE(doc.controller.elementIds(), (QmdItemIdList{a}));
+    else
+        QCOMPARE(doc.value(a, "Instrument"), QVariant(0u));
+    if (settledBeforeUndo)
+        settle();
+
+    doc.controller.requestUndo();
+    settle();
+    QCOMPARE(dump(doc.controller), before);
+    QCOMPARE(doc.model.undoRedoCount(), steps + 1);
+    QVERIFY(doc.controller.canRedo());
+
+    doc.controller.requestRedo();
+    settle();
+    QCOMPARE(dump(doc.controller), after);
+    QCOMPARE(doc.model.undoRedoCount(), steps + 1);
 }
 
 void TestQmdVelkaElementStates::deletingInstrumentClearsReferences()

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 #include <unistd.h>
@@ -37,6 +38,7 @@ private slots:
     void followsRecord();
     void missingPortIsReplaced();
     void pauseSilencesEveryChannel();
+    void channelChangeLeavesNoNoteSounding();
     void gotoStartKeepsAnOpenPort();
     void playSendsProgramChangeFirst();
     void sendsQueuedEventsAtTheirTick();
@@ -234,6 +236,12 @@ void TestInstrument::followsRecord_data()
     QTest::newRow("program 0 stays in range")
         << "MidiProgram" << QVariant(0) << "Out 1" << programChange(0, 0, 1, 2) + programChange(2, 0, 1, 2)
         << Messages();
+    QTest::newRow("program of the least int stays in range")
+        << "MidiProgram" << QVariant(std::numeric_limits<int>::min()) << "Out 1"
+        << programChange(0, 0, 1, 2) + programChange(2, 0, 1, 2) << Messages();
+    QTest::newRow("bank of the least int stays in range")
+        << "MidiBankMSB" << QVariant(std::numeric_limits<int>::min()) << "Out 1"
+        << programChange(0, 4, 0, 2) + programChange(2, 4, 0, 2) << Messages();
     QTest::newRow("program above 128 stays in range")
         << "MidiProgram" << QVariant(200) << "Out 1"
         << programChange(0, 127, 1, 2) + programChange(2, 127, 1, 2) << Messages();
@@ -295,6 +303,39 @@ void TestInstrument::pauseSilencesEveryChannel()
     instrument->pauseAndWait();
     QCOMPARE(m_midi->sentTo("Out 1"), allNotesOff({0, 2}));
     QVERIFY(instrument->isOpen());
+}
+
+void TestInstrument::channelChangeLeavesNoNoteSounding()
+{
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    instrument->start();
+    instrument->play();
+    instrument->eventQueue().insertPair(InstrumentEvent::noteOn(0, 60, 100), InstrumentEvent::noteOff(100, 60, 0));
+    QTRY_COMPARE(m_midi->sentTo("Out 1"), (Messages{Bytes{0x90, 60, 100}, Bytes{0x92, 60, 100}}));
+
+    // The note sounds on channels 1 and 3: moving to channel 2 silences them.
+    setRecord(id, "MidiChannels", channels({1}));
+    QTRY_COMPARE(instrument->channels(), channels({1}));
+    QCOMPARE(m_midi->sentTo("Out 1").mid(2), allNotesOff({0, 2}));
+    m_doc->sync()->setTick(100);
+    QTRY_COMPARE(instrument->eventQueue().size(), 0);
+    instrument->pauseAndWait();
+    QCOMPARE(MemoryMidiBackend::soundingNotes(m_midi->sentTo("Out 1")), QList<int>());
+
+    // A note off goes where its note on went, and a pause reaches it too.
+    m_midi->clearSent();
+    instrument->play();
+    instrument->eventQueue().insertPair(InstrumentEvent::noteOn(100, 62, 90), InstrumentEvent::noteOff(300, 62, 0));
+    QTRY_COMPARE(m_midi->sentTo("Out 1"), (Messages{Bytes{0x91, 62, 90}}));
+    const QVariant none = QVariant::fromValue(channels({}));
+    m_doc->controller()->requestSetData("MidiChannels", none, m_doc->controller()->instrumentIndex(id));
+    QTRY_COMPARE(instrument->channels(), channels({}));
+    QCOMPARE(m_midi->sentTo("Out 1").mid(1), allNotesOff({1}));
+    m_doc->sync()->setTick(300);
+    QTRY_COMPARE(instrument->eventQueue().size(), 0);
+    instrument->pauseAndWait();
+    QCOMPARE(MemoryMidiBackend::soundingNotes(m_midi->sentTo("Out 1")), QList<int>());
 }
 
 void TestInstrument::gotoStartKeepsAnOpenPort()
@@ -375,7 +416,14 @@ void TestInstrument::failingSendPausesAndReplacesThePort()
     m_midi->clearSent();
     instrument->eventQueue().insert(InstrumentEvent::noteOn(0, 62, 100));
     instrument->play();
-    QTRY_COMPARE(m_midi->sentTo("Out 1"), (Messages{Bytes{0x90, 62, 100}, Bytes{0x92, 62, 100}}));
+    // The reopened port may still be silenced once more: the test's own
+    // announcement of the cleared port can meet the controller's.
+    const auto notes = [this] {
+        Messages notes = m_midi->sentTo("Out 1");
+        notes.removeIf([](const Bytes &message) { return message.size() == 3 && message[1] == 123; });
+        return notes;
+    };
+    QTRY_COMPARE(notes(), (Messages{Bytes{0x90, 62, 100}, Bytes{0x92, 62, 100}}));
 }
 
 QTEST_GUILESS_MAIN(TestInstrument)

@@ -105,6 +105,7 @@ private slots:
     void playBeforeTheFirstWaitSteps();
     void pauseAndWaitLetsTheRunningStepFinish();
     void pauseFromTheThreadsOwnStepDoesNotWait();
+    void newClockWaitsForTheStepUsingTheOld();
     void playAndPauseAlternate();
     void wakeStepsBeforeTheDeadline();
     void intervalChangeTakesEffectAtTheNextSleep();
@@ -159,6 +160,44 @@ void TestOutputThread::pauseAndWaitLetsTheRunningStepFinish()
     QTest::qWait(20);
     QCOMPARE(thread.steps.load(), steps); // no step after the pause returned
     QCOMPARE(thread.state(), AbstractOutputThread::Paused);
+}
+
+void TestOutputThread::newClockWaitsForTheStepUsingTheOld()
+{
+    MicrosecondSync old;
+    MicrosecondSync replacement;
+    CountingThread thread;
+    thread.setSync(&old);
+    thread.holdSteps = true;
+    thread.start();
+    thread.play();
+    QVERIFY(thread.stepStarted.tryAcquire(1, 5000));
+
+    // The step in progress may still use the old clock: its owner may delete
+    // it only once setSync has returned.
+    std::atomic<bool> replaced{false};
+    QThread *owner = QThread::create([&] {
+        thread.setSync(&replacement);
+        replaced = true;
+    });
+    owner->start();
+    QTest::qWait(20);
+    QVERIFY(!replaced);
+    thread.releaseStep.release();
+    QVERIFY(owner->wait(5000));
+    delete owner;
+    QVERIFY(replaced);
+    QCOMPARE(thread.sync(), &replacement);
+
+    // Without a step in progress, and from the thread's own step, it returns at once.
+    thread.holdSteps = false;
+    thread.releaseStep.release(100);
+    thread.pauseAndWait();
+    thread.setSync(&old);
+    thread.duringStep = [&](CountingThread *self) { self->setSync(&replacement); };
+    thread.play();
+    QTRY_COMPARE(thread.sync(), &replacement);
+    thread.pauseAndWait();
 }
 
 void TestOutputThread::pauseFromTheThreadsOwnStepDoesNotWait()

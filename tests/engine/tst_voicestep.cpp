@@ -17,6 +17,7 @@ private slots:
     void lists();
     void writeBacks();
     void mutedNode();
+    void fullQueueLosesNoNoteSilently();
     void userMidiMessages();
     void instrumentChange();
     void edgeChoice_data();
@@ -234,6 +235,28 @@ void TestVoiceStep::mutedNode()
     QCOMPARE(notes.size(), size_t(2));
     QCOMPARE(notes[0].type, quint32(InstrumentEvent::NoteOn));
     QCOMPARE(notes[0].pos, quint64(P));
+}
+
+void TestVoiceStep::fullQueueLosesNoNoteSilently()
+{
+    VoiceTestDocument doc;
+    Shuttle net(doc);
+    RecordingInstrument *instrument = doc.recorder(1);
+    // Room for one more record, not for a note on with its note off.
+    while (instrument->eventQueue().size() < 999)
+        instrument->eventQueue().insert(InstrumentEvent::noteOn(100 * P, 1, 1));
+    doc.ready();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("has no room for more notes"));
+    doc.startGroup(net.group)->continueIterating();
+
+    QList<FeedbackEvent> played = playThrough(doc, {0}, {1});
+    QCOMPARE(played.size(), 1);
+    QCOMPARE(played.at(0).muted, 1u); // lost, and shown as a hit that did not sound
+    instrument->takeAll();
+    played = playThrough(doc, {quint64(P)}, {1});
+    QCOMPARE(played.size(), 1);
+    QCOMPARE(played.at(0).muted, 0u);
+    QCOMPARE(instrument->takeAll().size(), size_t(2));
 }
 
 void TestVoiceStep::userMidiMessages()

@@ -3,6 +3,9 @@
 #include "monotonicclock.h"
 
 #include <QMutexLocker>
+#include <QSet>
+
+#include <algorithm>
 
 struct MemoryMidiBackend::DeviceState
 {
@@ -151,6 +154,26 @@ QList<std::vector<unsigned char>> MemoryMidiBackend::sentTo(const QString &port)
             messages.append(s.bytes);
     }
     return messages;
+}
+
+QList<int> MemoryMidiBackend::soundingNotes(const QList<std::vector<unsigned char>> &messages)
+{
+    QSet<int> sounding;
+    for (const std::vector<unsigned char> &m : messages) {
+        if (m.size() != 3)
+            continue;
+        const int channel = m[0] & 0x0F;
+        const int kind = m[0] & 0xF0;
+        if (kind == 0x90 && m[2] != 0)
+            sounding.insert(channel * 128 + m[1]);
+        else if (kind == 0x80 || kind == 0x90)
+            sounding.remove(channel * 128 + m[1]);
+        else if (kind == 0xB0 && m[1] == 123)
+            sounding.removeIf([channel](int note) { return note / 128 == channel; });
+    }
+    QList<int> notes(sounding.cbegin(), sounding.cend());
+    std::sort(notes.begin(), notes.end());
+    return notes;
 }
 
 void MemoryMidiBackend::clearSent()

@@ -45,6 +45,10 @@ public:
 
     QList<Sent> sent() const;
     QList<std::vector<unsigned char>> sentTo(const QString &port) const;
+    // The notes the messages leave sounding, as channel * 128 + note number,
+    // sorted: a note on with a velocity starts a note, a note off (or a note
+    // on of velocity 0) ends it, All Notes Off ends every note of its channel.
+    static QList<int> soundingNotes(const QList<std::vector<unsigned char>> &messages);
     void clearSent();
 
     // Devices currently open, and opened in total, for a port name.
