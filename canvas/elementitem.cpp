@@ -44,6 +44,14 @@ void ElementItem::openNewElementEditor()
 {
 }
 
+void ElementItem::startFlash(quint32, quint32, const QColor &, bool)
+{
+}
+
+void ElementItem::endFlash(quint32, quint32, bool)
+{
+}
+
 NetworkScene *ElementItem::networkScene() const
 {
     return m_scene.data();

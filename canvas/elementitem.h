@@ -5,6 +5,7 @@
 #include "qmdtypes.h"
 #include "qmdvelkacontroller.h"
 
+#include <QColor>
 #include <QGraphicsItem>
 #include <QPointer>
 #include <QStringList>
@@ -52,6 +53,11 @@ public:
     virtual void setCounterVisible(bool visible);
     virtual void applySceneColors();
     virtual void openNewElementEditor();
+    // Playback shows on nodes: a voice group's voice starts or stops flashing
+    // the node in a colour. With noUpdate the scene repaints the item itself,
+    // once for all flashes of a pass.
+    virtual void startFlash(quint32 groupId, quint32 voiceNumber, const QColor &color, bool noUpdate);
+    virtual void endFlash(quint32 groupId, quint32 voiceNumber, bool noUpdate);
 
     QmdItemId id() const { return m_id; }
     // Null once the scene is gone.

@@ -1,8 +1,13 @@
 #include "networkscene.h"
 
+#include "abstractsync.h"
 #include "displayscale.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicsedgeitem.h"
+#include "graphicsnodeitem.h"
+#include "graphicsvoicegroupitem.h"
+#include "gridbackground.h"
 #include "qmdvelka.h"
 
 #include <QGraphicsView>
@@ -10,6 +15,9 @@
 #include <QSet>
 #include <QSignalBlocker>
 #include <QTimer>
+
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -21,6 +29,7 @@ const QString keyHitCount = QStringLiteral("HitCount");
 const QString keyFromNode = QStringLiteral("FromNode");
 const QString keyToNode = QStringLiteral("ToNode");
 const QString keyInitialInstrument = QStringLiteral("InitialInstrument");
+const QString keyColor = QStringLiteral("Color");
 
 bool isExtentItemType(int type)
 {
@@ -211,9 +220,21 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     growSceneContentsRect(item);
 }
 
-ElementItem *NetworkScene::createItem(int, QmdItemId)
+ElementItem *NetworkScene::createItem(int type, QmdItemId id)
 {
-    return nullptr;
+    switch (type) {
+    case QmdVelka::Edge: {
+        auto *edge = new GraphicsEdgeItem(id, controller(), this);
+        edge->setZValue(1.0);
+        return edge;
+    }
+    case QmdVelka::Node:
+        return new GraphicsNodeItem(id, controller(), this);
+    case QmdVelka::VoiceGroup:
+        return new GraphicsVoiceGroupItem(id, controller(), this);
+    default:
+        return nullptr;
+    }
 }
 
 void NetworkScene::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
@@ -305,10 +326,76 @@ void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &key
 
 void NetworkScene::checkFeedbackPipe()
 {
-    // Without a document there is nothing to show, now or later. Flashing the
-    // played nodes is the node items' part.
-    if (!controller())
+    // Without a document there is nothing to show, now or later.
+    QmdVelkaController *c = controller();
+    if (!c) {
         m_feedbackTimer->stop();
+        return;
+    }
+    // The clock may be replaced between passes: ask for it every time.
+    AbstractSync *sync = c->sync();
+    if (!sync)
+        return;
+    const quint64 now = sync->currentTick();
+    const quint64 mutedLength = sync->nanosecondsToTicks(MutedFlashNanoseconds);
+    const bool playing = sync->isPlaying();
+    QSet<ElementItem *> touched;
+
+    // Flashes whose notes are over; every flash once playback has stopped.
+    for (auto flash = m_flashEnds.begin(); flash != m_flashEnds.end();) {
+        if (playing && now < flash.key())
+            break;
+        flash->node->endFlash(flash->voiceGroup, flash->voiceNumber, true);
+        touched.insert(flash->node);
+        flash = m_flashEnds.erase(flash);
+    }
+
+    if (sync->isPlaying()) {
+        std::vector<FeedbackEvent> due;
+        c->feedbackPipe().takeDue(due, FeedbackRecordsPerPass, now);
+        for (const FeedbackEvent &record : due) {
+            ElementItem *node = record.node != 0 ? m_items.value(record.node) : nullptr;
+            if (!node || node->elementType() != QmdVelka::Node)
+                continue;
+            const QColor instrumentColor = c->instrumentData(record.instrument, keyColor).value<QColor>();
+            node->startFlash(record.voiceGroup, record.voiceNumber,
+                             flashColor(instrumentColor, record.velocity, nodesColor()), true);
+            touched.insert(node);
+            const quint64 length = record.muted ? mutedLength : record.duration;
+            const quint64 end = length > std::numeric_limits<quint64>::max() - record.tick
+                                    ? std::numeric_limits<quint64>::max()
+                                    : record.tick + length;
+            m_flashEnds.insert(end, FlashEnd{node, record.voiceGroup, record.voiceNumber});
+        }
+    }
+
+    for (ElementItem *node : std::as_const(touched))
+        node->graphicsItem()->update();
+}
+
+QColor NetworkScene::flashColor(const QColor &instrumentColor, quint8 velocity, const QColor &fallback)
+{
+    QColor color = instrumentColor.isValid() ? instrumentColor : fallback;
+    float hue = 0, saturation = 0, value = 0, alpha = 0;
+    color.getHsvF(&hue, &saturation, &value, &alpha);
+    color.setHsvF(hue, 0.3f + 0.7f * float(velocity) / 127.0f, value, 0.6f * alpha);
+    return color;
+}
+
+void NetworkScene::drawBackground(QPainter *painter, const QRectF &rect)
+{
+    const QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    GridBackground grid;
+    grid.divisions = GridBackground::divisionsFrom(c->data(keyDivsPerPrincipal));
+    grid.showGrid = c->data(keyShowGrid).toBool();
+    grid.backgroundColor = backgroundColor();
+    grid.divisionLinesColor = divisionLinesColor();
+    grid.principalLinesColor = principalLinesColor();
+    grid.divisionPointsColor = divisionPointsColor();
+    grid.principalPointsColor = principalPointsColor();
+    grid.paint(painter, rect);
 }
 
 void NetworkScene::growSceneContentsRect(ElementItem *item)

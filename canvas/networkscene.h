@@ -47,6 +47,11 @@ public:
     static constexpr QmdRequestId ResetRequestId = 4294967295u;
     // Interval of the playback feedback timer.
     static constexpr int FeedbackIntervalMs = 16;
+    // Played-node records shown per pass of the timer at most; the rest wait
+    // for the next pass.
+    static constexpr int FeedbackRecordsPerPass = 32;
+    // How long a muted node flashes, whatever the length of its note.
+    static constexpr quint64 MutedFlashNanoseconds = 100000000;
 
     explicit NetworkScene(QObject *parent = nullptr);
     ~NetworkScene() override;
@@ -111,9 +116,20 @@ public slots:
     // has a controller.
     void checkFeedbackPipe();
 
+    // The colour a played node flashes in: the instrument's hue and
+    // brightness, saturation from 0.3 at velocity 0 to 1.0 at 127, and 60 % of
+    // its opacity. An instrument without a valid colour flashes in fallback.
+    static QColor flashColor(const QColor &instrumentColor, quint8 velocity, const QColor &fallback);
+
 protected:
+    // The grid (see GridBackground) in the document's colours and divisions;
+    // nothing without a controller.
+    void drawBackground(QPainter *painter, const QRectF &rect) override;
+
     // The item of an element of the given "Type" (1 edge, 2 node, 3 text box,
     // 4 voice group), added to this scene; null for a type that has no item.
+    // Edges start above the nodes (z 1); the first selection change of the
+    // scene settles them.
     virtual ElementItem *createItem(int type, QmdItemId id);
 
     // Colour callbacks: the grid colours reset the views' cached background,

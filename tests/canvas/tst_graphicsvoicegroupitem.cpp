@@ -1,0 +1,176 @@
+#include "canvasfixture.h"
+#include "graphicsvoicegroupitem.h"
+
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+
+using QmdVelka::TickPos;
+
+class TestGraphicsVoiceGroupItem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void markerPointsAtItsNode();
+    void followsItsNodeOnly();
+    void instrumentColourAndLabel();
+    void withoutInstrumentTheDefaultLook();
+    void selectionThickensTheOutline();
+    void preview();
+};
+
+namespace {
+
+constexpr qint64 P = CanvasFixture::P;
+
+const QColor defaultFill(170, 200, 255, 127);
+const QColor defaultOutline(44, 101, 169);
+
+// A new instrument of the document, with the colour and label.
+QmdItemId addInstrument(CanvasFixture &f, const QColor &color, const QString &label)
+{
+    const QmdItemIdList before = f.controller()->instrumentIds();
+    f.controller()->requestAddInstrument();
+    f.settle();
+    QmdItemId id = 0;
+    for (QmdItemId candidate : f.controller()->instrumentIds()) {
+        if (!before.contains(candidate))
+            id = candidate;
+    }
+    const QmdIndex record = f.controller()->instrumentIndex(id);
+    f.controller()->requestSetData(QStringLiteral("Color"), color, record);
+    f.controller()->requestSetData(QStringLiteral("Label"), label, record);
+    f.settle();
+    return id;
+}
+
+} // namespace
+
+void TestGraphicsVoiceGroupItem::markerPointsAtItsNode()
+{
+    CanvasFixture f;
+    const QmdItemId node = f.addNode(TickPos(P, P / 2));
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(f.addVoiceGroup(node));
+    QVERIFY(group);
+    QCOMPARE(group->type(), 0x10003);
+    QCOMPARE(group->toNode(), node);
+    QCOMPARE(group->pos(), QPointF(160, 80));
+    const QPolygonF marker = group->polygon();
+    const QPolygonF expected({QPointF(-36, 0), QPointF(-36, -16), QPointF(-40.0 / 3, 0), QPointF(-36, 16)});
+    QCOMPARE(marker.size(), expected.size());
+    for (int i = 0; i < marker.size(); ++i)
+        QVERIFY2(QLineF(marker[i], expected[i]).length() < 1e-9, qPrintable(QDebug::toString(marker[i])));
+}
+
+void TestGraphicsVoiceGroupItem::followsItsNodeOnly()
+{
+    CanvasFixture f;
+    const QmdItemId node = f.addNode(TickPos(0, 0));
+    const QmdItemId other = f.addNode(TickPos(P, 0));
+    const QmdItemId id = f.addVoiceGroup(node);
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(id);
+
+    f.set(node, QStringLiteral("TickPos"), QVariant(TickPos(-P, 2 * P)));
+    QCOMPARE(group->pos(), QPointF(-160, 320));
+    f.set(other, QStringLiteral("TickPos"), QVariant(TickPos(3 * P, 3 * P)));
+    QCOMPARE(group->pos(), QPointF(-160, 320));
+    // Its own position never takes it off its node.
+    f.set(id, QStringLiteral("TickPos"), QVariant(TickPos(7 * P, 7 * P)));
+    QCOMPARE(group->pos(), QPointF(-160, 320));
+
+    f.set(id, QStringLiteral("ToNode"), other);
+    QCOMPARE(group->pos(), QPointF(480, 480));
+    f.set(other, QStringLiteral("TickPos"), QVariant(TickPos(P, 0)));
+    QCOMPARE(group->pos(), QPointF(160, 0));
+    f.set(node, QStringLiteral("TickPos"), QVariant(TickPos(0, 0)));
+    QCOMPARE(group->pos(), QPointF(160, 0));
+}
+
+void TestGraphicsVoiceGroupItem::instrumentColourAndLabel()
+{
+    CanvasFixture f;
+    const QmdItemId lead = addInstrument(f, QColor(255, 0, 0, 204), QStringLiteral("Lead"));
+    const QmdItemId bass = addInstrument(f, QColor(0, 0, 255), QStringLiteral("Bass"));
+    const QmdItemId id = f.addVoiceGroup(f.addNode(TickPos(0, 0)));
+    f.set(id, QStringLiteral("InitialInstrument"), lead);
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(id);
+    QCOMPARE(group->pen().color().rgba(), qRgba(255, 0, 0, 255));
+    QCOMPARE(group->brush().color().rgba(), qRgba(255, 0, 0, 102));
+    QCOMPARE(group->toolTip(), QStringLiteral("Lead"));
+
+    // The group follows its instrument's colour and label, not another's.
+    f.controller()->requestSetData(QStringLiteral("Color"), QColor(0, 255, 0), f.controller()->instrumentIndex(lead));
+    f.controller()->requestSetData(QStringLiteral("Label"), QStringLiteral("Solo"),
+                                   f.controller()->instrumentIndex(lead));
+    f.controller()->requestSetData(QStringLiteral("Label"), QStringLiteral("Low"), f.controller()->instrumentIndex(bass));
+    f.settle();
+    QCOMPARE(group->pen().color(), QColor(0, 255, 0));
+    QCOMPARE(group->brush().color().rgba(), qRgba(0, 255, 0, 128));
+    QCOMPARE(group->toolTip(), QStringLiteral("Solo"));
+
+    f.scene()->clearSelection();
+    f.set(id, QStringLiteral("InitialInstrument"), bass);
+    QCOMPARE(group->pen().color(), QColor(0, 0, 255));
+    QCOMPARE(group->toolTip(), QStringLiteral("Low"));
+    // The outline keeps its width.
+    QCOMPARE(group->pen().widthF(), 4.0 / 3);
+}
+
+void TestGraphicsVoiceGroupItem::withoutInstrumentTheDefaultLook()
+{
+    CanvasFixture f;
+    const QmdItemId lead = addInstrument(f, QColor(255, 0, 0), QStringLiteral("Lead"));
+    const QmdItemId id = f.addVoiceGroup(f.addNode(TickPos(0, 0)));
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(id);
+    f.set(id, QStringLiteral("InitialInstrument"), lead);
+    QCOMPARE(group->pen().color(), QColor(255, 0, 0));
+
+    for (QmdItemId instrument : {QmdItemId(0), QmdItemId(lead + 1000)}) {
+        f.set(id, QStringLiteral("InitialInstrument"), instrument);
+        QCOMPARE(group->pen().color(), defaultOutline);
+        QCOMPARE(group->brush().color(), defaultFill);
+        QVERIFY(group->toolTip().isEmpty());
+    }
+
+    // The instrument removed, the document opened again: the default look.
+    f.set(id, QStringLiteral("InitialInstrument"), lead);
+    f.controller()->requestRemove(f.controller()->instrumentIndex(lead));
+    f.settle();
+    f.controller()->reset();
+    f.settle();
+    group = f.itemFor<GraphicsVoiceGroupItem>(id);
+    QCOMPARE(group->pen().color(), defaultOutline);
+    QCOMPARE(group->brush().color(), defaultFill);
+}
+
+void TestGraphicsVoiceGroupItem::selectionThickensTheOutline()
+{
+    CanvasFixture f;
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(f.addVoiceGroup(f.addNode(TickPos(0, 0))));
+    QVERIFY(group->isSelected());
+    QCOMPARE(group->pen().widthF(), 4.0);
+    QCOMPARE(group->pen().joinStyle(), Qt::MiterJoin);
+    f.scene()->clearSelection();
+    QCOMPARE(group->pen().widthF(), 4.0 / 3);
+}
+
+void TestGraphicsVoiceGroupItem::preview()
+{
+    CanvasFixture f;
+    auto *preview = new GraphicsVoiceGroupItem(f.scene());
+    QCOMPARE(preview->id(), QmdItemId(0));
+    QVERIFY(!preview->controller());
+    QVERIFY(!f.scene()->elementItems().contains(preview));
+    QCOMPARE(preview->toNode(), QmdItemId(0));
+    QCOMPARE(preview->pen().color(), defaultOutline);
+    QCOMPARE(preview->brush().color(), defaultFill);
+    QCOMPARE(preview->pen().widthF(), 4.0 / 3);
+    preview->applyInstrument(1);
+    preview->onElementDataChangedOrRemoved(0, {QStringLiteral("ToNode")}, 1);
+    QCOMPARE(preview->pos(), QPointF(0, 0));
+    QCOMPARE(preview->pen().color(), defaultOutline);
+    delete preview;
+}
+
+CANVAS_TEST_MAIN(TestGraphicsVoiceGroupItem)
+#include "tst_graphicsvoicegroupitem.moc"
