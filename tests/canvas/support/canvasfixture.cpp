@@ -6,6 +6,7 @@
 #include "qmdmemmodel.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
 
 CanvasFixture::CanvasFixture(NetworkScene *scene)
 {
@@ -22,6 +23,7 @@ CanvasFixture::CanvasFixture(NetworkScene *scene)
 
 CanvasFixture::~CanvasFixture()
 {
+    m_view.reset();
     m_scene.reset();
     m_controller.reset();
     m_model.reset();
@@ -92,6 +94,76 @@ void CanvasFixture::remove(QmdItemId element)
 void CanvasFixture::settle()
 {
     ControllerTest::settle();
+}
+
+NetworkView *CanvasFixture::view()
+{
+    if (!m_view) {
+        m_view = std::make_unique<NetworkView>();
+        m_view->setAttribute(Qt::WA_DontShowOnScreen);
+        m_view->setDragMode(QGraphicsView::RubberBandDrag);
+        m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_view->resize(1280, 800);
+        m_view->setNetworkScene(m_scene.get());
+        m_view->setController(m_controller.get());
+        m_view->show();
+        settle();
+    }
+    return m_view.get();
+}
+
+QPoint CanvasFixture::viewportPoint(const QPointF &scenePos)
+{
+    return view()->mapFromScene(scenePos);
+}
+
+void CanvasFixture::sendMouse(QEvent::Type type, const QPointF &scenePos, Qt::MouseButton button,
+                              Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    QWidget *viewport = view()->viewport();
+    const QPointF local = viewportPoint(scenePos);
+    QMouseEvent event(type, local, viewport->mapToGlobal(local), button, buttons, modifiers);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void CanvasFixture::press(const QPointF &scenePos, Qt::KeyboardModifiers modifiers, Qt::MouseButton button)
+{
+    sendMouse(QEvent::MouseButtonPress, scenePos, button, button, modifiers);
+}
+
+void CanvasFixture::move(const QPointF &scenePos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    sendMouse(QEvent::MouseMove, scenePos, Qt::NoButton, buttons, modifiers);
+}
+
+void CanvasFixture::release(const QPointF &scenePos, Qt::KeyboardModifiers modifiers, Qt::MouseButton button)
+{
+    sendMouse(QEvent::MouseButtonRelease, scenePos, button, Qt::NoButton, modifiers);
+}
+
+void CanvasFixture::click(const QPointF &scenePos, Qt::KeyboardModifiers modifiers)
+{
+    press(scenePos, modifiers);
+    release(scenePos, modifiers);
+    settle();
+}
+
+void CanvasFixture::drag(const QPointF &from, const QPointF &to, Qt::KeyboardModifiers modifiers)
+{
+    press(from, modifiers);
+    constexpr int steps = 4;
+    for (int i = 1; i <= steps; ++i) {
+        move(from + (to - from) * i / steps, Qt::LeftButton, modifiers);
+        settle();
+    }
+    release(to, modifiers);
+    settle();
+}
+
+void CanvasFixture::deleteView()
+{
+    m_view.reset();
 }
 
 void CanvasFixture::deleteScene()

@@ -4,6 +4,7 @@
 #include "canvastestsync.h"
 #include "elementitem.h"
 #include "networkscene.h"
+#include "networkview.h"
 #include "qmdvelkacontroller.h"
 #include "tickpos.h"
 
@@ -51,6 +52,25 @@ public:
     void setRoot(const QString &key, const QVariant &value);
     void remove(QmdItemId element);
 
+    // A 1280 x 800 view of the scene, made on first use the way the document
+    // window makes it: rubber-band drag, both scroll bars shown, following the
+    // controller. It is shown but never put on a screen, so it has its size
+    // and its viewport without a window of its own.
+    NetworkView *view();
+    // Viewport point of a scene point, and the user's mouse on the viewport at
+    // a scene point. move() carries the buttons held.
+    QPoint viewportPoint(const QPointF &scenePos);
+    void press(const QPointF &scenePos, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+               Qt::MouseButton button = Qt::LeftButton);
+    void move(const QPointF &scenePos, Qt::MouseButtons buttons = Qt::LeftButton,
+              Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void release(const QPointF &scenePos, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                 Qt::MouseButton button = Qt::LeftButton);
+    // Press, release and let the notifications arrive.
+    void click(const QPointF &scenePos, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Press at from, move in steps to to, release there, settle.
+    void drag(const QPointF &from, const QPointF &to, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
     // Lets every queued controller signal arrive.
     static void settle();
 
@@ -65,18 +85,20 @@ public:
     // Deletes the scene or the controller early (a window closing, a document
     // torn down first). The fixture's destructor copes with either being gone;
     // the helpers that change the document need the controller.
+    void deleteView();
     void deleteScene();
     void deleteController();
 
 private:
     QmdItemId added(const QmdItemIdList &before) const;
+    void sendMouse(QEvent::Type type, const QPointF &scenePos, Qt::MouseButton button, Qt::MouseButtons buttons,
+                   Qt::KeyboardModifiers modifiers);
 
     CanvasTestFactory m_factory;
     std::unique_ptr<QmdMemModel> m_model;
     std::unique_ptr<QmdVelkaController> m_controller;
     std::unique_ptr<NetworkScene> m_scene;
-    // A NetworkView on the scene (1280 x 800, made directly, never a window)
-    // joins here once the view exists.
+    std::unique_ptr<NetworkView> m_view;
 };
 
 // main() of a canvas test: offscreen, whatever the environment says.

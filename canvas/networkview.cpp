@@ -1,0 +1,408 @@
+#include "networkview.h"
+
+#include "canvascoordinates.h"
+#include "elementindexes.h"
+#include "elementitem.h"
+#include "networkscene.h"
+#include "qmdvelka.h"
+#include "qwpcombobox.h"
+
+#include <QCursor>
+#include <QMouseEvent>
+#include <QPixmap>
+
+namespace {
+
+const QString keyTool = QStringLiteral("Tool");
+const QString keyZoomScale = QStringLiteral("ZoomScale");
+const QString keyTickPos = QStringLiteral("TickPos");
+
+constexpr int zoomComboBoxWidth = 60;
+
+QCursor pictureCursor(const char *path)
+{
+    return QCursor(QPixmap(QString::fromLatin1(path)), 7, 7);
+}
+
+} // namespace
+
+NetworkView::NetworkView(QWidget *parent)
+    : QGraphicsView(parent)
+{
+    setCacheMode(QGraphicsView::CacheBackground);
+    setFocusPolicy(Qt::WheelFocus);
+
+    m_zoomComboBox = new QwpComboBox(this);
+    m_zoomComboBox->setFixedWidth(zoomComboBoxWidth);
+    static const struct
+    {
+        const char *text;
+        double scale;
+    } factors[] = {{"25%", 0.25}, {"50%", 0.5},  {"75%", 0.75}, {"100%", 1.0}, {"125%", 1.25}, {"150%", 1.5},
+                   {"200%", 2.0}, {"300%", 3.0}, {"400%", 4.0}, {"600%", 6.0}, {"800%", 8.0}};
+    for (const auto &factor : factors)
+        m_zoomComboBox->addItem(QString::fromLatin1(factor.text), factor.scale);
+    addScrollBarWidget(m_zoomComboBox, Qt::AlignLeft);
+
+    reset();
+}
+
+NetworkView::~NetworkView()
+{
+    clearPreviews();
+}
+
+void NetworkView::setEditActionsReceiver(QObject *receiver)
+{
+    m_editActionsReceiver = receiver;
+}
+
+void NetworkView::setNetworkScene(NetworkScene *scene)
+{
+    // Previews and drags belong to the scene they were made on.
+    clearPreviews();
+    if (m_scene)
+        disconnect(m_scene, nullptr, this, nullptr);
+    m_scene = scene;
+    if (scene)
+        connect(scene, &NetworkScene::sceneContentsRectChanged, this, &NetworkView::smartUpdateSceneRect);
+    setScene(scene);
+    shrinkOrGrowSceneRect();
+}
+
+void NetworkView::setController(QmdVelkaController *c)
+{
+    if (QmdVelkaController *old = controller()) {
+        old->unbind(m_zoomComboBox);
+        disconnect(old, nullptr, this, nullptr);
+    }
+    QmdObserver<QmdVelkaController>::setController(c);
+    if (c && c->model()) {
+        connect(c, &QmdVelkaController::elementsAdded, this, &NetworkView::onElementsAdded);
+        connect(c, &QmdVelkaController::elementsRemoved, this, &NetworkView::onElementsRemoved);
+        connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
+                this, &NetworkView::onItemsChanged);
+        connect(c, &QmdController::modelReset, this, &NetworkView::reset);
+        connect(c, &QmdController::requestFinished, this, &NetworkView::onRequestFinished);
+        c->bindKey(m_zoomComboBox, "currentKey", SIGNAL(activated(int)), keyZoomScale, QmdIndex(), QVariant(),
+                   QVariant(), QString(), Qmd::NoUndoHistory);
+    }
+    reset();
+}
+
+bool NetworkView::hasModel() const
+{
+    const QmdVelkaController *c = controller();
+    return c && c->model();
+}
+
+void NetworkView::reset()
+{
+    clearPreviews();
+    resetCachedContent();
+    if (hasModel())
+        onItemsChanged(QmdIndex(), {keyZoomScale, keyTool});
+    updateCursor();
+}
+
+void NetworkView::clearPreviews()
+{
+    endDrag();
+    if (m_scene)
+        m_scene->update();
+}
+
+void NetworkView::endDrag()
+{
+    m_movingElement = 0;
+    m_moveRequestId = 0;
+    m_moveOffsets.clear();
+    m_movedElements.clear();
+    m_firstMove = false;
+}
+
+QmdVelka::TickPos NetworkView::viewportCenterTickPos() const
+{
+    return sceneToTickPos(scenePoint(QRectF(viewport()->rect()).center()));
+}
+
+QPointF NetworkView::scenePoint(const QPointF &viewportPos) const
+{
+    return viewportTransform().inverted().map(viewportPos);
+}
+
+void NetworkView::onElementsAdded(const QmdItemIdList &, QmdRequestId)
+{
+    shrinkOrGrowSceneRect();
+}
+
+void NetworkView::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
+{
+    // No further "Move" step may reach an element that is gone.
+    if (m_movingElement != 0) {
+        for (QmdItemId id : idList) {
+            if (id == m_movingElement || m_movedElements.contains(id)) {
+                endDrag();
+                break;
+            }
+        }
+    }
+    shrinkOrGrowSceneRect();
+}
+
+void NetworkView::onRequestFinished(QmdRequestId rid)
+{
+    // An undo or redo during a drag ends it: a later step would join no undo
+    // step of its own and clear the redo history.
+    if (m_movingElement != 0) {
+        const QmdVelkaController *c = controller();
+        if (c && c->undoRedoRequestIds().contains(rid))
+            endDrag();
+    }
+}
+
+void NetworkView::onItemsChanged(const QmdIndex &parent, const QStringList &keys)
+{
+    const QmdVelkaController *c = controller();
+    if (!c || parent != QmdIndex())
+        return;
+    if (keys.contains(keyZoomScale))
+        applyZoomScale();
+    if (keys.contains(keyTool)) {
+        bool ok = false;
+        const int tool = c->data(keyTool).toInt(&ok);
+        if (ok && tool >= SelectionTool && tool <= TextBoxTool)
+            m_tool = Tool(tool);
+        updateCursor();
+    }
+}
+
+// ---- Zoom and scene rectangle ----
+
+void NetworkView::applyZoomScale()
+{
+    const QmdVelkaController *c = controller();
+    if (!c)
+        return;
+    const double scale = usableZoomScale(c->data(keyZoomScale));
+    // A zoom-tool click keeps the clicked point under the mouse.
+    if (m_zoomRequestId != 0)
+        setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
+    setTransform(QTransform::fromScale(scale, scale));
+    setTransformationAnchor(QGraphicsView::AnchorViewCenter);
+    m_zoomRequestId = 0;
+    updateZoomMode(m_zoomMode == ZoomMode::Out);
+    shrinkOrGrowSceneRect();
+}
+
+void NetworkView::updateZoomMode(bool zoomOut)
+{
+    const QmdVelkaController *c = controller();
+    const double scale = c ? usableZoomScale(c->data(keyZoomScale)) : 1.0;
+    m_zoomMode = zoomModeFor(scale, zoomOut);
+    updateCursor();
+}
+
+void NetworkView::zoomByTool()
+{
+    QmdVelkaController *c = controller();
+    if (!c || m_zoomMode == ZoomMode::None)
+        return;
+    const double factor = m_zoomMode == ZoomMode::Out ? 0.5 : 2.0;
+    const double scale = usableZoomScale(c->data(keyZoomScale)) * factor;
+    m_zoomRequestId = c->requestSetData(keyZoomScale, scale, QmdIndex(),
+                                        QmdRequestOptions(Qmd::NoUndoHistory, tr("Zoom")));
+}
+
+QRectF NetworkView::neededSceneRect() const
+{
+    const QTransform t = transform();
+    const QSizeF visible(viewport()->width() / t.m11(), viewport()->height() / t.m22());
+    return wantedSceneRect(visible, m_scene->sceneContentsRect());
+}
+
+void NetworkView::shrinkOrGrowSceneRect()
+{
+    if (!m_scene)
+        return;
+    const QRectF wanted = neededSceneRect();
+    if (wanted != m_scene->sceneRect())
+        m_scene->setSceneRect(wanted);
+}
+
+void NetworkView::smartUpdateSceneRect()
+{
+    if (!m_scene)
+        return;
+    const QRectF wanted = neededSceneRect();
+    const QRectF current = m_scene->sceneRect();
+    if (current.isEmpty() || (wanted.contains(current) && wanted != current))
+        m_scene->setSceneRect(wanted);
+}
+
+void NetworkView::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    shrinkOrGrowSceneRect();
+}
+
+// ---- Cursor ----
+
+void NetworkView::updateCursor()
+{
+    QCursor cursor;
+    switch (m_tool) {
+    case SelectionTool:
+        cursor = QCursor(Qt::ArrowCursor);
+        break;
+    case ZoomTool:
+        switch (m_zoomMode) {
+        case ZoomMode::In:
+            cursor = pictureCursor(":/images/Cursors/ZoomIn.png");
+            break;
+        case ZoomMode::Out:
+            cursor = pictureCursor(":/images/Cursors/ZoomOut.png");
+            break;
+        case ZoomMode::None:
+            cursor = pictureCursor(":/images/Cursors/ZoomNone.png");
+            break;
+        }
+        break;
+    case NodeAndEdgeTool:
+    case VoiceGroupTool:
+        cursor = pictureCursor(":/images/Cursors/Crosshair.png");
+        break;
+    case TextBoxTool:
+        cursor = QCursor(Qt::IBeamCursor);
+        break;
+    }
+    setCursor(cursor);
+    viewport()->setCursor(cursor);
+}
+
+// ---- Mouse ----
+
+bool NetworkView::sceneHasFocusItem() const
+{
+    return m_scene && m_scene->focusItem();
+}
+
+void NetworkView::mousePressEvent(QMouseEvent *event)
+{
+    if (sceneHasFocusItem()) {
+        m_basePressed = true;
+        QGraphicsView::mousePressEvent(event);
+        return;
+    }
+    bool zoomed = false;
+    if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
+        endDrag();
+        const QPointF p = scenePoint(event->position());
+        QGraphicsItem *item = itemAt(event->position().toPoint());
+        if (item)
+            item = item->topLevelItem();
+        switch (m_tool) {
+        case SelectionTool: {
+            const ElementItem *element = dynamic_cast<ElementItem *>(item);
+            if (element && element->id() != 0
+                && (item->type() == NodeItemType || item->type() == TextBoxItemType)) {
+                m_movingElement = element->id();
+                m_lastTickPos = sceneToTickPos(item->pos());
+                m_pressOffset = m_lastTickPos - sceneToTickPos(p);
+            }
+            if (item && event->modifiers() == Qt::ShiftModifier)
+                item->setSelected(!item->isSelected());
+            break;
+        }
+        case ZoomTool:
+            zoomByTool();
+            zoomed = true;
+            break;
+        default:
+            break;
+        }
+        // The dragged elements are gathered at the first move, once the base
+        // class has updated the selection.
+        m_firstMove = m_movingElement != 0;
+    }
+    if (m_movingElement != 0) {
+        setDragMode(QGraphicsView::NoDrag);
+        event->accept();
+    }
+    if (!zoomed && event->button() != Qt::RightButton && event->modifiers() == Qt::NoModifier) {
+        m_basePressed = true;
+        QGraphicsView::mousePressEvent(event);
+    }
+}
+
+void NetworkView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (sceneHasFocusItem()) {
+        QGraphicsView::mouseMoveEvent(event);
+        return;
+    }
+    QmdVelkaController *c = controller();
+    if (m_movingElement != 0 && m_firstMove && c && m_scene) {
+        for (QmdItemId id : m_scene->selectedElementIds()) {
+            const int type = c->elementType(id);
+            if (type != QmdVelka::Node && type != QmdVelka::TextBox)
+                continue;
+            const std::optional<QmdIndex> entry = existingElementEntry(c, id, keyTickPos);
+            if (!entry)
+                continue;
+            m_moveOffsets.insert(*entry, c->data(*entry).value<QmdVelka::TickPos>() - m_lastTickPos);
+            m_movedElements.insert(id);
+        }
+        m_firstMove = false;
+    }
+
+    QGraphicsView::mouseMoveEvent(event);
+
+    if (event->buttons() != Qt::LeftButton || !m_scene || !c || !c->model() || m_tool == ZoomTool)
+        return;
+    if (m_movingElement != 0) {
+        QmdVelka::TickPos t = sceneToTickPos(scenePoint(event->position())) + m_pressOffset;
+        snapTickPos(t, m_scene);
+        if (t != m_lastTickPos) {
+            QHash<QmdIndex, QVariant> positions;
+            positions.reserve(m_moveOffsets.size());
+            for (auto it = m_moveOffsets.cbegin(); it != m_moveOffsets.cend(); ++it)
+                positions.insert(it.key(), QVariant(it.value() + t));
+            if (!positions.isEmpty())
+                m_moveRequestId = c->requestSetData(positions,
+                                                    QmdRequestOptions({}, tr("Move"), m_moveRequestId));
+            m_lastTickPos = t;
+        }
+    }
+}
+
+void NetworkView::mouseReleaseEvent(QMouseEvent *event)
+{
+    // The release goes where the press went, whatever the modifiers are now:
+    // a base press left unreleased keeps the scene's mouse grab or rubber band.
+    const bool baseRelease = m_basePressed || sceneHasFocusItem();
+    if (event->buttons() == Qt::NoButton)
+        m_basePressed = false;
+    if (baseRelease)
+        QGraphicsView::mouseReleaseEvent(event);
+    else
+        QGraphicsView::mouseMoveEvent(event);
+    if (sceneHasFocusItem())
+        return;
+
+    if (m_scene) {
+        shrinkOrGrowSceneRect();
+        m_scene->update();
+    }
+    endDrag();
+    m_lastTickPos = QmdVelka::TickPos();
+    m_pressOffset = QmdVelka::TickPos();
+    setDragMode(QGraphicsView::RubberBandDrag);
+    updateCursor();
+}
+
+void NetworkView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool)
+        QGraphicsView::mouseDoubleClickEvent(event);
+}

@@ -1,0 +1,127 @@
+#ifndef NETWORKVIEW_H
+#define NETWORKVIEW_H
+
+#include "qmdindex.h"
+#include "qmdobserver.h"
+#include "qmdtypes.h"
+#include "qmdvelkacontroller.h"
+#include "tickpos.h"
+#include "zoomrules.h"
+
+#include <QGraphicsView>
+#include <QHash>
+#include <QPointer>
+#include <QStringList>
+
+class NetworkScene;
+class QwpComboBox;
+
+// The view through which the user edits one network document. It shows the
+// document's scene, follows the document's "Tool" and "ZoomScale" keys, and
+// turns the mouse gestures of the current tool into requests: selecting and
+// dragging elements, zooming, drawing nodes and edges, adding voice groups.
+// While a gesture is under way it draws translucent previews (unbound items of
+// id 0); the committed element's item replaces them when it arrives.
+//
+// It keeps the scene rectangle large enough for the contents and for the
+// visible area, so that the network can always be scrolled into view.
+class NetworkView : public QGraphicsView, public QmdObserver<QmdVelkaController>
+{
+    Q_OBJECT
+
+public:
+    // The values of the document key "Tool".
+    enum Tool {
+        SelectionTool = 0,
+        ZoomTool = 1,
+        NodeAndEdgeTool = 2,
+        VoiceGroupTool = 3,
+        TextBoxTool = 4
+    };
+    Q_ENUM(Tool)
+
+    explicit NetworkView(QWidget *parent = nullptr);
+    ~NetworkView() override;
+
+    // The object whose slots cut(), copy(), paste(), del() and selectAll() the
+    // canvas's edit commands call.
+    void setEditActionsReceiver(QObject *receiver);
+    QObject *editActionsReceiver() const { return m_editActionsReceiver; }
+
+    // Shows the scene (null allowed); the scene's growth widens the scene
+    // rectangle at once.
+    void setNetworkScene(NetworkScene *scene);
+    NetworkScene *networkScene() const { return m_scene; }
+
+    // Follows the controller (null allowed): its element notifications, its
+    // "Tool" and "ZoomScale", and the zoom combo box's binding.
+    void setController(QmdVelkaController *controller) override;
+
+    Tool tool() const { return m_tool; }
+    ZoomMode zoomMode() const { return m_zoomMode; }
+    QwpComboBox *zoomComboBox() const { return m_zoomComboBox; }
+
+    // The centre of the visible area, in ticks.
+    QmdVelka::TickPos viewportCenterTickPos() const;
+
+    // Sets the zoom tool's mode for zooming out (the Alt key held) or in, and
+    // its cursor.
+    void updateZoomMode(bool zoomOut);
+
+public slots:
+    // Drops any gesture under way, then takes the document's zoom and tool.
+    void reset();
+    // Removes the previews and ends the gesture under way (Escape).
+    void clearPreviews();
+    // Sets the scene rectangle to what the contents and the visible area need.
+    void shrinkOrGrowSceneRect();
+    // The same, but only ever growing: while items move.
+    void smartUpdateSceneRect();
+    void onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid);
+    void onElementsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
+    void onItemsChanged(const QmdIndex &parent, const QStringList &keys);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void onRequestFinished(QmdRequestId rid);
+
+private:
+    bool hasModel() const;
+    // True when the scene has a focus item (a text box being edited): the
+    // view then leaves the mouse to the base class.
+    bool sceneHasFocusItem() const;
+    QPointF scenePoint(const QPointF &viewportPos) const;
+    QRectF neededSceneRect() const;
+    void applyZoomScale();
+    void zoomByTool();
+    void updateCursor();
+    void endDrag();
+
+    QPointer<QObject> m_editActionsReceiver;
+    QPointer<NetworkScene> m_scene;
+    Tool m_tool = SelectionTool;
+    ZoomMode m_zoomMode = ZoomMode::In;
+    QmdRequestId m_zoomRequestId = 0;
+    QwpComboBox *m_zoomComboBox = nullptr;
+
+    // The drag of existing elements. The moving element is the pressed node
+    // or text box; the offsets hold, for the "TickPos" entry of each dragged
+    // element, its position minus the pressed element's.
+    QmdItemId m_movingElement = 0;
+    QmdRequestId m_moveRequestId = 0;
+    QmdVelka::TickPos m_lastTickPos;
+    QmdVelka::TickPos m_pressOffset;
+    QHash<QmdIndex, QmdVelka::TickPos> m_moveOffsets;
+    QmdItemIdSet m_movedElements;
+    bool m_firstMove = false;
+    // The press went to the base class, so its release must too.
+    bool m_basePressed = false;
+};
+
+#endif // NETWORKVIEW_H
