@@ -120,11 +120,16 @@ void showAt(QWidget &page, const QSize &size = pageSize)
     QVERIFY(QTest::qWaitForWindowExposed(&page));
 }
 
-// A look at the page for whoever runs the tests with VELKA_TEST_PICTURES set.
+// A look at the page, as wide as the inspector and as high as it asks to be,
+// for whoever runs the tests with VELKA_TEST_PICTURES set.
 void savePicture(QWidget &page, const QString &name)
 {
-    if (qEnvironmentVariableIsSet("VELKA_TEST_PICTURES"))
-        page.grab().save(QDir(qEnvironmentVariable("VELKA_TEST_PICTURES")).filePath(name + QStringLiteral(".png")));
+    if (!qEnvironmentVariableIsSet("VELKA_TEST_PICTURES"))
+        return;
+    const QSize size = page.size();
+    page.resize(285, page.sizeHint().height());
+    page.grab().save(QDir(qEnvironmentVariable("VELKA_TEST_PICTURES")).filePath(name + QStringLiteral(".png")));
+    page.resize(size);
 }
 
 } // namespace
