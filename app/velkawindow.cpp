@@ -287,7 +287,9 @@ void VelkaWindow::onFileNameChanged(const QString &fileName)
 
 void VelkaWindow::onAtCleanStateChanged(bool atCleanState)
 {
-    setWindowModified(!atCleanState);
+    // An untitled window shows no marker (see onFileNameChanged).
+    if (windowTitle().contains(QLatin1String("[*]")))
+        setWindowModified(!atCleanState);
 }
 
 void VelkaWindow::onItemsEffected(const QmdIndex &parent, const QStringList &keys)

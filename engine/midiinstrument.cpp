@@ -122,7 +122,9 @@ void MidiInstrument::applyPort(QmdVelkaController *controller)
         return;
     }
     close();
-    open(name);
+    // Without any output port there is nothing to open and nothing to report.
+    if (!name.isEmpty())
+        open(name);
     ++m_portGeneration;
 }
 

@@ -1,5 +1,6 @@
 #include "abstractsync.h"
 #include "debuginstrument.h"
+#include "displayscale.h"
 #include "networkscene.h"
 #include "playerfactory.h"
 #include "qmdmemmodel.h"
@@ -180,6 +181,7 @@ private:
 
 void TestVelkaWindow::initTestCase()
 {
+    setDisplayScale(96, 96);
     QmdVelkaController::setPlayerFactory(&m_factory);
     QVERIFY(!QFileInfo::exists(programTemplate()));
 }
