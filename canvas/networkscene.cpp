@@ -3,6 +3,7 @@
 #include "displayscale.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicstextboxitem.h"
 #include "qmdvelka.h"
 
 #include <QGraphicsView>
@@ -211,9 +212,14 @@ void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
     growSceneContentsRect(item);
 }
 
-ElementItem *NetworkScene::createItem(int, QmdItemId)
+ElementItem *NetworkScene::createItem(int type, QmdItemId id)
 {
-    return nullptr;
+    switch (type) {
+    case QmdVelka::TextBox:
+        return new GraphicsTextBoxItem(id, controller(), this);
+    default:
+        return nullptr;
+    }
 }
 
 void NetworkScene::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
