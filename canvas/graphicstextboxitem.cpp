@@ -79,6 +79,7 @@ void GraphicsTextBoxItem::onElementDataChangedOrRemoved(QmdItemId id, const QStr
     if (text != m_shownText && !hasHtml(text))
         setHtml(text);
     m_shownText = text;
+    m_shownHtml = toHtml();
     setSynced(true);
 }
 
@@ -118,9 +119,10 @@ void GraphicsTextBoxItem::closeEditor()
     // one names the document root.
     if (c && isSynced() && c->elementType(id()) == QmdVelka::TextBox) {
         const QString html = toHtml();
-        if (!hasHtml(c->elementData(id(), keyText).toString())) {
+        if (html != m_shownHtml && !hasHtml(c->elementData(id(), keyText).toString())) {
             if (const std::optional<QmdIndex> record = existingElementIndex(c, id())) {
                 m_shownText = html;
+                m_shownHtml = html;
                 c->requestSetData(keyText, html, *record, QmdRequestOptions(tr("Text")));
             }
         }

@@ -61,6 +61,9 @@ private:
     bool m_wasSelectedOnPress = false;
     // The element's "Text" this item shows: last read, or last written.
     QString m_shownText;
+    // toHtml() when that text was read or written: an editor closed without a
+    // change since writes nothing.
+    QString m_shownHtml;
 };
 
 #endif // GRAPHICSTEXTBOXITEM_H

@@ -95,8 +95,17 @@ void TestGraphicsTextBoxItem::firstClickSelectsSecondClickEdits()
     QCOMPARE(f.controller()->undoRedoCount(), stepsBefore + 1);
     QCOMPARE(f.controller()->undoText(), QStringLiteral("Text"));
     QCOMPARE(f.controller()->elementData(id, QStringLiteral("Text")).toString(), box->toHtml());
-    // The written text comes back to the item without changing it.
+    // The written text comes back to the item without changing it, and an
+    // editor opened and closed again untouched adds nothing.
     QCOMPARE(box->toPlainText().count(QLatin1Char('X')), 1);
+    QCOMPARE(f.controller()->elementData(id, QStringLiteral("Text")).toString(), box->toHtml());
+    v.click(v.at(box));
+    v.click(v.at(box));
+    QVERIFY(box->editor());
+    v.click(v.at(QPointF(300, 250)));
+    QVERIFY(!box->editor());
+    CanvasFixture::settle();
+    QCOMPARE(f.controller()->undoRedoCount(), stepsBefore + 1);
 }
 
 void TestGraphicsTextBoxItem::newBoxClosedUntouchedWritesNothing_data()
