@@ -6,6 +6,7 @@
 #include "elementitem.h"
 #include "graphicsedgeitem.h"
 #include "graphicsnodeitem.h"
+#include "graphicstextboxitem.h"
 #include "graphicsvoicegroupitem.h"
 #include "gridbackground.h"
 #include "qmdvelka.h"
@@ -232,6 +233,8 @@ ElementItem *NetworkScene::createItem(int type, QmdItemId id)
         return new GraphicsNodeItem(id, controller(), this);
     case QmdVelka::VoiceGroup:
         return new GraphicsVoiceGroupItem(id, controller(), this);
+    case QmdVelka::TextBox:
+        return new GraphicsTextBoxItem(id, controller(), this);
     default:
         return nullptr;
     }
