@@ -123,35 +123,33 @@ QmdIndex QmdModel::createIndex(const QString &key, void *internalPointer, quint6
 
 namespace {
 
+void copyTree(QmdModel *model, const QmdTree &tree, const QmdIndex &target);
+
+// Copies one container's entries: plain values and the types of child
+// containers in one change each, then the children's own entries.
+template <typename Key>
+void copyEntries(QmdModel *model, const QHash<Key, QVariant> &entries, const QmdIndex &target)
+{
+    QHash<Key, QVariant> values;
+    QHash<Key, Qmd::ContainerType> containers;
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (const QmdTree *child = QmdTree::treeOf(it.value()))
+            containers.insert(it.key(), child->type());
+        else
+            values.insert(it.key(), it.value());
+    }
+    model->setData(values, target);
+    model->setTypes(containers, target);
+    for (auto it = containers.cbegin(); it != containers.cend(); ++it)
+        copyTree(model, *QmdTree::treeOf(entries.value(it.key())), model->index(it.key(), target));
+}
+
 void copyTree(QmdModel *model, const QmdTree &tree, const QmdIndex &target)
 {
-    if (tree.type() == Qmd::IntDict) {
-        QHash<QmdItemId, QVariant> values;
-        QHash<QmdItemId, Qmd::ContainerType> containers;
-        for (auto it = tree.ids().cbegin(); it != tree.ids().cend(); ++it) {
-            if (const QmdTree *child = QmdTree::treeOf(it.value()))
-                containers.insert(it.key(), child->type());
-            else
-                values.insert(it.key(), it.value());
-        }
-        model->setData(values, target);
-        model->setTypes(containers, target);
-        for (auto it = containers.cbegin(); it != containers.cend(); ++it)
-            copyTree(model, *QmdTree::treeOf(tree.ids().value(it.key())), model->index(it.key(), target));
-    } else {
-        QHash<QString, QVariant> values;
-        QHash<QString, Qmd::ContainerType> containers;
-        for (auto it = tree.keys().cbegin(); it != tree.keys().cend(); ++it) {
-            if (const QmdTree *child = QmdTree::treeOf(it.value()))
-                containers.insert(it.key(), child->type());
-            else
-                values.insert(it.key(), it.value());
-        }
-        model->setData(values, target);
-        model->setTypes(containers, target);
-        for (auto it = containers.cbegin(); it != containers.cend(); ++it)
-            copyTree(model, *QmdTree::treeOf(tree.keys().value(it.key())), model->index(it.key(), target));
-    }
+    if (tree.type() == Qmd::IntDict)
+        copyEntries(model, tree.ids(), target);
+    else
+        copyEntries(model, tree.keys(), target);
 }
 
 } // namespace
