@@ -108,6 +108,7 @@ void NetworkView::reset()
 void NetworkView::clearPreviews()
 {
     endDrag();
+    m_creation.clear();
     if (m_scene)
         m_scene->update();
 }
@@ -131,13 +132,26 @@ QPointF NetworkView::scenePoint(const QPointF &viewportPos) const
     return viewportTransform().inverted().map(viewportPos);
 }
 
-void NetworkView::onElementsAdded(const QmdItemIdList &, QmdRequestId)
+void NetworkView::setPreviewEdgePathKind(int kind)
 {
+    m_creation.setEdgePathKind(kind);
+}
+
+bool NetworkView::hasMovingItem() const
+{
+    return m_movingElement != 0 || (m_creation.isTracking() && m_creation.previewNode());
+}
+
+void NetworkView::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid)
+{
+    if (QmdVelkaController *c = controller())
+        m_creation.onElementsAdded(c, idList, rid);
     shrinkOrGrowSceneRect();
 }
 
 void NetworkView::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
 {
+    m_creation.onElementsRemoved(idList);
     // No further "Move" step may reach an element that is gone.
     if (m_movingElement != 0) {
         for (QmdItemId id : idList) {
@@ -297,8 +311,12 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
     bool zoomed = false;
     if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
         endDrag();
+        // A gesture still waiting for its node ends with the next press.
+        if (m_creation.hasPreviews())
+            clearPreviews();
+        const QPoint pressPos = event->position().toPoint();
         const QPointF p = scenePoint(event->position());
-        QGraphicsItem *item = itemAt(event->position().toPoint());
+        QGraphicsItem *item = itemAt(pressPos);
         if (item)
             item = item->topLevelItem();
         switch (m_tool) {
@@ -318,6 +336,15 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             zoomByTool();
             zoomed = true;
             break;
+        case NodeAndEdgeTool: {
+            QPointF q = p;
+            snapScenePoint(q, m_scene);
+            m_creation.beginNodeAndEdge(m_scene, q, CreationGesture::boundNodeItem(item), pressPos);
+            break;
+        }
+        case VoiceGroupTool:
+            m_creation.beginVoiceGroup(m_scene, controller(), CreationGesture::boundNodeItem(item));
+            break;
         default:
             break;
         }
@@ -325,7 +352,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         // class has updated the selection.
         m_firstMove = m_movingElement != 0;
     }
-    if (m_movingElement != 0) {
+    if (hasMovingItem()) {
         setDragMode(QGraphicsView::NoDrag);
         event->accept();
     }
@@ -374,6 +401,12 @@ void NetworkView::mouseMoveEvent(QMouseEvent *event)
             m_lastTickPos = t;
         }
     }
+    if (m_creation.isTracking()) {
+        QPointF s = scenePoint(event->position());
+        snapScenePoint(s, m_scene);
+        m_creation.moveTo(s, event->position().toPoint(), c);
+        viewport()->update();
+    }
 }
 
 void NetworkView::mouseReleaseEvent(QMouseEvent *event)
@@ -390,6 +423,8 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
     if (sceneHasFocusItem())
         return;
 
+    if (event->button() == Qt::LeftButton && m_scene && hasModel())
+        m_creation.release(controller(), event->position().toPoint());
     if (m_scene) {
         shrinkOrGrowSceneRect();
         m_scene->update();

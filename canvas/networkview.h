@@ -1,6 +1,7 @@
 #ifndef NETWORKVIEW_H
 #define NETWORKVIEW_H
 
+#include "creationgesture.h"
 #include "qmdindex.h"
 #include "qmdobserver.h"
 #include "qmdtypes.h"
@@ -68,6 +69,12 @@ public:
     // its cursor.
     void updateZoomMode(bool zoomOut);
 
+    // The route (QmdVelka::EdgePath) of the edge being drawn, if any: Shift
+    // flips it while held.
+    void setPreviewEdgePathKind(int kind);
+    // The node, edge and voice-group gesture under way, with its previews.
+    const CreationGesture &creationGesture() const { return m_creation; }
+
 public slots:
     // Drops any gesture under way, then takes the document's zoom and tool.
     void reset();
@@ -102,6 +109,7 @@ private:
     void zoomByTool();
     void updateCursor();
     void endDrag();
+    bool hasMovingItem() const;
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;
@@ -120,6 +128,7 @@ private:
     QHash<QmdIndex, QmdVelka::TickPos> m_moveOffsets;
     QmdItemIdSet m_movedElements;
     bool m_firstMove = false;
+    CreationGesture m_creation;
     // The press went to the base class, so its release must too.
     bool m_basePressed = false;
 };
