@@ -195,8 +195,10 @@ void QmdVelkaController::createElementStates(const QmdItemIdList &elements)
     if (!entryExists(states))
         return;
     QHash<QmdItemId, QmdTree *> trees;
+    trees.reserve(elements.size());
+    QmdReadLocker locker(this);
     for (QmdItemId element : elements) {
-        const int kind = elementType(element);
+        const int kind = QmdDirectModelInterface::data(keyType, elementEntry(element)).toInt();
         if (kind != QmdVelka::Edge && kind != QmdVelka::Node)
             continue;
         auto *state = new QmdTree(Qmd::StrDict);

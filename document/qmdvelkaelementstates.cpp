@@ -10,6 +10,7 @@
 #include "qmdvelkacontroller.h"
 
 #include "instrumentplayer.h"
+#include "qmdreadlocker.h"
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
 #include "voiceplayer.h"
@@ -43,10 +44,13 @@ void QmdVelkaController::rebuildEdgeFromNodes()
 {
     QmdRequestLocker locker(this);
     m_edgeFromNodes.clear();
-    for (QmdItemId element : elementIds()) {
-        if (elementType(element) != QmdVelka::Edge)
+    const QmdItemIdList elements = elementIds();
+    QmdReadLocker reading(this);
+    for (QmdItemId element : elements) {
+        const QmdIndex entry = elementEntry(element);
+        if (QmdDirectModelInterface::data(keyType, entry).toInt() != QmdVelka::Edge)
             continue;
-        const QmdItemId fromNode = elementData(element, keyFromNode).toUInt();
+        const QmdItemId fromNode = QmdDirectModelInterface::data(keyFromNode, entry).toUInt();
         if (fromNode != 0)
             m_edgeFromNodes.insert(element, fromNode);
     }

@@ -35,7 +35,7 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
         text = QmdVelkaValues::channelText(value.toBitArray());
     else
         return QmdPropertyListExporter::writeLeaf(index);
-    writeTextElement(QStringLiteral("string"), text);
+    writeTextElement(QLatin1StringView("string"), text);
 }
 
 QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,

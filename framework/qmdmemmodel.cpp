@@ -336,29 +336,46 @@ template QmdItemIdList QmdMemModel::removeEntries(IntDictSpecialItem *, const Qm
 template QStringList QmdMemModel::removeEntries(StrDictSpecialItem *, const QmdIndex &, const QStringList &,
                                                 QHash<QString, QVariant> *);
 
+namespace {
+
+// Whether a tree's entries hold a child tree. A tree of plain values may
+// share its entries with others (element states do): walking it with
+// mutable iterators would copy them.
+template <typename Items>
+bool holdsTrees(const Items &items)
+{
+    return std::any_of(items.cbegin(), items.cend(), [](const QVariant &value) { return QmdTree::treeOf(value); });
+}
+
+} // namespace
+
 QVariant QmdMemModel::adoptTree(QmdTree &tree, const QmdIndex &ownIndex)
 {
     const QVariant container = createContainer(tree.type(), ownIndex);
     SpecialItem *item = itemOf(container);
     if (auto *intItem = item && item->type == Qmd::IntDict ? static_cast<IntDictSpecialItem *>(item) : nullptr) {
         intItem->items = std::move(tree.ids());
-        for (auto it = intItem->items.begin(); it != intItem->items.end(); ++it) {
+        for (auto it = intItem->items.cbegin(); it != intItem->items.cend(); ++it)
             intItem->lastId = std::max(intItem->lastId, it.key());
-            if (QmdTree *child = QmdTree::treeOf(it.value())) {
-                it.value() = adoptTree(*child, entryIndex(it.key(), item));
-                delete child;
-            }
-        }
+        adoptChildren(intItem->items, item);
     } else if (auto *strItem = item ? static_cast<StrDictSpecialItem *>(item) : nullptr) {
         strItem->items = std::move(tree.keys());
-        for (auto it = strItem->items.begin(); it != strItem->items.end(); ++it) {
-            if (QmdTree *child = QmdTree::treeOf(it.value())) {
-                it.value() = adoptTree(*child, entryIndex(it.key(), item));
-                delete child;
-            }
-        }
+        adoptChildren(strItem->items, item);
     }
     return container;
+}
+
+template <typename Key>
+void QmdMemModel::adoptChildren(QHash<Key, QVariant> &items, SpecialItem *item)
+{
+    if (!holdsTrees(items))
+        return;
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if (QmdTree *child = QmdTree::treeOf(it.value())) {
+            it.value() = adoptTree(*child, entryIndex(it.key(), item));
+            delete child;
+        }
+    }
 }
 
 void QmdMemModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
