@@ -10,6 +10,9 @@
 // runs in a process of its own, so that the memory figures start from the
 // same baseline.
 //
+// Each size prints its times in ms, then the same per element in µs, which
+// must not grow with the size.
+//
 // Run: bench_documentfile [elements...] (offscreen; default 1000 10000 30000 100000).
 
 #include "outputportnames.h"
@@ -25,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unistd.h>
@@ -228,6 +232,11 @@ void runSize(int wanted)
     std::printf("%8d %9lld %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %7.1f %8.1f %8.1f\n", elements,
                 static_cast<long long>(QFileInfo(fileName).size()), load, reload, save, copy, paste, undoPaste,
                 redoPaste, remove, undoRemove, redoRemove, afterLoad, afterReload);
+    const double perElement = 1000.0 / std::max(elements, 1);
+    std::printf("%8s %9s %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f %7.2f   (µs per element)\n", "", "",
+                load * perElement, reload * perElement, save * perElement, copy * perElement, paste * perElement,
+                undoPaste * perElement, redoPaste * perElement, remove * perElement, undoRemove * perElement,
+                redoRemove * perElement);
     if (pastedCount != elements || left != 0)
         std::printf("  (pasted %d elements, %d left after the delete)\n", pastedCount, left);
     std::fflush(stdout);

@@ -8,6 +8,24 @@
 #include <algorithm>
 #include <type_traits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Containers released at once from which freed memory is handed back.
+const qsizetype releasedContainersToTrim = 1000;
+
+void trimHeap()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
+
 namespace {
 
 template <typename Key, typename Value>
@@ -385,6 +403,8 @@ void QmdMemModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
     switch (this->target(target)) {
     case Target::Root:
         recordSetRoot(adoptTree(*tree, QmdIndex()));
+        // What building the tree used and let go is handed back too.
+        trimHeap();
         return;
     case Target::Nothing:
         return;
@@ -730,6 +750,7 @@ void QmdMemModel::clearRedoList()
 void QmdMemModel::pushCommand(std::unique_ptr<QmdCommand> command)
 {
     takeSnapshot();
+    const qsizetype containers = m_live.size();
     QmdCommand *const pushed = command.get();
     std::unique_ptr<QmdCommand> transient;
     if (command->isRecordable()) {
@@ -752,7 +773,17 @@ void QmdMemModel::pushCommand(std::unique_ptr<QmdCommand> command)
     }
     pushed->redo();
     transient.reset();
+    returnFreedMemory(containers);
     emitUndoStateChanges();
+}
+
+// A document replaced whole (a load) leaves the old one's memory free but
+// held by the allocator, in small pieces all over the heap: hand it back, so
+// that loading again does not grow the process.
+void QmdMemModel::returnFreedMemory(qsizetype containersBefore)
+{
+    if (containersBefore - m_live.size() >= releasedContainersToTrim)
+        trimHeap();
 }
 
 void QmdMemModel::redo()
@@ -799,8 +830,10 @@ void QmdMemModel::setUndoRedoLimit(int limit)
 void QmdMemModel::clearUndoRedoHistory()
 {
     takeSnapshot();
+    const qsizetype containers = m_live.size();
     m_redoList.clear();
     m_undoList.clear();
+    returnFreedMemory(containers);
     m_cleanMarker = nullptr;
     m_cleanUnreachable = true;
     emitUndoStateChanges();

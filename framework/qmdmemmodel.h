@@ -167,6 +167,9 @@ private:
     // Releases the container held by value, with every container inside it.
     void release(const QVariant &value);
 
+    // Returns freed memory to the system once many containers were released
+    // since containersBefore were live.
+    void returnFreedMemory(qsizetype containersBefore);
     void takeSnapshot();
     void emitUndoStateChanges();
     UndoState undoState() const;
