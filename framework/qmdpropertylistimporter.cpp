@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -397,7 +398,7 @@ QVariant QmdPropertyListImporter::readDict(Tokens &tokens)
 {
     const qint64 dictLine = tokens.lineNumber();
     const qsizetype warningMark = m_warnings.size();
-    QList<Entry> entries;
+    QVarLengthArray<Entry, 16> entries;
     // The kind: the string after the first "ContainerType" key, wherever
     // that key stands.
     enum { Searching, AwaitingType, TypeFound } typeScan = Searching;
