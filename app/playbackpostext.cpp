@@ -1,10 +1,12 @@
 #include "playbackpostext.h"
 
+#include "qmdvelkakeys.h"
+
 #include <iterator>
 
 namespace {
 
-constexpr quint64 TicksPerPrincipal = 665280;
+constexpr quint64 TicksPerPrincipal = QmdVelka::TicksPerPrincipal;
 constexpr quint64 TicksPerPulse = 2772;
 constexpr quint64 PulsesPerBeat = 240;
 constexpr quint64 NsPerMs = 1000000;

@@ -9,6 +9,7 @@
 #include "playerfactory.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,7 +21,7 @@
 
 namespace {
 
-constexpr quint64 P = 665280;
+constexpr quint64 P = QmdVelka::TicksPerPrincipal;
 constexpr quint64 ticksPerSecond = 2 * P; // 120 bpm, one beat a principal
 
 // A clock moved by hand.

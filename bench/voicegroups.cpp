@@ -23,6 +23,7 @@
 #include "outputportnames.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 #include "tickpos.h"
 #include "voicegroup.h"
 
@@ -40,7 +41,7 @@
 
 namespace {
 
-constexpr qint64 Principal = 665280;
+constexpr qint64 Principal = qint64(QmdVelka::TicksPerPrincipal);
 constexpr qint64 EdgeTicks = Principal / 8;
 constexpr int GroupsPerInstrument = 16;
 

@@ -8,6 +8,7 @@
 #include "qmdobserver.h"
 #include "qmdtypes.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QColor>
 #include <QGraphicsScene>
@@ -191,7 +192,7 @@ private:
     // once per handler.
     bool m_selectionTouched = false;
     bool m_snapToGrid = true;
-    qint64 m_snapSpacing = 665280;
+    qint64 m_snapSpacing = qint64(QmdVelka::TicksPerPrincipal);
     bool m_showNodeCounters = false;
 };
 

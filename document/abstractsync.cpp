@@ -1,4 +1,5 @@
 #include "abstractsync.h"
+#include "qmdvelkakeys.h"
 
 #include "qmdvelkacontroller.h"
 
@@ -39,12 +40,12 @@ void AbstractSync::setController(QmdVelkaController *controller)
     connect(controller, &QmdController::modelReset, this, &AbstractSync::reset);
     // Tempo changes of the clock come from following MIDI clock, several a second: they
     // reach the document without an undo step each.
-    controller->bindKey(this, "tempo", SIGNAL(tempoChanged(uint)), QStringLiteral("Tempo"), QmdIndex(),
+    controller->bindKey(this, "tempo", SIGNAL(tempoChanged(uint)), QmdVelkaKeys::Tempo, QmdIndex(),
                         120u, 120u, tr("Tempo"), Qmd::NoUndoHistory);
     controller->bindKey(this, "principalsToBeatsNumerator", SIGNAL(principalsToBeatsNumeratorChanged(uint)),
-                        QStringLiteral("PrincipalsToBeatsNumerator"), QmdIndex(), 1u, 1u,
+                        QmdVelkaKeys::PrincipalsToBeatsNumerator, QmdIndex(), 1u, 1u,
                         tr("PrincipalsToBeatsNumerator"));
     controller->bindKey(this, "principalsToBeatsDenominator", SIGNAL(principalsToBeatsDenominatorChanged(uint)),
-                        QStringLiteral("PrincipalsToBeatsDenominator"), QmdIndex(), 1u, 1u,
+                        QmdVelkaKeys::PrincipalsToBeatsDenominator, QmdIndex(), 1u, 1u,
                         tr("PrincipalsToBeatsDenominator"));
 }

@@ -3,13 +3,14 @@
 
 #include "qmdobserver.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QObject>
 #include <QString>
 
 // The playback clock of one document: tempo, principals-to-beats ratio, playing state and
-// the current position in nanoseconds, ticks (665280 per principal) and beat ticks (665280
-// per beat). Every player and display asks it for the position; no thread counts time.
+// the current position in nanoseconds, ticks (TicksPerPrincipal a principal) and beat ticks
+// (BeatTicksPerBeat a beat). Every player and display asks it for the position; no thread counts time.
 class AbstractSync : public QObject, public QmdObserver<QmdVelkaController>
 {
     Q_OBJECT
@@ -21,8 +22,8 @@ class AbstractSync : public QObject, public QmdObserver<QmdVelkaController>
 
 public:
     // Ticks of a principal and beat ticks of a beat.
-    static constexpr quint64 TicksPerPrincipal = 665280;
-    static constexpr quint64 BeatTicksPerBeat = 665280;
+    static constexpr quint64 TicksPerPrincipal = QmdVelka::TicksPerPrincipal;
+    static constexpr quint64 BeatTicksPerBeat = QmdVelka::BeatTicksPerBeat;
     // Beat ticks of one MIDI Timing Clock (24 per beat).
     static constexpr quint64 BeatTicksPerMidiClock = 27720;
 

@@ -1,13 +1,15 @@
 #ifndef DISPLAYSCALE_H
 #define DISPLAYSCALE_H
 
+#include "qmdvelkakeys.h"
+
 #include <QtGlobal>
 
 class QPaintDevice;
 
-// Canvas units. One principal (the grid unit of the canvas) is 665280 ticks and is
-// drawn 120 points (1/72 inch) long.
-constexpr quint64 ticksPerPrincipal = 665280;
+// Canvas units. One principal (the grid unit of the canvas) is
+// QmdVelka::TicksPerPrincipal ticks and is drawn 120 points (1/72 inch) long.
+constexpr quint64 ticksPerPrincipal = QmdVelka::TicksPerPrincipal;
 constexpr double pointsPerPrincipal = 120.0;
 
 // Sets the process-wide display scale from a logical resolution in dots per inch.

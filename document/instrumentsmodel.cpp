@@ -1,4 +1,5 @@
 #include "instrumentsmodel.h"
+#include "qmdvelkakeys.h"
 
 #include "qmdvelkacontroller.h"
 
@@ -83,9 +84,9 @@ QVariant InstrumentsModel::data(const QModelIndex &index, int role) const
     const QmdItemId id = QmdItemId(index.internalId());
     switch (role) {
     case Qt::DisplayRole:
-        return controller->instrumentData(id, QStringLiteral("Label"));
+        return controller->instrumentData(id, QmdVelkaKeys::Label);
     case Qt::DecorationRole:
-        return swatch(controller->instrumentData(id, QStringLiteral("Color")).value<QColor>());
+        return swatch(controller->instrumentData(id, QmdVelkaKeys::Color).value<QColor>());
     case Qt::UserRole:
         return uint(id);
     default:
@@ -131,7 +132,7 @@ void InstrumentsModel::onInstrumentsRemoved(const QmdItemIdList &idList)
 
 void InstrumentsModel::onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringList &keys)
 {
-    if (!keys.contains(QLatin1String("Label")) && !keys.contains(QLatin1String("Color")))
+    if (!keys.contains(QmdVelkaKeys::Label) && !keys.contains(QmdVelkaKeys::Color))
         return;
     const int row = int(m_rows.indexOf(id));
     if (row < 0)

@@ -1,4 +1,5 @@
 #include "qmdvelkaclipboard.h"
+#include "qmdvelkakeys.h"
 
 #include "qmdmemmodel.h"
 #include "qmdtree.h"
@@ -21,14 +22,7 @@ using QmdVelka::TickPos;
 
 namespace {
 
-const QString keyElements = QStringLiteral("Elements");
-const QString keyType = QStringLiteral("Type");
-const QString keyTickPos = QStringLiteral("TickPos");
-const QString keyFromNode = QStringLiteral("FromNode");
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
-const QString keyArcUsageList = QStringLiteral("ArcUsageList");
-const qint64 ticksPerPrincipal = 665280;
+const qint64 ticksPerPrincipal = qint64(QmdVelka::TicksPerPrincipal);
 
 // Tick arithmetic that cannot overflow: results beyond the range of qint64
 // stop at its ends.
@@ -125,21 +119,21 @@ void placePayload(QmdTree &payload, const TickPos &center, qint64 divisions)
     QList<QmdTree *> placed;
     for (QmdItemId id : std::as_const(ids)) {
         QmdTree *element = elementTree(elements, id);
-        if (!element || element->type() != Qmd::StrDict || dangling(*element, keyToNode)
-            || dangling(*element, keyFromNode)) {
+        if (!element || element->type() != Qmd::StrDict || dangling(*element, QmdVelkaKeys::ToNode)
+            || dangling(*element, QmdVelkaKeys::FromNode)) {
             QmdTree::release(elements.take(id));
             continue;
         }
-        const QVariant pos = element->keys().value(keyTickPos);
+        const QVariant pos = element->keys().value(QmdVelkaKeys::TickPos);
         if (pos.metaType() != QMetaType::fromType<TickPos>())
             continue;
-        placement.add(pos.value<TickPos>(), element->keys().value(keyType).toInt() == QmdVelka::Node);
+        placement.add(pos.value<TickPos>(), element->keys().value(QmdVelkaKeys::Type).toInt() == QmdVelka::Node);
         placed.append(element);
     }
 
     const TickPos offset = placement.offset(center, divisions);
     for (QmdTree *element : std::as_const(placed)) {
-        QVariant &value = element->keys()[keyTickPos];
+        QVariant &value = element->keys()[QmdVelkaKeys::TickPos];
         const TickPos pos = value.value<TickPos>();
         value = QVariant::fromValue(
             TickPos(clampTick(__int128(pos.x) + offset.x), clampTick(__int128(pos.y) + offset.y)));
@@ -235,10 +229,10 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     // The reader needs a model of its own; the payload never goes into it.
     QmdMemModel readerModel;
     QmdVelkaImporter reader(&readerModel, &buffer);
-    const std::unique_ptr<QmdTree> tree = reader.readTree({keyElements});
+    const std::unique_ptr<QmdTree> tree = reader.readTree({QmdVelkaKeys::Elements});
     if (!tree || tree->type() != Qmd::IntDict)
         return request.rid();
-    const qint64 divisions = std::clamp<qint64>(data(QStringLiteral("DivsPerPrincipal"), QmdIndex()).toLongLong(),
+    const qint64 divisions = std::clamp<qint64>(data(QmdVelkaKeys::DivsPerPrincipal, QmdIndex()).toLongLong(),
                                                 1, ticksPerPrincipal);
     placePayload(*tree, center, divisions);
 
@@ -257,17 +251,17 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     QHash<QmdItemId, QmdItemId> edgeMap;
     for (auto &pair : pasted) {
         QHash<QString, QVariant> &keys = pair.second->keys();
-        if (keys.value(keyType).toInt() != QmdVelka::Edge)
+        if (keys.value(QmdVelkaKeys::Type).toInt() != QmdVelka::Edge)
             continue;
-        const QmdItemId from = idMap.value(keys.value(keyFromNode).toUInt());
-        const QmdItemId to = idMap.value(keys.value(keyToNode).toUInt());
+        const QmdItemId from = idMap.value(keys.value(QmdVelkaKeys::FromNode).toUInt());
+        const QmdItemId to = idMap.value(keys.value(QmdVelkaKeys::ToNode).toUInt());
         if (from == 0 || to == 0) {
             edgeMap.remove(pair.first);
             idMap.remove(pair.first);
             pair.second = nullptr;
         } else {
-            keys.insert(keyFromNode, from);
-            keys.insert(keyToNode, to);
+            keys.insert(QmdVelkaKeys::FromNode, from);
+            keys.insert(QmdVelkaKeys::ToNode, to);
             edgeMap.insert(pair.first, idMap.value(pair.first));
         }
     }
@@ -278,9 +272,9 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
         if (!pair.second)
             continue;
         QHash<QString, QVariant> &keys = pair.second->keys();
-        switch (keys.value(keyType).toInt()) {
+        switch (keys.value(QmdVelkaKeys::Type).toInt()) {
         case QmdVelka::Node: {
-            const QmdTree *arcs = QmdTree::treeOf(keys.value(keyArcIdentifiers));
+            const QmdTree *arcs = QmdTree::treeOf(keys.value(QmdVelkaKeys::ArcIdentifiers));
             if (arcs && arcs->type() == Qmd::IntDict) {
                 auto *remapped = new QmdTree(Qmd::IntDict);
                 for (auto arc = arcs->ids().cbegin(); arc != arcs->ids().cend(); ++arc) {
@@ -288,21 +282,21 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
                     if (edge != 0 && !QmdTree::treeOf(arc.value()))
                         remapped->ids().insert(edge, arc.value().toUInt());
                 }
-                QmdTree::release(keys.value(keyArcIdentifiers));
-                keys.insert(keyArcIdentifiers, QmdTree::holding(remapped));
+                QmdTree::release(keys.value(QmdVelkaKeys::ArcIdentifiers));
+                keys.insert(QmdVelkaKeys::ArcIdentifiers, QmdTree::holding(remapped));
             }
-            const auto usages = keys.find(keyArcUsageList);
+            const auto usages = keys.find(QmdVelkaKeys::ArcUsageList);
             if (usages != keys.end() && !QmdTree::treeOf(usages.value()))
                 usages.value() = remappedUsageList(usages.value().toString(), edgeMap);
             break;
         }
         case QmdVelka::VoiceGroup: {
-            const QmdItemId node = idMap.value(keys.value(keyToNode).toUInt());
+            const QmdItemId node = idMap.value(keys.value(QmdVelkaKeys::ToNode).toUInt());
             if (node == 0) {
                 idMap.remove(pair.first);
                 pair.second = nullptr;
             } else {
-                keys.insert(keyToNode, node);
+                keys.insert(QmdVelkaKeys::ToNode, node);
             }
             break;
         }

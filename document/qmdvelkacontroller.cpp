@@ -1,4 +1,5 @@
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include "abstractsync.h"
 #include "edgelength.h"
@@ -27,19 +28,6 @@ namespace {
 const int midiChannelCount = 16;
 const quint32 feedbackQueueLimit = 1000;
 
-const QString keyElements = QStringLiteral("Elements");
-const QString keyInstruments = QStringLiteral("Instruments");
-const QString keyTemp = QStringLiteral("Temp");
-const QString keyElementStates = QStringLiteral("ElementStates");
-const QString keySyncMidiInputs = QStringLiteral("SyncMidiInputs");
-const QString keySyncMidiOutputs = QStringLiteral("SyncMidiOutputs");
-const QString keyType = QStringLiteral("Type");
-const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
-const QString keyArcUsageList = QStringLiteral("ArcUsageList");
-const QString keyFromNode = QStringLiteral("FromNode");
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyPath = QStringLiteral("Path");
-const QString keyTickPos = QStringLiteral("TickPos");
 
 } // namespace
 
@@ -63,7 +51,7 @@ QmdVelkaController::~QmdVelkaController()
 QmdItemIdList QmdVelkaController::elementIds() const
 {
     QmdReadLocker locker(this);
-    const QmdIndex elements = index(keyElements);
+    const QmdIndex elements = index(QmdVelkaKeys::Elements);
     return elements.isValid() ? ids(elements) : QmdItemIdList();
 }
 
@@ -87,7 +75,7 @@ QmdIndex QmdVelkaController::elementEntry(QmdItemId element) const
 {
     if (element == 0)
         return QmdIndex();
-    const QmdIndex elements = QmdDirectModelInterface::index(keyElements, QmdIndex());
+    const QmdIndex elements = QmdDirectModelInterface::index(QmdVelkaKeys::Elements, QmdIndex());
     return elements.isValid() ? QmdDirectModelInterface::index(element, elements) : QmdIndex();
 }
 
@@ -98,13 +86,13 @@ QmdIndex QmdVelkaController::referencedEntry(const QmdIndex &entry, const QStrin
 
 QmdIndex QmdVelkaController::elementStatesEntry() const
 {
-    const QmdIndex temp = QmdDirectModelInterface::index(keyTemp, QmdIndex());
-    return temp.isValid() ? QmdDirectModelInterface::index(keyElementStates, temp) : QmdIndex();
+    const QmdIndex temp = QmdDirectModelInterface::index(QmdVelkaKeys::Temp, QmdIndex());
+    return temp.isValid() ? QmdDirectModelInterface::index(QmdVelkaKeys::ElementStates, temp) : QmdIndex();
 }
 
 int QmdVelkaController::elementType(QmdItemId element) const
 {
-    return elementData(element, keyType).toInt();
+    return elementData(element, QmdVelkaKeys::Type).toInt();
 }
 
 QmdIndex QmdVelkaController::referencedElementIndex(QmdItemId element, const QString &key) const
@@ -120,7 +108,7 @@ int QmdVelkaController::arcIdentifier(QmdItemId node, QmdItemId edge) const
     const QmdIndex entry = elementIndex(node);
     if (!entry.isValid())
         return 0;
-    const QmdIndex arcs = index(keyArcIdentifiers, entry);
+    const QmdIndex arcs = index(QmdVelkaKeys::ArcIdentifiers, entry);
     return arcs.isValid() && edge != 0 ? data(edge, arcs).toInt() : 0;
 }
 
@@ -135,7 +123,7 @@ void QmdVelkaController::setElementData(QmdItemId element, const QString &key, c
 
 QmdIndex QmdVelkaController::tempIndex() const
 {
-    return index(keyTemp);
+    return index(QmdVelkaKeys::Temp);
 }
 
 QmdIndex QmdVelkaController::elementStatesIndex() const
@@ -159,14 +147,14 @@ namespace {
 // for kinds without a state. Shared by every state until one is written.
 const QHash<QString, QVariant> &stateCounters(int kind)
 {
-    static const QHash<QString, QVariant> edge{{QStringLiteral("CurrentScaleId"), 0}};
-    static const QHash<QString, QVariant> node{{QStringLiteral("CurrentEdgeUsageId"), 0u},
-                                               {QStringLiteral("CurrentEdgeUsageUses"), 0},
-                                               {QStringLiteral("CurrentPitchId"), 0},
-                                               {QStringLiteral("CurrentVelocityId"), 0},
-                                               {QStringLiteral("CurrentDurationId"), 0},
-                                               {QStringLiteral("CurrentUserMidiMessageId"), 0},
-                                               {QStringLiteral("HitCount"), 0}};
+    static const QHash<QString, QVariant> edge{{QmdVelkaKeys::CurrentScaleId, 0}};
+    static const QHash<QString, QVariant> node{{QmdVelkaKeys::CurrentEdgeUsageId, 0u},
+                                               {QmdVelkaKeys::CurrentEdgeUsageUses, 0},
+                                               {QmdVelkaKeys::CurrentPitchId, 0},
+                                               {QmdVelkaKeys::CurrentVelocityId, 0},
+                                               {QmdVelkaKeys::CurrentDurationId, 0},
+                                               {QmdVelkaKeys::CurrentUserMidiMessageId, 0},
+                                               {QmdVelkaKeys::HitCount, 0}};
     static const QHash<QString, QVariant> none;
     switch (kind) {
     case QmdVelka::Edge:
@@ -195,8 +183,10 @@ void QmdVelkaController::createElementStates(const QmdItemIdList &elements)
     if (!entryExists(states))
         return;
     QHash<QmdItemId, QmdTree *> trees;
+    trees.reserve(elements.size());
+    QmdReadLocker locker(this);
     for (QmdItemId element : elements) {
-        const int kind = elementType(element);
+        const int kind = QmdDirectModelInterface::data(QmdVelkaKeys::Type, elementEntry(element)).toInt();
         if (kind != QmdVelka::Edge && kind != QmdVelka::Node)
             continue;
         auto *state = new QmdTree(Qmd::StrDict);
@@ -221,7 +211,7 @@ void QmdVelkaController::resetElementState(const QmdIndex &state)
 
 QmdIndex QmdVelkaController::instrumentsIndex() const
 {
-    return index(keyInstruments);
+    return index(QmdVelkaKeys::Instruments);
 }
 
 QmdItemIdList QmdVelkaController::instrumentIds() const
@@ -254,12 +244,12 @@ bool QmdVelkaController::isInstrumentIndex(const QmdIndex &index) const
 
 QmdIndex QmdVelkaController::syncMidiInputsIndex() const
 {
-    return index(keySyncMidiInputs);
+    return index(QmdVelkaKeys::SyncMidiInputs);
 }
 
 QmdIndex QmdVelkaController::syncMidiOutputsIndex() const
 {
-    return index(keySyncMidiOutputs);
+    return index(QmdVelkaKeys::SyncMidiOutputs);
 }
 
 // --- Edge length ------------------------------------------------------------
@@ -273,11 +263,11 @@ qint64 QmdVelkaController::edgeLength(QmdItemId edge, bool *ok) const
     if (!entry.isValid())
         return 0;
     // Both ends come from the elements container, so they are existing elements.
-    const QmdIndex fromNode = referencedEntry(entry, keyFromNode);
-    const QmdIndex toNode = referencedEntry(entry, keyToNode);
+    const QmdIndex fromNode = referencedEntry(entry, QmdVelkaKeys::FromNode);
+    const QmdIndex toNode = referencedEntry(entry, QmdVelkaKeys::ToNode);
     if (!fromNode.isValid() || !toNode.isValid())
         return 0;
-    return edgeLengthOf(fromNode, toNode, QmdDirectModelInterface::data(keyPath, entry).toInt(), ok);
+    return edgeLengthOf(fromNode, toNode, QmdDirectModelInterface::data(QmdVelkaKeys::Path, entry).toInt(), ok);
 }
 
 qint64 QmdVelkaController::edgeLengthBetween(const QmdIndex &fromNode, const QmdIndex &toNode, int path,
@@ -293,8 +283,8 @@ qint64 QmdVelkaController::edgeLengthBetween(const QmdIndex &fromNode, const Qmd
 
 qint64 QmdVelkaController::edgeLengthOf(const QmdIndex &fromNode, const QmdIndex &toNode, int path, bool *ok) const
 {
-    const QmdVelka::TickPos a = QmdDirectModelInterface::data(keyTickPos, fromNode).value<QmdVelka::TickPos>();
-    const QmdVelka::TickPos b = QmdDirectModelInterface::data(keyTickPos, toNode).value<QmdVelka::TickPos>();
+    const QmdVelka::TickPos a = QmdDirectModelInterface::data(QmdVelkaKeys::TickPos, fromNode).value<QmdVelka::TickPos>();
+    const QmdVelka::TickPos b = QmdDirectModelInterface::data(QmdVelkaKeys::TickPos, toNode).value<QmdVelka::TickPos>();
     return edgePathLength(a, b, path, ok);
 }
 
@@ -372,15 +362,15 @@ void QmdVelkaController::setDocumentDefaults()
 {
     const QmdIndex root;
     const QHash<QString, QVariant> defaults{
-        {QStringLiteral("Tempo"), 120u},
-        {QStringLiteral("PrincipalsToBeatsNumerator"), 1u},
-        {QStringLiteral("PrincipalsToBeatsDenominator"), 1u},
-        {QStringLiteral("DivsPerPrincipal"), 4u},
-        {QStringLiteral("ShowGrid"), true},
-        {QStringLiteral("SnapToGrid"), true},
-        {QStringLiteral("ShowNodeCounters"), false},
-        {QStringLiteral("ZoomScale"), 1.0},
-        {QStringLiteral("SyncType"), QStringLiteral("internal")},
+        {QmdVelkaKeys::Tempo, 120u},
+        {QmdVelkaKeys::PrincipalsToBeatsNumerator, 1u},
+        {QmdVelkaKeys::PrincipalsToBeatsDenominator, 1u},
+        {QmdVelkaKeys::DivsPerPrincipal, 4u},
+        {QmdVelkaKeys::ShowGrid, true},
+        {QmdVelkaKeys::SnapToGrid, true},
+        {QmdVelkaKeys::ShowNodeCounters, false},
+        {QmdVelkaKeys::ZoomScale, 1.0},
+        {QmdVelkaKeys::SyncType, QStringLiteral("internal")},
     };
     QHash<QString, QVariant> missing;
     const StylePresets::Preset colours = StylePresets::preset(StylePresets::defaultName());
@@ -390,15 +380,15 @@ void QmdVelkaController::setDocumentDefaults()
                 missing.insert(it.key(), it.value());
         }
     }
-    missing.insert(QStringLiteral("Tool"), 2);
+    missing.insert(QmdVelkaKeys::Tool, 2);
     setData(missing, root);
 
-    ensureRootContainer(keySyncMidiInputs, Qmd::StrDict);
-    ensureRootContainer(keySyncMidiOutputs, Qmd::StrDict);
-    ensureRootContainer(keyInstruments, Qmd::IntDict);
+    ensureRootContainer(QmdVelkaKeys::SyncMidiInputs, Qmd::StrDict);
+    ensureRootContainer(QmdVelkaKeys::SyncMidiOutputs, Qmd::StrDict);
+    ensureRootContainer(QmdVelkaKeys::Instruments, Qmd::IntDict);
 
-    setType(keyTemp, Qmd::StrDict, root);
-    setType(keyElementStates, Qmd::IntDict, tempIndex());
+    setType(QmdVelkaKeys::Temp, Qmd::StrDict, root);
+    setType(QmdVelkaKeys::ElementStates, Qmd::IntDict, tempIndex());
     createElementStates(elementIds());
 }
 
@@ -412,45 +402,45 @@ void QmdVelkaController::ensureRootContainer(const QString &key, Qmd::ContainerT
 
 void QmdVelkaController::upgradeArcUsageLists()
 {
-    const QmdIndex elements = index(keyElements);
+    const QmdIndex elements = index(QmdVelkaKeys::Elements);
     for (const QmdIndex &element : childIndexes(elements)) {
-        if (data(keyType, element).toUInt() != QmdVelka::Node)
+        if (data(QmdVelkaKeys::Type, element).toUInt() != QmdVelka::Node)
             continue;
-        const QmdIndex ordered = index(QStringLiteral("OrderedArcUsages"), element);
+        const QmdIndex ordered = index(QmdVelkaKeys::OrderedArcUsages, element);
         if (!ordered.isValid())
             continue;
         QStringList entries;
         for (const QmdIndex &usage : childIndexes(ordered)) {
             entries << QStringLiteral("%1=%2")
-                           .arg(data(QStringLiteral("Arc"), usage).toUInt())
-                           .arg(data(QStringLiteral("UsageRule"), usage).toInt());
+                           .arg(data(QmdVelkaKeys::Arc, usage).toUInt())
+                           .arg(data(QmdVelkaKeys::UsageRule, usage).toInt());
         }
-        setData(keyArcUsageList, entries.join(QLatin1Char(',')), element);
-        remove(QStringLiteral("OrderedArcUsages"), element);
+        setData(QmdVelkaKeys::ArcUsageList, entries.join(QLatin1Char(',')), element);
+        remove(QmdVelkaKeys::OrderedArcUsages, element);
     }
 }
 
 void QmdVelkaController::upgradeVoiceGroupInstruments()
 {
     static const QStringList midiKeys{
-        QStringLiteral("MidiPort"), QStringLiteral("MidiChannels"), QStringLiteral("MidiDoProgramChange"),
-        QStringLiteral("MidiProgram"), QStringLiteral("MidiBankMSB"), QStringLiteral("MidiBankLSB")};
-    const QString identifierKey = QStringLiteral("Identifier");
-    const QString outputTypeKey = QStringLiteral("OutputType");
+        QmdVelkaKeys::MidiPort, QmdVelkaKeys::MidiChannels, QmdVelkaKeys::MidiDoProgramChange,
+        QmdVelkaKeys::MidiProgram, QmdVelkaKeys::MidiBankMSB, QmdVelkaKeys::MidiBankLSB};
+    const QString identifierKey = QmdVelkaKeys::Identifier;
+    const QString outputTypeKey = QmdVelkaKeys::OutputType;
     const QmdIndex instruments = instrumentsIndex();
-    const QmdIndex elements = index(keyElements);
+    const QmdIndex elements = index(QmdVelkaKeys::Elements);
     for (const QmdIndex &element : childIndexes(elements)) {
-        if (data(keyType, element).toUInt() != QmdVelka::VoiceGroup)
+        if (data(QmdVelkaKeys::Type, element).toUInt() != QmdVelka::VoiceGroup)
             continue;
         const QmdIndex identifier = index(identifierKey, element);
         if (!identifier.isValid())
             continue;
         const int number = data(identifier).toInt();
         QHash<QString, QVariant> record{
-            {keyType, data(outputTypeKey, element)},
-            {QStringLiteral("Color"), paletteColor(number)},
-            {QStringLiteral("Label"),
-             QStringLiteral("%1 %2").arg(QStringLiteral("Instrument")).arg(qint64(number) + 1)},
+            {QmdVelkaKeys::Type, data(outputTypeKey, element)},
+            {QmdVelkaKeys::Color, paletteColor(number)},
+            {QmdVelkaKeys::Label,
+             QStringLiteral("%1 %2").arg(QmdVelkaKeys::Instrument).arg(qint64(number) + 1)},
         };
         for (const QString &key : midiKeys)
             record.insert(key, data(key, element));
@@ -463,7 +453,7 @@ void QmdVelkaController::upgradeVoiceGroupInstruments()
         if (!recordIndex.isValid())
             continue; // no record was made: keep the old keys rather than lose them
         setData(record, recordIndex);
-        setData(QStringLiteral("InitialInstrument"), id, element);
+        setData(QmdVelkaKeys::InitialInstrument, id, element);
         remove(QStringList{identifierKey, outputTypeKey} + midiKeys, element);
     }
 }
@@ -486,7 +476,7 @@ QmdRequestId QmdVelkaController::addElement(int type, QHash<QString, QVariant> d
                                             QmdItemId *newId)
 {
     if (flags.testFlag(QmdVelka::CreateHidden))
-        data.insert(QStringLiteral("IsHidden"), true);
+        data.insert(QmdVelkaKeys::IsHidden, true);
     return requestAddElement(type, data, containerTypes, options, newId);
 }
 
@@ -494,13 +484,13 @@ QmdRequestId QmdVelkaController::requestAddNode(const QmdVelka::TickPos &pos, Qm
                                                 const QmdRequestOptions &options)
 {
     const QHash<QString, QVariant> data{
-        {QStringLiteral("PitchList"), QStringLiteral("C3")},
-        {QStringLiteral("VelocityList"), QStringLiteral("64")},
-        {QStringLiteral("DurationList"), QStringLiteral("100%")},
-        {QStringLiteral("TickPos"), QVariant(pos)},
-        {QStringLiteral("SignallingMethod"), 0},
+        {QmdVelkaKeys::PitchList, QStringLiteral("C3")},
+        {QmdVelkaKeys::VelocityList, QStringLiteral("64")},
+        {QmdVelkaKeys::DurationList, QStringLiteral("100%")},
+        {QmdVelkaKeys::TickPos, QVariant(pos)},
+        {QmdVelkaKeys::SignallingMethod, 0},
     };
-    return addElement(QmdVelka::Node, data, {{keyArcIdentifiers, Qmd::IntDict}}, flags, options);
+    return addElement(QmdVelka::Node, data, {{QmdVelkaKeys::ArcIdentifiers, Qmd::IntDict}}, flags, options);
 }
 
 QmdRequestId QmdVelkaController::requestAddEdge(const QmdIndex &fromNode, const QmdIndex &toNode,
@@ -510,11 +500,11 @@ QmdRequestId QmdVelkaController::requestAddEdge(const QmdIndex &fromNode, const 
     // Held across both steps so that no other request comes between them.
     QmdRequestLocker locker(this);
     const bool hasFromNode = isExistingElement(fromNode);
-    QHash<QString, QVariant> data{{QStringLiteral("Path"), int(path)}};
+    QHash<QString, QVariant> data{{QmdVelkaKeys::Path, int(path)}};
     if (hasFromNode)
-        data.insert(QStringLiteral("FromNode"), fromNode.id());
+        data.insert(QmdVelkaKeys::FromNode, fromNode.id());
     if (isExistingElement(toNode))
-        data.insert(QStringLiteral("ToNode"), toNode.id());
+        data.insert(QmdVelkaKeys::ToNode, toNode.id());
     QmdItemId newId = 0;
     const QmdRequestId rid = addElement(QmdVelka::Edge, data, {}, flags, options, &newId);
     if (hasFromNode && newId != 0) {
@@ -526,8 +516,8 @@ QmdRequestId QmdVelkaController::requestAddEdge(const QmdIndex &fromNode, const 
 
 void QmdVelkaController::addArcToFromNode(const QmdIndex &fromNode, QmdItemId edge)
 {
-    setTypeIfInvalid(keyArcIdentifiers, Qmd::IntDict, fromNode);
-    const QmdIndex arcs = index(keyArcIdentifiers, fromNode);
+    setTypeIfInvalid(QmdVelkaKeys::ArcIdentifiers, Qmd::IntDict, fromNode);
+    const QmdIndex arcs = index(QmdVelkaKeys::ArcIdentifiers, fromNode);
     QSet<uint> taken;
     for (const QVariant &value : childData(arcs))
         taken.insert(value.toUInt());
@@ -536,9 +526,9 @@ void QmdVelkaController::addArcToFromNode(const QmdIndex &fromNode, QmdItemId ed
         ++number;
     setData(edge, number, arcs);
 
-    const QString usages = data(keyArcUsageList, fromNode).toString();
+    const QString usages = data(QmdVelkaKeys::ArcUsageList, fromNode).toString();
     const QString entry = QStringLiteral("%1=1").arg(edge);
-    setData(keyArcUsageList, usages.isEmpty() ? entry : usages + QLatin1Char(',') + entry, fromNode);
+    setData(QmdVelkaKeys::ArcUsageList, usages.isEmpty() ? entry : usages + QLatin1Char(',') + entry, fromNode);
 }
 
 QmdRequestId QmdVelkaController::requestAddVoiceGroup(const QmdIndex &toNode, QmdVelka::CreationFlags flags,
@@ -546,11 +536,11 @@ QmdRequestId QmdVelkaController::requestAddVoiceGroup(const QmdIndex &toNode, Qm
 {
     const QmdItemIdList instruments = instrumentIds();
     const QHash<QString, QVariant> data{
-        {QStringLiteral("InitialPitch"), QStringLiteral("C3")},
-        {QStringLiteral("InitialVelocity"), QStringLiteral("64")},
-        {QStringLiteral("InitialDuration"), QStringLiteral("1.0")},
-        {QStringLiteral("InitialInstrument"), instruments.isEmpty() ? 0u : instruments.first()},
-        {QStringLiteral("ToNode"), toNode.id()},
+        {QmdVelkaKeys::InitialPitch, QStringLiteral("C3")},
+        {QmdVelkaKeys::InitialVelocity, QStringLiteral("64")},
+        {QmdVelkaKeys::InitialDuration, QStringLiteral("1.0")},
+        {QmdVelkaKeys::InitialInstrument, instruments.isEmpty() ? 0u : instruments.first()},
+        {QmdVelkaKeys::ToNode, toNode.id()},
     };
     return addElement(QmdVelka::VoiceGroup, data, {}, flags, options);
 }
@@ -560,8 +550,8 @@ QmdRequestId QmdVelkaController::requestAddTextBox(const QmdVelka::TickPos &pos,
                                                    const QmdRequestOptions &options)
 {
     const QHash<QString, QVariant> data{
-        {QStringLiteral("TickPos"), QVariant(pos)},
-        {QStringLiteral("Text"), text},
+        {QmdVelkaKeys::TickPos, QVariant(pos)},
+        {QmdVelkaKeys::Text, text},
     };
     return addElement(QmdVelka::TextBox, data, {}, flags, options);
 }
@@ -575,9 +565,9 @@ QmdRequestId QmdVelkaController::requestAddInstrument(const QmdRequestOptions &o
     QList<QColor> colours;
     QBitArray usedChannels(midiChannelCount);
     for (QmdItemId instrument : instrumentIds()) {
-        labels.insert(instrumentData(instrument, QStringLiteral("Label")).toString());
-        colours.append(instrumentData(instrument, QStringLiteral("Color")).value<QColor>());
-        const QBitArray channels = instrumentData(instrument, QStringLiteral("MidiChannels")).toBitArray();
+        labels.insert(instrumentData(instrument, QmdVelkaKeys::Label).toString());
+        colours.append(instrumentData(instrument, QmdVelkaKeys::Color).value<QColor>());
+        const QBitArray channels = instrumentData(instrument, QmdVelkaKeys::MidiChannels).toBitArray();
         for (int channel = 0; channel < qMin(int(channels.size()), midiChannelCount); ++channel) {
             if (channels.testBit(channel))
                 usedChannels.setBit(channel);
@@ -624,15 +614,15 @@ QmdRequestId QmdVelkaController::addInstrumentRecord(const QString &label, const
     const QmdItemId id = instruments.isValid() ? addType(Qmd::StrDict, instruments) : 0;
     const QmdIndex record = id ? index(id, instruments) : QmdIndex();
     if (record.isValid()) {
-        setData({{keyType, QStringLiteral("midi")},
-                 {QStringLiteral("Label"), label},
-                 {QStringLiteral("Color"), color},
-                 {QStringLiteral("MidiPort"), port},
-                 {QStringLiteral("MidiChannels"), channels},
-                 {QStringLiteral("MidiDoProgramChange"), false},
-                 {QStringLiteral("MidiProgram"), 1},
-                 {QStringLiteral("MidiBankMSB"), 0},
-                 {QStringLiteral("MidiBankLSB"), 0}},
+        setData({{QmdVelkaKeys::Type, QStringLiteral("midi")},
+                 {QmdVelkaKeys::Label, label},
+                 {QmdVelkaKeys::Color, color},
+                 {QmdVelkaKeys::MidiPort, port},
+                 {QmdVelkaKeys::MidiChannels, channels},
+                 {QmdVelkaKeys::MidiDoProgramChange, false},
+                 {QmdVelkaKeys::MidiProgram, 1},
+                 {QmdVelkaKeys::MidiBankMSB, 0},
+                 {QmdVelkaKeys::MidiBankLSB, 0}},
                 record);
     }
     return request.rid();

@@ -8,8 +8,10 @@
 // the request lock.
 
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include "instrumentplayer.h"
+#include "qmdreadlocker.h"
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
 #include "voiceplayer.h"
@@ -19,12 +21,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString keyType = QStringLiteral("Type");
-const QString keyFromNode = QStringLiteral("FromNode");
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
-const QString keyArcUsageList = QStringLiteral("ArcUsageList");
 
 bool isRoot(const QmdIndex &index)
 {
@@ -43,10 +39,13 @@ void QmdVelkaController::rebuildEdgeFromNodes()
 {
     QmdRequestLocker locker(this);
     m_edgeFromNodes.clear();
-    for (QmdItemId element : elementIds()) {
-        if (elementType(element) != QmdVelka::Edge)
+    const QmdItemIdList elements = elementIds();
+    QmdReadLocker reading(this);
+    for (QmdItemId element : elements) {
+        const QmdIndex entry = elementEntry(element);
+        if (QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt() != QmdVelka::Edge)
             continue;
-        const QmdItemId fromNode = elementData(element, keyFromNode).toUInt();
+        const QmdItemId fromNode = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, entry).toUInt();
         if (fromNode != 0)
             m_edgeFromNodes.insert(element, fromNode);
     }
@@ -60,7 +59,7 @@ void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QmdI
     for (QmdItemId id : idList) {
         if (elementType(id) != QmdVelka::Edge)
             continue;
-        const QmdItemId fromNode = elementData(id, keyFromNode).toUInt();
+        const QmdItemId fromNode = elementData(id, QmdVelkaKeys::FromNode).toUInt();
         if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
             m_edgeFromNodes.insert(id, fromNode);
     }
@@ -118,10 +117,10 @@ void QmdVelkaController::receivedItemsChanged(const QmdIndex &parent, const QStr
     if (!isFromCurrentModel())
         return;
     if (isRoot(parent)) {
-        if (keys.contains(QStringLiteral("SyncType")))
+        if (keys.contains(QmdVelkaKeys::SyncType))
             setupSync();
     } else if (isElementIndex(parent)) {
-        if (keys.contains(keyType))
+        if (keys.contains(QmdVelkaKeys::Type))
             followTypeChange(parent.id());
         retraverseVoiceGroups(parent.id(), keys);
     } else if (isInstrumentIndex(parent)) {
@@ -135,7 +134,7 @@ void QmdVelkaController::receivedItemsRemoved(const QmdIndex &parent, const QStr
     if (!isFromCurrentModel() || isRoot(parent))
         return;
     if (isElementIndex(parent)) {
-        if (keys.contains(keyType))
+        if (keys.contains(QmdVelkaKeys::Type))
             followTypeChange(parent.id());
         retraverseVoiceGroups(parent.id(), keys);
     } else if (isInstrumentIndex(parent)) {
@@ -193,10 +192,10 @@ void QmdVelkaController::removeReferencesToEdges(const QmdItemIdList &ids)
         m_edgeFromNodes.remove(id);
         if (!fromNode.isValid() || !exists(fromNode))
             continue;
-        const QmdIndex arcs = index(keyArcIdentifiers, fromNode);
+        const QmdIndex arcs = index(QmdVelkaKeys::ArcIdentifiers, fromNode);
         if (arcs.isValid() && exists(index(id, arcs)))
             remove(QmdItemIdList{id}, arcs);
-        QStringList entries = data(keyArcUsageList, fromNode).toString().split(QLatin1Char(','));
+        QStringList entries = data(QmdVelkaKeys::ArcUsageList, fromNode).toString().split(QLatin1Char(','));
         entries.erase(std::remove_if(entries.begin(), entries.end(),
                                      [id](const QString &entry) {
                                          bool ok = false;
@@ -204,7 +203,7 @@ void QmdVelkaController::removeReferencesToEdges(const QmdItemIdList &ids)
                                          return ok && edge == id;
                                      }),
                       entries.end());
-        setData(keyArcUsageList, entries.join(QLatin1Char(',')), fromNode);
+        setData(QmdVelkaKeys::ArcUsageList, entries.join(QLatin1Char(',')), fromNode);
     }
 }
 
@@ -215,13 +214,13 @@ void QmdVelkaController::removeDependentElements(const QmdItemIdList &ids)
     for (QmdItemId element : elementIds()) {
         const int kind = elementType(element);
         const bool dependsOnRemoved =
-            (kind == QmdVelka::Edge && (removed.contains(elementData(element, keyFromNode).toUInt())
-                                        || removed.contains(elementData(element, keyToNode).toUInt())))
-            || (kind == QmdVelka::VoiceGroup && removed.contains(elementData(element, keyToNode).toUInt()));
+            (kind == QmdVelka::Edge && (removed.contains(elementData(element, QmdVelkaKeys::FromNode).toUInt())
+                                        || removed.contains(elementData(element, QmdVelkaKeys::ToNode).toUInt())))
+            || (kind == QmdVelka::VoiceGroup && removed.contains(elementData(element, QmdVelkaKeys::ToNode).toUInt()));
         if (dependsOnRemoved)
             dependents.append(element);
     }
-    const QmdIndex elements = index(QStringLiteral("Elements"));
+    const QmdIndex elements = index(QmdVelkaKeys::Elements);
     if (elements.isValid() && !dependents.isEmpty())
         remove(dependents, elements);
 }
@@ -231,12 +230,12 @@ void QmdVelkaController::removeReferencesToInstruments(const QmdItemIdList &ids)
     const QSet<QmdItemId> removed(ids.cbegin(), ids.cend());
     for (QmdItemId element : elementIds()) {
         const int kind = elementType(element);
-        if (kind == QmdVelka::Node && removed.contains(elementData(element, QStringLiteral("Instrument")).toUInt())) {
-            setElementData(element, QStringLiteral("DoInstrumentChange"), false);
-            setElementData(element, QStringLiteral("Instrument"), 0u);
+        if (kind == QmdVelka::Node && removed.contains(elementData(element, QmdVelkaKeys::Instrument).toUInt())) {
+            setElementData(element, QmdVelkaKeys::DoInstrumentChange, false);
+            setElementData(element, QmdVelkaKeys::Instrument, 0u);
         } else if (kind == QmdVelka::VoiceGroup
-                   && removed.contains(elementData(element, QStringLiteral("InitialInstrument")).toUInt())) {
-            setElementData(element, QStringLiteral("InitialInstrument"), 0u);
+                   && removed.contains(elementData(element, QmdVelkaKeys::InitialInstrument).toUInt())) {
+            setElementData(element, QmdVelkaKeys::InitialInstrument, 0u);
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "qmdvelkaexporter.h"
+#include "qmdvelkakeys.h"
 
 #include "qmdvelkavalues.h"
 #include "tickpos.h"
@@ -26,7 +27,7 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
     else if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)
              && !QmdVelkaValues::wordOf(key, value).isEmpty())
         text = QmdVelkaValues::wordOf(key, value); // a number without a word stays a number
-    else if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color")
+    else if (place == LeafPlace::InstrumentValue && key == QmdVelkaKeys::Color
              && value.metaType() == QMetaType::fromType<QColor>())
         text = QmdVelkaValues::opaqueColourText(value.value<QColor>());
     else if (value.metaType() == QMetaType::fromType<QmdVelka::TickPos>())
@@ -35,7 +36,7 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
         text = QmdVelkaValues::channelText(value.toBitArray());
     else
         return QmdPropertyListExporter::writeLeaf(index);
-    writeTextElement(QStringLiteral("string"), text);
+    writeTextElement(QLatin1StringView("string"), text);
 }
 
 QFile::FileError QmdVelkaExporter::saveDocument(QmdModel *model, const QmdIndex &excluded, const QString &fileName,

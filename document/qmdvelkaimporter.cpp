@@ -1,4 +1,5 @@
 #include "qmdvelkaimporter.h"
+#include "qmdvelkakeys.h"
 
 #include "qmdmodel.h"
 #include "qmdvelkavalues.h"
@@ -42,11 +43,11 @@ QVariant QmdVelkaImporter::readLeaf(const Leaf &leaf)
             warn(tr("\"%1\" is not a known %2; read as 0.").arg(text, key));
         return value;
     }
-    if (place == LeafPlace::ElementValue && key == QLatin1String("TickPos"))
+    if (place == LeafPlace::ElementValue && key == QmdVelkaKeys::TickPos)
         return QVariant::fromValue(QmdVelkaValues::positionFromText(text));
-    if (key == QLatin1String("MidiChannels") && QmdVelkaValues::isChannelText(text))
+    if (key == QmdVelkaKeys::MidiChannels && QmdVelkaValues::isChannelText(text))
         return QmdVelkaValues::channelsFromText(text);
-    if (place == LeafPlace::InstrumentValue && key == QLatin1String("Color"))
+    if (place == LeafPlace::InstrumentValue && key == QmdVelkaKeys::Color)
         return QmdVelkaValues::colourFromText(text);
     return QmdPropertyListImporter::readLeaf(leaf);
 }

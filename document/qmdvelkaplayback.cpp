@@ -1,6 +1,7 @@
 // Playback requests of a network document and its view switches.
 
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include "abstractsync.h"
 #include "instrumentplayer.h"
@@ -100,17 +101,17 @@ QmdRequestId QmdVelkaController::requestGotoStart()
 
 QmdRequestId QmdVelkaController::requestToggleShowGrid()
 {
-    return toggleRootKey(QStringLiteral("ShowGrid"));
+    return toggleRootKey(QmdVelkaKeys::ShowGrid);
 }
 
 QmdRequestId QmdVelkaController::requestToggleSnapToGrid()
 {
-    return toggleRootKey(QStringLiteral("SnapToGrid"));
+    return toggleRootKey(QmdVelkaKeys::SnapToGrid);
 }
 
 QmdRequestId QmdVelkaController::requestToggleShowNodeCounters()
 {
-    return toggleRootKey(QStringLiteral("ShowNodeCounters"));
+    return toggleRootKey(QmdVelkaKeys::ShowNodeCounters);
 }
 
 QmdRequestId QmdVelkaController::toggleRootKey(const QString &key)

@@ -2,6 +2,7 @@
 // per instrument record and one voice-group player per voice-group element.
 
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include "abstractsync.h"
 #include "instrumentplayer.h"
@@ -97,7 +98,7 @@ void QmdVelkaController::setupSync()
     {
         QmdRequestLocker locker(this);
         old = m_sync;
-        clock = factory->createSync(data(QStringLiteral("SyncType")).toString(), this);
+        clock = factory->createSync(data(QmdVelkaKeys::SyncType).toString(), this);
         m_sync = clock;
     }
     if (clock) {
@@ -132,7 +133,7 @@ void QmdVelkaController::createInstrumentThreads(const QmdItemIdList &instrument
         if (running.contains(id) || made.contains(id) || !instrumentIndex(id).isValid())
             continue;
         InstrumentPlayer *player =
-            factory->createInstrument(instrumentData(id, QStringLiteral("Type")).toString(), id);
+            factory->createInstrument(instrumentData(id, QmdVelkaKeys::Type).toString(), id);
         if (!player)
             continue;
         player->setSync(clock);

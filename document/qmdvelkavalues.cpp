@@ -1,4 +1,5 @@
 #include "qmdvelkavalues.h"
+#include "qmdvelkakeys.h"
 
 #include "qmddirectmodelinterface.h"
 #include "qmdindex.h"
@@ -54,9 +55,9 @@ LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf)
     if (parent == QmdIndex())
         return styleColourKey.match(leaf.key()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::RootValue;
     const QString grandparentKey = keyOfGrandparent(model, leaf);
-    if (grandparentKey == QLatin1String("Elements"))
+    if (grandparentKey == QmdVelkaKeys::Elements)
         return LeafPlace::ElementValue;
-    if (grandparentKey == QLatin1String("Instruments"))
+    if (grandparentKey == QmdVelkaKeys::Instruments)
         return LeafPlace::InstrumentValue;
     return LeafPlace::Other;
 }
@@ -71,16 +72,16 @@ LeafPlace leafPlace(const QStringList &path)
     if (path.size() < 3)
         return LeafPlace::Other;
     const QString &grandparentKey = path.at(path.size() - 3);
-    if (grandparentKey == QLatin1String("Elements"))
+    if (grandparentKey == QmdVelkaKeys::Elements)
         return LeafPlace::ElementValue;
-    if (grandparentKey == QLatin1String("Instruments"))
+    if (grandparentKey == QmdVelkaKeys::Instruments)
         return LeafPlace::InstrumentValue;
     return LeafPlace::Other;
 }
 
 bool isWordKey(const QString &key)
 {
-    return key == QLatin1String("Type") || key == QLatin1String("Path") || key == QLatin1String("SignallingMethod");
+    return key == QmdVelkaKeys::Type || key == QmdVelkaKeys::Path || key == QmdVelkaKeys::SignallingMethod;
 }
 
 QString wordOf(const QString &key, int value)
@@ -119,11 +120,11 @@ bool isUnsignedKey(LeafPlace place, const QString &key)
 {
     switch (place) {
     case LeafPlace::RootValue:
-        return key == QLatin1String("Tempo") || key == QLatin1String("PrincipalsToBeatsNumerator")
-            || key == QLatin1String("PrincipalsToBeatsDenominator") || key == QLatin1String("DivsPerPrincipal");
+        return key == QmdVelkaKeys::Tempo || key == QmdVelkaKeys::PrincipalsToBeatsNumerator
+            || key == QmdVelkaKeys::PrincipalsToBeatsDenominator || key == QmdVelkaKeys::DivsPerPrincipal;
     case LeafPlace::ElementValue:
-        return key == QLatin1String("FromNode") || key == QLatin1String("ToNode")
-            || key == QLatin1String("InitialInstrument") || key == QLatin1String("Instrument");
+        return key == QmdVelkaKeys::FromNode || key == QmdVelkaKeys::ToNode
+            || key == QmdVelkaKeys::InitialInstrument || key == QmdVelkaKeys::Instrument;
     default:
         return false;
     }

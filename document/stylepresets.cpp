@@ -1,4 +1,5 @@
 #include "stylepresets.h"
+#include "qmdvelkakeys.h"
 
 #include <QColor>
 
@@ -10,23 +11,23 @@ PresetTable buildStylePresets()
 {
     PresetTable table;
     table.insert(QStringLiteral("Dark"),
-                 {{QStringLiteral("StyleBackgroundColor"), QColor(39, 39, 47, 255)},
-                  {QStringLiteral("StylePrincipalLinesColor"), QColor(46, 46, 54, 255)},
-                  {QStringLiteral("StylePrincipalPointsColor"), QColor(200, 200, 200, 255)},
-                  {QStringLiteral("StyleDivisionLinesColor"), QColor(Qt::transparent)},
-                  {QStringLiteral("StyleDivisionPointsColor"), QColor(128, 128, 128, 255)},
-                  {QStringLiteral("StyleAnnotationColor"), QColor(255, 255, 255, 128)},
-                  {QStringLiteral("StyleNodesColor"), QColor(155, 158, 255, 255)},
-                  {QStringLiteral("StyleEdgesColor"), QColor(113, 117, 137, 255)}});
+                 {{QmdVelkaKeys::StyleBackgroundColor, QColor(39, 39, 47, 255)},
+                  {QmdVelkaKeys::StylePrincipalLinesColor, QColor(46, 46, 54, 255)},
+                  {QmdVelkaKeys::StylePrincipalPointsColor, QColor(200, 200, 200, 255)},
+                  {QmdVelkaKeys::StyleDivisionLinesColor, QColor(Qt::transparent)},
+                  {QmdVelkaKeys::StyleDivisionPointsColor, QColor(128, 128, 128, 255)},
+                  {QmdVelkaKeys::StyleAnnotationColor, QColor(255, 255, 255, 128)},
+                  {QmdVelkaKeys::StyleNodesColor, QColor(155, 158, 255, 255)},
+                  {QmdVelkaKeys::StyleEdgesColor, QColor(113, 117, 137, 255)}});
     table.insert(QStringLiteral("Light"),
-                 {{QStringLiteral("StyleBackgroundColor"), QColor(255, 255, 255, 255)},
-                  {QStringLiteral("StylePrincipalLinesColor"), QColor(180, 180, 180, 255)},
-                  {QStringLiteral("StylePrincipalPointsColor"), QColor(Qt::transparent)},
-                  {QStringLiteral("StyleDivisionLinesColor"), QColor(220, 230, 240, 255)},
-                  {QStringLiteral("StyleDivisionPointsColor"), QColor(Qt::transparent)},
-                  {QStringLiteral("StyleAnnotationColor"), QColor(Qt::black)},
-                  {QStringLiteral("StyleNodesColor"), QColor(44, 101, 169, 255)},
-                  {QStringLiteral("StyleEdgesColor"), QColor(40, 40, 40, 255)}});
+                 {{QmdVelkaKeys::StyleBackgroundColor, QColor(255, 255, 255, 255)},
+                  {QmdVelkaKeys::StylePrincipalLinesColor, QColor(180, 180, 180, 255)},
+                  {QmdVelkaKeys::StylePrincipalPointsColor, QColor(Qt::transparent)},
+                  {QmdVelkaKeys::StyleDivisionLinesColor, QColor(220, 230, 240, 255)},
+                  {QmdVelkaKeys::StyleDivisionPointsColor, QColor(Qt::transparent)},
+                  {QmdVelkaKeys::StyleAnnotationColor, QColor(Qt::black)},
+                  {QmdVelkaKeys::StyleNodesColor, QColor(44, 101, 169, 255)},
+                  {QmdVelkaKeys::StyleEdgesColor, QColor(40, 40, 40, 255)}});
     return table;
 }
 

@@ -2,6 +2,7 @@
 #define VOICERULES_H
 
 #include "qmdtypes.h"
+#include "qmdvelkakeys.h"
 
 #include <QString>
 
@@ -14,10 +15,10 @@
 // reads and writes the document. None of them throws.
 namespace VoiceRules {
 
-// Longest note a node can give a voice: 10000 principals.
-constexpr quint64 MaxDuration = 6652800000ull;
 // Ticks of one principal, the unit of plain duration fields.
-constexpr quint64 TicksPerPrincipal = 665280;
+constexpr quint64 TicksPerPrincipal = QmdVelka::TicksPerPrincipal;
+// Longest note a node can give a voice: 10000 principals.
+constexpr quint64 MaxDuration = 10000 * TicksPerPrincipal;
 
 // The field at *cursor of a comma-separated list, counting only non-empty
 // fields (nothing is trimmed). When there is no such field the cursor becomes 0

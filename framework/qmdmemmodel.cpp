@@ -8,6 +8,24 @@
 #include <algorithm>
 #include <type_traits>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Containers released at once from which freed memory is handed back.
+const qsizetype releasedContainersToTrim = 1000;
+
+void trimHeap()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
+
+} // namespace
+
 namespace {
 
 template <typename Key, typename Value>
@@ -336,29 +354,46 @@ template QmdItemIdList QmdMemModel::removeEntries(IntDictSpecialItem *, const Qm
 template QStringList QmdMemModel::removeEntries(StrDictSpecialItem *, const QmdIndex &, const QStringList &,
                                                 QHash<QString, QVariant> *);
 
+namespace {
+
+// Whether a tree's entries hold a child tree. A tree of plain values may
+// share its entries with others (element states do): walking it with
+// mutable iterators would copy them.
+template <typename Items>
+bool holdsTrees(const Items &items)
+{
+    return std::any_of(items.cbegin(), items.cend(), [](const QVariant &value) { return QmdTree::treeOf(value); });
+}
+
+} // namespace
+
 QVariant QmdMemModel::adoptTree(QmdTree &tree, const QmdIndex &ownIndex)
 {
     const QVariant container = createContainer(tree.type(), ownIndex);
     SpecialItem *item = itemOf(container);
     if (auto *intItem = item && item->type == Qmd::IntDict ? static_cast<IntDictSpecialItem *>(item) : nullptr) {
         intItem->items = std::move(tree.ids());
-        for (auto it = intItem->items.begin(); it != intItem->items.end(); ++it) {
+        for (auto it = intItem->items.cbegin(); it != intItem->items.cend(); ++it)
             intItem->lastId = std::max(intItem->lastId, it.key());
-            if (QmdTree *child = QmdTree::treeOf(it.value())) {
-                it.value() = adoptTree(*child, entryIndex(it.key(), item));
-                delete child;
-            }
-        }
+        adoptChildren(intItem->items, item);
     } else if (auto *strItem = item ? static_cast<StrDictSpecialItem *>(item) : nullptr) {
         strItem->items = std::move(tree.keys());
-        for (auto it = strItem->items.begin(); it != strItem->items.end(); ++it) {
-            if (QmdTree *child = QmdTree::treeOf(it.value())) {
-                it.value() = adoptTree(*child, entryIndex(it.key(), item));
-                delete child;
-            }
-        }
+        adoptChildren(strItem->items, item);
     }
     return container;
+}
+
+template <typename Key>
+void QmdMemModel::adoptChildren(QHash<Key, QVariant> &items, SpecialItem *item)
+{
+    if (!holdsTrees(items))
+        return;
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if (QmdTree *child = QmdTree::treeOf(it.value())) {
+            it.value() = adoptTree(*child, entryIndex(it.key(), item));
+            delete child;
+        }
+    }
 }
 
 void QmdMemModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
@@ -368,6 +403,8 @@ void QmdMemModel::setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree)
     switch (this->target(target)) {
     case Target::Root:
         recordSetRoot(adoptTree(*tree, QmdIndex()));
+        // What building the tree used and let go is handed back too.
+        trimHeap();
         return;
     case Target::Nothing:
         return;
@@ -713,6 +750,7 @@ void QmdMemModel::clearRedoList()
 void QmdMemModel::pushCommand(std::unique_ptr<QmdCommand> command)
 {
     takeSnapshot();
+    const qsizetype containers = m_live.size();
     QmdCommand *const pushed = command.get();
     std::unique_ptr<QmdCommand> transient;
     if (command->isRecordable()) {
@@ -735,7 +773,17 @@ void QmdMemModel::pushCommand(std::unique_ptr<QmdCommand> command)
     }
     pushed->redo();
     transient.reset();
+    returnFreedMemory(containers);
     emitUndoStateChanges();
+}
+
+// A document replaced whole (a load) leaves the old one's memory free but
+// held by the allocator, in small pieces all over the heap: hand it back, so
+// that loading again does not grow the process.
+void QmdMemModel::returnFreedMemory(qsizetype containersBefore)
+{
+    if (containersBefore - m_live.size() >= releasedContainersToTrim)
+        trimHeap();
 }
 
 void QmdMemModel::redo()
@@ -782,8 +830,10 @@ void QmdMemModel::setUndoRedoLimit(int limit)
 void QmdMemModel::clearUndoRedoHistory()
 {
     takeSnapshot();
+    const qsizetype containers = m_live.size();
     m_redoList.clear();
     m_undoList.clear();
+    returnFreedMemory(containers);
     m_cleanMarker = nullptr;
     m_cleanUnreachable = true;
     emitUndoStateChanges();

@@ -163,9 +163,13 @@ private:
     void swapRoot(QVariant &value);
     // A container of the model made of the tree's entries (moved, not copied).
     QVariant adoptTree(QmdTree &tree, const QmdIndex &ownIndex);
+    template <typename Key> void adoptChildren(QHash<Key, QVariant> &items, SpecialItem *item);
     // Releases the container held by value, with every container inside it.
     void release(const QVariant &value);
 
+    // Returns freed memory to the system once many containers were released
+    // since containersBefore were live.
+    void returnFreedMemory(qsizetype containersBefore);
     void takeSnapshot();
     void emitUndoStateChanges();
     UndoState undoState() const;

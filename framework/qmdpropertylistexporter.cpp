@@ -9,9 +9,8 @@
 
 namespace {
 
-const char *const doctype =
-    "<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\""
-    " \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">";
+const QLatin1StringView doctype("<!DOCTYPE plist PUBLIC \"-//Apple Computer//DTD PLIST 1.0//EN\""
+                                " \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">");
 
 bool isXmlChar(char32_t c)
 {
@@ -86,11 +85,10 @@ void QmdPropertyListExporter::writeBegin()
 {
     m_noDevice = !device() || !device()->isWritable();
     m_writer.setDevice(device());
-    m_writer.setAutoFormatting(true);
-    m_writer.writeStartDocument(QStringLiteral("1.0"));
-    m_writer.writeDTD(QLatin1String(doctype));
-    m_writer.writeStartElement(QStringLiteral("plist"));
-    m_writer.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
+    m_writer.writeStartDocument();
+    m_writer.writeDTD(doctype);
+    m_writer.writeStartElement(QLatin1StringView("plist"));
+    m_writer.writeAttribute(QLatin1StringView("version"), QStringLiteral("1.0"));
 }
 
 void QmdPropertyListExporter::writeValue(const QmdIndex &index)
@@ -112,6 +110,7 @@ void QmdPropertyListExporter::writeValue(const QmdIndex &index)
 void QmdPropertyListExporter::writeEnd()
 {
     m_writer.writeEndElement();
+    m_writer.flush();
 }
 
 void QmdPropertyListExporter::writeIntDict(const QmdIndexList &children)
@@ -129,32 +128,32 @@ void QmdPropertyListExporter::writeLeaf(const QmdIndex &index)
     const QVariant value = data(index);
     switch (value.typeId()) {
     case QMetaType::Bool:
-        m_writer.writeEmptyElement(value.toBool() ? QStringLiteral("true") : QStringLiteral("false"));
+        m_writer.writeEmptyElement(value.toBool() ? QLatin1StringView("true") : QLatin1StringView("false"));
         break;
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-        writeTextElement(QStringLiteral("integer"), value.toString());
+        writeTextElement(QLatin1StringView("integer"), value.toString());
         break;
     case QMetaType::Double:
-        writeTextElement(QStringLiteral("real"), realText(value.toDouble()));
+        writeTextElement(QLatin1StringView("real"), realText(value.toDouble()));
         break;
     default:
-        writeTextElement(QStringLiteral("string"), value.toString());
+        writeTextElement(QLatin1StringView("string"), value.toString());
         break;
     }
 }
 
 void QmdPropertyListExporter::writeDict(const QString &containerTypeText, const QmdIndexList &children)
 {
-    m_writer.writeStartElement(QStringLiteral("dict"));
-    writeTextElement(QStringLiteral("key"), QStringLiteral("ContainerType"));
-    writeTextElement(QStringLiteral("string"), containerTypeText);
+    m_writer.writeStartElement(QLatin1StringView("dict"));
+    writeTextElement(QLatin1StringView("key"), QStringLiteral("ContainerType"));
+    writeTextElement(QLatin1StringView("string"), containerTypeText);
     for (const QmdIndex &child : children) {
         if (m_exclusions.contains(child))
             continue;
-        writeTextElement(QStringLiteral("key"), keyText(child));
+        writeTextElement(QLatin1StringView("key"), keyText(child));
         writeValue(child);
     }
     m_writer.writeEndElement();
@@ -180,6 +179,12 @@ bool QmdPropertyListExporter::hasError() const
 
 void QmdPropertyListExporter::writeTextElement(const QString &name, const QString &text)
 {
+    const QByteArray latin1 = name.toLatin1();
+    writeTextElement(QLatin1StringView(latin1), text);
+}
+
+void QmdPropertyListExporter::writeTextElement(QLatin1StringView name, const QString &text)
+{
     bool replaced = false;
     const QString safe = xmlSafe(text, &replaced);
     if (replaced) {
@@ -204,7 +209,7 @@ void QmdPropertyListExporter::writeTextElement(const QString &name, const QStrin
             if (safe.at(i) != u'\r')
                 continue;
             m_writer.writeCharacters(safe.mid(start, i - start));
-            m_writer.writeEntityReference(QStringLiteral("#13"));
+            m_writer.writeEntityReference(QLatin1StringView("#13"));
             start = i + 1;
         }
         m_writer.writeCharacters(safe.mid(start));

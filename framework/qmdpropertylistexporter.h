@@ -3,11 +3,11 @@
 
 #include "qmdimportexportinterface.h"
 #include "qmdindex.h"
+#include "qmdpropertylistwriter.h"
 
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QXmlStreamWriter>
 
 // Writes a model subtree to an open device as an XML property list (plist
 // version 1.0, UTF-8): a container becomes a "dict" whose first pair names
@@ -36,7 +36,7 @@ public:
     // XML declaration, document type and the opening "plist" element.
     virtual void writeBegin();
     virtual void writeValue(const QmdIndex &index);
-    // Closes the "plist" element.
+    // Closes the "plist" element and hands what is left to the device.
     virtual void writeEnd();
     virtual void writeIntDict(const QmdIndexList &children);
     virtual void writeStrDict(const QmdIndexList &children);
@@ -58,14 +58,15 @@ protected:
     // CDATA section (the reader drops white-space-only text), where a
     // carriage return can only come back as a line feed. Characters that
     // XML 1.0 cannot carry at all are replaced by U+FFFD, with a warning.
+    void writeTextElement(QLatin1StringView name, const QString &text);
     void writeTextElement(const QString &name, const QString &text);
-    QXmlStreamWriter &writer() { return m_writer; }
+    QmdPropertyListWriter &writer() { return m_writer; }
 
 private:
     // "Elements/12/Text": the keys from the written index's root down.
     QString pathText(const QmdIndex &index) const;
 
-    QXmlStreamWriter m_writer;
+    QmdPropertyListWriter m_writer;
     QSet<QmdIndex> m_exclusions;
     bool m_noDevice = false;
     QmdIndex m_current; // the value being written, named by warnings

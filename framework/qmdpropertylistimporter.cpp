@@ -1,14 +1,17 @@
 #include "qmdpropertylistimporter.h"
 
 #include "qmdmodel.h"
+#include "qmdpropertylisttokenizer.h"
 
 #include <QDebug>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QVarLengthArray>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <climits>
+#include <type_traits>
 
 namespace {
 
@@ -19,16 +22,64 @@ const QString containerTypeKey = QStringLiteral("ContainerType");
 const int maxDepth = 256;
 
 // The element names of a property list, made once.
-QString elementName(QStringView name)
+const QString elementNames[] = {QStringLiteral("key"),  QStringLiteral("string"), QStringLiteral("integer"),
+                                QStringLiteral("real"), QStringLiteral("true"),   QStringLiteral("false"),
+                                QStringLiteral("dict")};
+
+template <typename Name>
+QString elementName(Name name)
 {
-    static const QString names[] = {QStringLiteral("key"),     QStringLiteral("string"), QStringLiteral("integer"),
-                                    QStringLiteral("real"),    QStringLiteral("true"),   QStringLiteral("false"),
-                                    QStringLiteral("dict")};
-    for (const QString &known : names) {
+    for (const QString &known : elementNames) {
         if (name == known)
             return known;
     }
     return name.toString();
+}
+
+// QXmlStreamReader with the calls the parse makes of a tokenizer.
+class GeneralTokens
+{
+public:
+    explicit GeneralTokens(const QByteArray &bytes)
+        : m_xml(bytes)
+    {
+        m_xml.setNamespaceProcessing(false);
+    }
+
+    void readNext() { m_xml.readNext(); }
+    bool atEnd() const { return m_xml.atEnd(); }
+    bool isStartElement() const { return m_xml.isStartElement(); }
+    bool isEndElement() const { return m_xml.isEndElement(); }
+    bool isCharacters() const { return m_xml.isCharacters(); }
+    QStringView name() const { return m_xml.name(); }
+    bool hasVersion() const { return m_xml.attributes().hasAttribute(QStringLiteral("version")); }
+    bool isVersionOne() const { return m_xml.attributes().value(QStringLiteral("version")) == QLatin1String("1.0"); }
+    bool isCDATA() const { return m_xml.isCDATA(); }
+    bool isWhitespace() const { return m_xml.isWhitespace(); }
+    QString text() const { return m_xml.text().toString(); }
+    qint64 lineNumber() const { return m_xml.lineNumber(); }
+    QString errorText() const
+    {
+        return QmdPropertyListImporter::tr("Parse error at line %1, column %2:\n%3")
+            .arg(QString::number(m_xml.lineNumber()), QString::number(m_xml.columnNumber()), m_xml.errorString());
+    }
+    bool hasError() const { return m_xml.hasError(); }
+    bool isUnsupported() const { return false; }
+    void raiseError() { m_xml.raiseError(QStringLiteral("too deep")); }
+
+private:
+    QXmlStreamReader m_xml;
+};
+
+QString parseErrorText(const GeneralTokens &tokens)
+{
+    return tokens.errorText();
+}
+
+// The plain tokenizer stops only where the parse asked it to.
+QString parseErrorText(const QmdPropertyListTokenizer &)
+{
+    return QString();
 }
 
 // Texts up to this length are kept once however often they occur.
@@ -170,55 +221,22 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
         return false;
     }
 
-    QXmlStreamReader xml(m_bytes);
-    xml.setNamespaceProcessing(false);
-    m_xml = &xml;
-    m_depth = 0;
-    m_tooDeep = false;
     m_path = basePath;
-    QString rootTag;
-    QString version;
-    bool hasVersion = false;
-    while (!xml.atEnd() && !xml.isStartElement())
-        xml.readNext();
-    if (xml.isStartElement() && enterElement()) {
-        rootTag = xml.name().toString();
-        hasVersion = xml.attributes().hasAttribute(QStringLiteral("version"));
-        version = xml.attributes().value(QStringLiteral("version")).toString();
-        const bool plist = rootTag == QLatin1String("plist") && (!hasVersion || version == QLatin1String("1.0"));
-        bool first = true;
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isEndElement())
-                break;
-            if (!xml.isStartElement())
-                continue;
-            if (!enterElement())
-                break;
-            if (plist && first)
-                m_top = readValue();
-            else
-                skipElement();
-            first = false;
-        }
+    QmdPropertyListTokenizer plain(m_bytes);
+    parseTokens(plain);
+    if (plain.isUnsupported()) {
+        // Not the plain form this program writes: the general reader reads
+        // it again from the start.
+        QmdTree::release(m_top);
+        m_top = QVariant();
+        m_warnings.clear();
+        m_errorString.clear();
+        m_path = basePath;
+        GeneralTokens general(m_bytes);
+        parseTokens(general);
     }
-    // The rest of the file must be well formed too.
-    while (!xml.atEnd())
-        xml.readNext();
-
-    if (m_tooDeep) {
-        m_errorString = tr("The file nests values deeper than %1 levels.").arg(maxDepth);
-    } else if (xml.hasError()) {
-        m_errorString = tr("Parse error at line %1, column %2:\n%3")
-                            .arg(QString::number(xml.lineNumber()), QString::number(xml.columnNumber()),
-                                 xml.errorString());
-    } else if (rootTag != QLatin1String("plist")) {
-        m_errorString = tr("The file is not a plist file.");
-    } else if (hasVersion && version != QLatin1String("1.0")) {
-        m_errorString = tr("The file is not a plist version 1.0 file.");
-    }
-    m_xml = nullptr;
     m_strings.clear();
+    m_plainStrings.clear();
     m_path.clear();
 
     m_readable = m_errorString.isEmpty();
@@ -236,52 +254,116 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
     return true;
 }
 
+// Reads the whole file: its root element, the first value inside it, and
+// the rest of the file (which must be well formed too). Leaves the reason in
+// m_errorString when the file cannot be read; stops early when the plain
+// tokenizer meets what it leaves to the general one.
+template <typename Tokens>
+void QmdPropertyListImporter::parseTokens(Tokens &tokens)
+{
+    m_depth = 0;
+    m_tooDeep = false;
+    QString rootTag;
+    bool hasVersion = false;
+    bool versionOne = false;
+    while (!tokens.atEnd() && !tokens.isStartElement())
+        tokens.readNext();
+    if (tokens.isStartElement() && enterElement(tokens)) {
+        rootTag = tokens.name().toString();
+        hasVersion = tokens.hasVersion();
+        versionOne = tokens.isVersionOne();
+        const bool plist = rootTag == QLatin1String("plist") && (!hasVersion || versionOne);
+        bool first = true;
+        while (!tokens.atEnd()) {
+            tokens.readNext();
+            if (tokens.isEndElement())
+                break;
+            if (!tokens.isStartElement())
+                continue;
+            if (!enterElement(tokens))
+                break;
+            if (plist && first)
+                m_top = readValue(tokens);
+            else
+                readText(tokens);
+            first = false;
+        }
+    }
+    while (!tokens.atEnd())
+        tokens.readNext();
+    if (tokens.isUnsupported())
+        return;
+
+    if (m_tooDeep)
+        m_errorString = tr("The file nests values deeper than %1 levels.").arg(maxDepth);
+    else if (tokens.hasError())
+        m_errorString = parseErrorText(tokens);
+    else if (rootTag != QLatin1String("plist"))
+        m_errorString = tr("The file is not a plist file.");
+    else if (hasVersion && !versionOne)
+        m_errorString = tr("The file is not a plist version 1.0 file.");
+}
+
 // Counts the element just started; false (and reading stops) past maxDepth.
-bool QmdPropertyListImporter::enterElement()
+template <typename Tokens>
+bool QmdPropertyListImporter::enterElement(Tokens &tokens)
 {
     if (++m_depth <= maxDepth)
         return true;
     m_tooDeep = true;
-    m_xml->raiseError(tr("The file nests values deeper than %1 levels.").arg(maxDepth));
+    tokens.raiseError();
     return false;
-}
-
-// Reads past the current element, counting the levels inside it.
-void QmdPropertyListImporter::skipElement()
-{
-    readText();
 }
 
 // The text of the current element and of everything inside it, up to its
 // end. Text made only of white space between elements is not text of the
 // value (as a document reader drops it), unless it is a CDATA section.
-QString QmdPropertyListImporter::readText()
+// Short texts come back shared.
+template <typename Tokens>
+QString QmdPropertyListImporter::readText(Tokens &tokens)
 {
     QString text;
+    bool whole = true; // the text is one token's, already shared
     const int level = m_depth;
-    while (!m_xml->atEnd()) {
-        switch (m_xml->readNext()) {
-        case QXmlStreamReader::Characters:
-            if (m_xml->isCDATA() || !m_xml->isWhitespace()) {
-                if (text.isEmpty())
-                    text = m_xml->text().toString();
-                else
-                    text += m_xml->text();
+    while (!tokens.atEnd()) {
+        tokens.readNext();
+        if (tokens.isCharacters()) {
+            if (tokens.isCDATA() || !tokens.isWhitespace()) {
+                if (text.isEmpty()) {
+                    text = sharedText(tokens);
+                } else {
+                    text += tokens.text();
+                    whole = false;
+                }
             }
-            break;
-        case QXmlStreamReader::StartElement:
-            if (!enterElement())
-                return text;
-            break;
-        case QXmlStreamReader::EndElement:
+        } else if (tokens.isStartElement()) {
+            if (!enterElement(tokens))
+                break;
+        } else if (tokens.isEndElement()) {
             if (m_depth-- == level)
-                return text;
-            break;
-        default:
-            break;
+                break;
         }
     }
-    return text;
+    return whole ? text : shared(text);
+}
+
+template <typename Tokens>
+QString QmdPropertyListImporter::sharedText(Tokens &tokens)
+{
+    if constexpr (std::is_same_v<Tokens, QmdPropertyListTokenizer>) {
+        // Straight from the file's bytes: no string is made for a text met before.
+        if (tokens.isPlainText() && tokens.plainText().size() <= sharedTextLength) {
+            const QLatin1StringView plain = tokens.plainText();
+            const QByteArrayView bytes(plain.data(), plain.size());
+            const auto it = m_plainStrings.constFind(bytes);
+            if (it != m_plainStrings.constEnd())
+                return *it;
+            const QString text(plain);
+            m_plainStrings.insert(bytes, text);
+            return text;
+        }
+    }
+    return shared(tokens.text());
 }
 
 QString QmdPropertyListImporter::shared(const QString &text)
@@ -297,25 +379,26 @@ QString QmdPropertyListImporter::shared(const QString &text)
 
 // The value of the current element: a QmdTree holder for a dict, a leaf's
 // value otherwise; invalid when it was skipped.
-QVariant QmdPropertyListImporter::readValue()
+template <typename Tokens>
+QVariant QmdPropertyListImporter::readValue(Tokens &tokens)
 {
-    if (m_xml->name() == QLatin1String("dict"))
-        return readDict();
-    const qint64 line = m_xml->lineNumber();
-    const QString tag = elementName(m_xml->name());
-    const QString text = readText();
-    if (m_xml->hasError())
+    if (tokens.name() == QLatin1String("dict"))
+        return readDict(tokens);
+    const qint64 line = tokens.lineNumber();
+    const QString tag = elementName(tokens.name());
+    const QString text = readText(tokens);
+    if (tokens.hasError() || tokens.isUnsupported())
         return QVariant();
-    const QString leafText = tag == QLatin1String("string") ? shared(text) : text;
     m_leafLine = line;
-    return readLeaf(Leaf{tag, leafText, m_path});
+    return readLeaf(Leaf{tag, text, m_path});
 }
 
-QVariant QmdPropertyListImporter::readDict()
+template <typename Tokens>
+QVariant QmdPropertyListImporter::readDict(Tokens &tokens)
 {
-    const qint64 dictLine = m_xml->lineNumber();
+    const qint64 dictLine = tokens.lineNumber();
     const qsizetype warningMark = m_warnings.size();
-    QList<Entry> entries;
+    QVarLengthArray<Entry, 16> entries;
     // The kind: the string after the first "ContainerType" key, wherever
     // that key stands.
     enum { Searching, AwaitingType, TypeFound } typeScan = Searching;
@@ -324,28 +407,28 @@ QVariant QmdPropertyListImporter::readDict()
     qint64 pendingLine = 0;
     bool hasPendingKey = false;
 
-    while (!m_xml->atEnd()) {
-        m_xml->readNext();
-        if (m_xml->isEndElement()) {
+    while (!tokens.atEnd()) {
+        tokens.readNext();
+        if (tokens.isEndElement()) {
             --m_depth;
             break;
         }
-        if (!m_xml->isStartElement())
+        if (!tokens.isStartElement())
             continue;
-        if (!enterElement())
+        if (!enterElement(tokens))
             break;
-        const qint64 line = m_xml->lineNumber();
-        const bool isKey = m_xml->name() == QLatin1String("key");
+        const qint64 line = tokens.lineNumber();
+        const bool isKey = tokens.name() == QLatin1String("key");
         if (hasPendingKey && !isKey && pendingKey != containerTypeKey) {
             m_path.append(pendingKey);
-            const QVariant value = readValue();
+            const QVariant value = readValue(tokens);
             m_path.removeLast();
             entries.append(Entry{pendingKey, pendingLine, value});
             hasPendingKey = false;
             continue;
         }
-        const QString tag = elementName(m_xml->name());
-        const QString text = readText();
+        const QString tag = elementName(tokens.name());
+        const QString text = readText(tokens);
         if (typeScan == AwaitingType) {
             typeScan = TypeFound;
             if (tag == QLatin1String("string"))
@@ -359,7 +442,7 @@ QVariant QmdPropertyListImporter::readDict()
             } else if (text.isEmpty()) {
                 warnAt(line, tr("an empty key was skipped."));
             } else {
-                pendingKey = shared(text);
+                pendingKey = text;
                 pendingLine = line;
                 hasPendingKey = true;
             }
@@ -372,7 +455,7 @@ QVariant QmdPropertyListImporter::readDict()
     }
     if (hasPendingKey && pendingKey != containerTypeKey)
         warnAt(pendingLine, tr("the key \"%1\" has no value; skipped.").arg(pendingKey));
-    if (m_xml->hasError()) {
+    if (tokens.hasError() || tokens.isUnsupported()) {
         for (const Entry &entry : std::as_const(entries))
             QmdTree::release(entry.value);
         return QVariant();

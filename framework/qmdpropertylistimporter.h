@@ -6,6 +6,8 @@
 #include "qmdtree.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
 #include <QFile>
 #include <QList>
 #include <QPair>
@@ -15,8 +17,6 @@
 #include <QVariant>
 
 #include <memory>
-
-class QXmlStreamReader;
 
 // Reads an XML property list (as written by QmdPropertyListExporter) from an
 // open device into a model subtree.
@@ -94,11 +94,14 @@ private:
     struct Entry;
 
     bool parseFor(const QStringList &basePath);
-    bool enterElement();
-    void skipElement();
-    QString readText();
-    QVariant readValue();
-    QVariant readDict();
+    // The parse over either tokenizer: this program's own for the form it
+    // writes, QXmlStreamReader for everything else.
+    template <typename Tokens> void parseTokens(Tokens &tokens);
+    template <typename Tokens> bool enterElement(Tokens &tokens);
+    template <typename Tokens> QString readText(Tokens &tokens);
+    template <typename Tokens> QVariant readValue(Tokens &tokens);
+    template <typename Tokens> QVariant readDict(Tokens &tokens);
+    template <typename Tokens> QString sharedText(Tokens &tokens);
     QString shared(const QString &text);
     void warnAt(qint64 line, const QString &message);
 
@@ -111,12 +114,12 @@ private:
     QList<QPair<qint64, QString>> m_warnings;
 
     // While parsing.
-    QXmlStreamReader *m_xml = nullptr;
     int m_depth = 0;
     bool m_tooDeep = false;
     QStringList m_path;
     qint64 m_leafLine = 0;
     QSet<QString> m_strings;
+    QHash<QByteArrayView, QString> m_plainStrings; // by their bytes in m_bytes
     QVariant m_top; // a leaf value or a QmdTree holder
 };
 
