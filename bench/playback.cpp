@@ -27,6 +27,7 @@
 #include "monotonicclock.h"
 #include "outputportnames.h"
 #include "playbackcapture.h"
+#include "voiceschedule.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "tickpos.h"
@@ -538,9 +539,10 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
         }
     }
 
-    std::printf("%d groups, %d instrument%s, %s, ring of %d nodes, %s\n", scenario.groups, scenario.instruments,
-                scenario.instruments == 1 ? "" : "s", scenario.syncOutput ? "MIDI clock output" : "no clock output",
-                nodeCount, qPrintable(sink.describe()));
+    std::printf("%d groups, %d instrument%s, %s, ring of %d nodes, steps %llu us ahead, %s\n", scenario.groups,
+                scenario.instruments, scenario.instruments == 1 ? "" : "s",
+                scenario.syncOutput ? "MIDI clock output" : "no clock output", nodeCount,
+                static_cast<unsigned long long>(VoiceSchedule::horizon() / 1000), qPrintable(sink.describe()));
     printLine("note on", expectedOn, receivedOn, figures(onErrors[0]));
     printLine("note off", expectedOff, receivedOff, figures(offErrors[0]));
     const Figures lag = figures(startLag);
@@ -596,13 +598,17 @@ int main(int argc, char *argv[])
                                           QStringLiteral("n"));
     const QCommandLineOption nodesOption(QStringLiteral("nodes"), QStringLiteral("Nodes in the ring (8)."),
                                          QStringLiteral("n"), QStringLiteral("8"));
-    parser.addOptions({secondsOption, jackOption, periodOption, groupsOption, nodesOption});
+    const QCommandLineOption horizonOption(
+        QStringLiteral("horizon"),
+        QStringLiteral("Step voices this far ahead of their tick only (default: 0 and the engine's horizon)."),
+        QStringLiteral("us"));
+    parser.addOptions({secondsOption, jackOption, periodOption, groupsOption, nodesOption, horizonOption});
     parser.process(app);
     const int seconds = std::max(1, parser.value(secondsOption).toInt());
     const int nodes = std::max(4, parser.value(nodesOption).toInt() / 2 * 2);
 
     QList<Scenario> scenarios;
-    for (int groups : {1, 16, 64}) {
+    for (int groups : {1, 16, 64, 256}) {
         if (parser.isSet(groupsOption) && parser.value(groupsOption).toInt() != groups)
             continue;
         for (bool sync : {false, true})
@@ -636,9 +642,16 @@ int main(int argc, char *argv[])
     const QByteArray load = loadAverage.open(QIODevice::ReadOnly) ? loadAverage.readAll().split(' ').value(0) : "?";
     std::printf("Playing %d s per scenario at 120 beats per minute on %d cores (load average %s)\n", seconds,
                 QThread::idealThreadCount(), load.constData());
+    QList<quint64> horizons{0, VoiceSchedule::DefaultHorizon};
+    if (parser.isSet(horizonOption))
+        horizons = {quint64(std::max(0, parser.value(horizonOption).toInt())) * 1000};
     bool allOk = true;
-    for (const Scenario &scenario : scenarios)
-        allOk = run(*sink, scenario, nodes, seconds) && allOk;
+    for (const Scenario &scenario : scenarios) {
+        for (quint64 horizon : horizons) {
+            VoiceSchedule::setHorizon(horizon);
+            allOk = run(*sink, scenario, nodes, seconds) && allOk;
+        }
+    }
     QmdVelkaController::setPlayerFactory(nullptr);
     MidiBackend::setInstance(nullptr);
     return allOk ? 0 : 2;

@@ -26,6 +26,7 @@
 #include "qmdvelkakeys.h"
 #include "tickpos.h"
 #include "voicegroup.h"
+#include "voiceschedule.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -276,11 +277,13 @@ void run(RecordingBackend &backend, PlayerFactory &factory, int groupCount, bool
 
     const Figures on = figures(onLateness);
     const Figures off = figures(offLateness);
-    std::printf("%3d groups %-9s | note on  %6zu  median %8.1f  p99 %8.1f  max %8.1f us\n", groupCount,
-                staggered ? "staggered" : "aligned", on.count, on.median, on.p99, on.maximum);
-    std::printf("                     | note off %6zu  median %8.1f  p99 %8.1f  max %8.1f us\n", off.count,
+    std::printf("%3d groups %-9s horizon %4llu us | note on  %6zu  median %8.1f  p99 %8.1f  max %8.1f us\n",
+                groupCount, staggered ? "staggered" : "aligned",
+                static_cast<unsigned long long>(VoiceSchedule::horizon() / 1000), on.count, on.median, on.p99,
+                on.maximum);
+    std::printf("                                     | note off %6zu  median %8.1f  p99 %8.1f  max %8.1f us\n", off.count,
                 off.median, off.p99, off.maximum);
-    std::printf("                     | CPU playing %.0f ms in %d s (%.1f %% of a core), paused %.1f ms in 2 s\n",
+    std::printf("                                     | CPU playing %.0f ms in %d s (%.1f %% of a core), paused %.1f ms in 2 s\n",
                 playCpu, seconds, playCpu / (seconds * 10.0), pauseCpu);
     std::fflush(stdout);
 
@@ -297,9 +300,14 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
-    QList<int> counts{1, 16, 64};
+    QList<int> counts{1, 16, 64, 256};
     if (argc > 2)
         counts = {std::max(1, atoi(argv[2]))};
+    // Steps at their arrival and steps ahead, side by side, unless one
+    // horizon (µs) is asked for.
+    QList<quint64> horizons{0, VoiceSchedule::DefaultHorizon};
+    if (argc > 3)
+        horizons = {quint64(std::max(0, atoi(argv[3]))) * 1000};
 
     RecordingBackend backend;
     MidiBackend::setInstance(&backend);
@@ -308,8 +316,12 @@ int main(int argc, char *argv[])
 
     std::printf("Voice groups playing for %d s at 120 beats per minute, a note every 62.5 ms per group\n", seconds);
     for (int count : counts) {
-        run(backend, factory, count, false, seconds);
-        run(backend, factory, count, true, seconds);
+        for (bool staggered : {false, true}) {
+            for (quint64 horizon : horizons) {
+                VoiceSchedule::setHorizon(horizon);
+                run(backend, factory, count, staggered, seconds);
+            }
+        }
     }
     MidiBackend::setInstance(nullptr);
     return 0;

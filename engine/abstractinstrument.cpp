@@ -1,6 +1,7 @@
 #include "abstractinstrument.h"
 
 #include "abstractsync.h"
+#include "monotonicclock.h"
 #include "qmdvelkacontroller.h"
 
 #include <QtGlobal>
@@ -61,8 +62,13 @@ void AbstractInstrument::process()
     AbstractSync *clock = sync();
     if (!clock)
         return;
+    const quint64 tick = clock->currentTick();
+    // A clock started with a lead stands at its start tick until the start
+    // time: what is due there waits for it.
+    if (clock->counterNanosecondsAtTick(tick) > MonotonicClock::nanoseconds())
+        return;
     m_due.clear();
-    m_queue.takeDue(m_due, MaxEventsPerStep, clock->currentTick());
+    m_queue.takeDue(m_due, MaxEventsPerStep, tick);
     if (!m_due.empty())
         outputEvents(m_due);
 }

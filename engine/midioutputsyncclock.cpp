@@ -2,6 +2,7 @@
 
 #include "abstractsync.h"
 #include "instrumentevent.h"
+#include "monotonicclock.h"
 
 #include <QMutexLocker>
 
@@ -46,6 +47,21 @@ void MidiOutputSyncClock::start()
         stopAfterFailedSend();
 }
 
+void MidiOutputSyncClock::startAt(quint64 time)
+{
+    if (!sync()) {
+        play();
+        return;
+    }
+    {
+        QMutexLocker locker(&m_sendMutex);
+        m_startClockPending = true;
+        m_startClockAt = time;
+    }
+    play();
+    wake();
+}
+
 void MidiOutputSyncClock::sendSongPositionZero()
 {
     QMutexLocker locker(&m_sendMutex);
@@ -86,6 +102,15 @@ void MidiOutputSyncClock::pauseAndWait()
     // Read before the send mutex: the clock's mutex is never taken under it.
     const quint64 beatTick = clock->currentBeatTick();
     QMutexLocker locker(&m_sendMutex);
+    if (m_startClockPending) {
+        // Stopped before the start time: the start's clock and no others.
+        m_startClockPending = false;
+        const bool sent = sendRealtime(TimingClock) && sendRealtime(Stop);
+        locker.unlock();
+        if (!sent)
+            stopAfterFailedSend();
+        return;
+    }
     const bool sent = sendDueClocks(beatTick) && sendRealtime(Stop);
     locker.unlock();
     if (!sent)
@@ -109,7 +134,14 @@ void MidiOutputSyncClock::process()
     // A stop that came in meanwhile has sent the remaining clocks and Stop.
     if (state() != Playing)
         return;
-    const bool sent = sendDueClocks(beatTick);
+    bool sent = true;
+    if (m_startClockPending) {
+        if (MonotonicClock::nanoseconds() < m_startClockAt)
+            return;
+        m_startClockPending = false;
+        sent = sendRealtime(TimingClock);
+    }
+    sent = sent && sendDueClocks(beatTick);
     locker.unlock();
     if (!sent)
         stopAfterFailedSend();
@@ -124,6 +156,8 @@ quint64 MidiOutputSyncClock::nextStepTime(quint64 now)
     quint64 next;
     {
         QMutexLocker locker(&m_sendMutex);
+        if (m_startClockPending)
+            return qMin(latest, m_startClockAt);
         next = m_clocksSent + 1;
     }
     if (next > std::numeric_limits<quint64>::max() / AbstractSync::BeatTicksPerMidiClock)

@@ -40,6 +40,9 @@ public:
     void sendStart();
     // The Timing Clock that marks the start position, then the thread plays.
     void start();
+    // The same, the Timing Clock sent by the thread at the counter time given
+    // (MonotonicClock nanoseconds): the caller does not wait for it.
+    void startAt(quint64 time);
     void sendSongPositionZero();
     // Counts the clocks up to the beat tick as sent: a sender that joins a clock already
     // playing sends only the clocks still to come, not a burst of the ones passed.
@@ -74,6 +77,8 @@ private:
 
     mutable QMutex m_sendMutex;
     quint64 m_clocksSent = 0;
+    bool m_startClockPending = false; // the start's Timing Clock, due at m_startClockAt
+    quint64 m_startClockAt = 0;
     bool m_timerSlackSet = false;
 };
 

@@ -309,10 +309,10 @@ void MidiSync::setPlayingAt(quint64 time, quint64 lead, bool play)
     // Players primed while the clock stood wait for it: their next step is
     // due now.
     emit started();
-    if (lead != 0)
-        MonotonicClock::sleepUntil(time + lead);
+    // Each sender marks the start with its Timing Clock once the lead has
+    // passed; nobody waits for it here.
     for (MidiOutputSyncClock *output : std::as_const(outputs))
-        output->start();
+        output->startAt(time + lead);
 }
 
 void MidiSync::reset()

@@ -11,6 +11,10 @@ struct Voice
 
     const quint32 number;
     VoiceState state;
+    // The schedule's pass in which the voice was last stepped (0 for none
+    // since it was taken), and the random number its step may use.
+    quint64 triedInPass = 0;
+    quint64 draw = 0;
 };
 
 #endif // VOICE_H

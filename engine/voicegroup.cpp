@@ -3,24 +3,18 @@
 #include "abstractsync.h"
 #include "monotonicclock.h"
 #include "notenames.h"
-#include "realtimescheduling.h"
 #include "qmdvelkacontroller.h"
 #include "tickrounding.h"
 #include "voicerules.h"
+#include "voiceschedule.h"
 
 #include <QMutexLocker>
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 
 namespace {
-// The pace of voices that are due again straight after a step. A group
-// otherwise sleeps until its next arrival; a clock that changes its timing or
-// corrects its position wakes it (timingChanged).
-constexpr quint64 DueAgainInterval = 10000000; // nanoseconds
-
 void insertByNumber(QList<Voice *> &voices, Voice *voice)
 {
     const auto place = std::lower_bound(voices.begin(), voices.end(), voice,
@@ -32,15 +26,20 @@ void insertByNumber(QList<Voice *> &voices, Voice *voice)
 VoiceGroup::VoiceGroup(QmdItemId group, QmdVelkaController *controller)
     : QThread(nullptr)
     , m_group(group)
+    , m_schedule(VoiceSchedule::of(controller))
+    , m_random(std::random_device{}())
 {
     QmdObserver<QmdVelkaController>::setController(controller);
+    QMutexLocker step(m_schedule->stepMutex());
+    m_schedule->addGroup(this);
 }
 
 VoiceGroup::~VoiceGroup()
 {
     terminateSafely();
     wait();
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
+    m_schedule->removeGroup(this);
     QMutexLocker voices(&m_voiceSetMutex);
     m_freeVoices.clear();
     m_activeVoices.clear();
@@ -54,11 +53,22 @@ void VoiceGroup::waitUntilStarted()
         m_idleCondition.wait(locker);
 }
 
+void VoiceGroup::seedRandom(quint64 seed)
+{
+    QMutexLocker step(m_schedule->stepMutex());
+    m_random.seed(seed);
+}
+
+quint64 VoiceGroup::drawRandom()
+{
+    return m_random();
+}
+
 void VoiceGroup::syncSync()
 {
     if (!m_started.load() || !isRunning())
         return;
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
     syncSyncBody();
 }
 
@@ -66,7 +76,7 @@ void VoiceGroup::reset()
 {
     if (!m_started.load() || !isRunning())
         return;
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
     resetBody();
 }
 
@@ -74,7 +84,7 @@ void VoiceGroup::continueIterating()
 {
     if (!m_started.load() || !isRunning())
         return;
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
     continueBody();
 }
 
@@ -82,13 +92,13 @@ void VoiceGroup::pauseIterating()
 {
     if (!m_started.load() || !isRunning())
         return;
-    QMutexLocker step(&m_stepMutex);
-    pauseBody();
+    QMutexLocker step(m_schedule->stepMutex());
+    m_playing.store(false);
 }
 
 void VoiceGroup::gotoStart()
 {
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
     const bool wasPlaying = m_playing.load();
     resetBody();
     if (wasPlaying)
@@ -106,16 +116,8 @@ void VoiceGroup::traverseFromPlaybackPos()
 {
     if (!m_started.load() || !isRunning())
         return;
-    QMutexLocker step(&m_stepMutex);
-    const bool wasPlaying = m_playing.load();
-    if (m_busy.load())
-        pauseAndWaitIdle();
-    QList<Voice *> active;
-    {
-        QMutexLocker voices(&m_voiceSetMutex);
-        active = m_activeVoices;
-    }
-    for (Voice *voice : active) {
+    QMutexLocker step(m_schedule->stepMutex());
+    for (Voice *voice : activeVoices()) {
         bool found = false;
         const quint64 ticks = travelTime(voice->state.item, &found);
         if (found)
@@ -123,14 +125,13 @@ void VoiceGroup::traverseFromPlaybackPos()
         else
             freeVoice(voice);
     }
-    if (wasPlaying)
-        continueBody();
+    m_schedule->wake();
 }
 
 QList<VoiceState> VoiceGroup::activeVoiceStates() const
 {
     // Steps change a voice's state under the step mutex alone.
-    QMutexLocker step(&m_stepMutex);
+    QMutexLocker step(m_schedule->stepMutex());
     QMutexLocker voices(&m_voiceSetMutex);
     QList<VoiceState> states;
     for (const Voice *voice : m_activeVoices)
@@ -138,19 +139,16 @@ QList<VoiceState> VoiceGroup::activeVoiceStates() const
     return states;
 }
 
-void VoiceGroup::pauseBody()
+QList<Voice *> VoiceGroup::activeVoices() const
 {
-    std::unique_lock<std::mutex> locker(m_waitMutex);
-    m_playing.store(false);
-    m_waitCondition.notify_all();
+    QMutexLocker voices(&m_voiceSetMutex);
+    return m_activeVoices;
 }
 
-void VoiceGroup::pauseAndWaitIdle()
+void VoiceGroup::pauseWhenEnded()
 {
-    pauseBody();
-    std::unique_lock<std::mutex> locker(m_waitMutex);
-    while (m_busy.load() && !m_playing.load())
-        m_idleCondition.wait(locker);
+    if (!hasActiveVoice())
+        m_playing.store(false);
 }
 
 void VoiceGroup::continueBody()
@@ -159,15 +157,12 @@ void VoiceGroup::continueBody()
         resetBody();
     if (!hasActiveVoice())
         return;
-    std::unique_lock<std::mutex> locker(m_waitMutex);
     m_playing.store(true);
-    m_waitCondition.notify_all();
+    m_schedule->wake();
 }
 
 void VoiceGroup::resetBody()
 {
-    if (m_busy.load())
-        pauseAndWaitIdle();
     {
         QMutexLocker voices(&m_voiceSetMutex);
         for (Voice *voice : std::as_const(m_activeVoices))
@@ -204,41 +199,16 @@ void VoiceGroup::resetBody()
 
 void VoiceGroup::syncSyncBody()
 {
-    const bool wasPlaying = m_playing.load();
-    if (m_busy.load())
-        pauseAndWaitIdle();
     QmdVelkaController *controller = this->controller();
     AbstractSync *clock = controller ? controller->sync() : nullptr;
     m_sync.store(clock);
-    followTiming(clock);
-    if (wasPlaying)
-        continueBody();
-}
-
-void VoiceGroup::followTiming(AbstractSync *clock)
-{
-    disconnect(m_timingConnection);
-    disconnect(m_startConnection);
-    if (clock) {
-        m_timingConnection = connect(clock, &AbstractSync::timingChanged, this,
-                                     [this] { wake(); }, Qt::DirectConnection);
-        m_startConnection = connect(clock, &AbstractSync::started, this, [this] { wake(); }, Qt::DirectConnection);
-    }
-}
-
-void VoiceGroup::wake()
-{
-    std::unique_lock<std::mutex> locker(m_waitMutex);
-    m_woken = true;
-    m_waitCondition.notify_all();
+    m_schedule->followClock(clock);
 }
 
 void VoiceGroup::run()
 {
-    if (priority() == QThread::TimeCriticalPriority)
-        RealtimeScheduling::request(RealtimeScheduling::VoiceSteps);
     {
-        QMutexLocker step(&m_stepMutex);
+        QMutexLocker step(m_schedule->stepMutex());
         {
             QMutexLocker voices(&m_voiceSetMutex);
             for (quint32 number = 1; number < quint32(Capacity); ++number) {
@@ -251,75 +221,9 @@ void VoiceGroup::run()
     std::unique_lock<std::mutex> locker(m_waitMutex);
     m_started.store(true);
     m_idleCondition.notify_all();
-    while (!m_quit.load()) {
-        if (!m_playing.load()) {
-            m_busy.store(false);
-            m_idleCondition.notify_all();
-            m_waitCondition.wait(locker);
-            continue;
-        }
-        m_busy.store(true);
-        m_woken = false;
-        locker.unlock();
-        const quint64 next = stepDueVoices();
-        locker.lock();
-        if (m_quit.load() || !m_playing.load() || m_woken)
-            continue;
-        m_waitCondition.wait_until(locker, MonotonicClock::deadline(next));
-    }
-    m_busy.store(false);
-    m_idleCondition.notify_all();
-}
-
-quint64 VoiceGroup::stepDueVoices()
-{
-    // A slot that holds the step mutex either finishes soon or pauses the
-    // group and waits for it to go idle; in that case this pass gives up.
-    while (!m_stepMutex.tryLock(1)) {
-        if (m_quit.load() || !m_playing.load())
-            return MonotonicClock::nanoseconds();
-    }
-    std::unique_lock<QMutex> step(m_stepMutex, std::adopt_lock);
-    const quint64 now = MonotonicClock::nanoseconds();
-    AbstractSync *clock = m_sync.load();
-    if (!clock || !clock->isPlaying())
-        return now + DueAgainInterval;
-
-    const quint64 passTick = clock->currentTick();
-    QList<Voice *> due;
-    {
-        QMutexLocker voices(&m_voiceSetMutex);
-        for (Voice *voice : std::as_const(m_activeVoices)) {
-            if (voice->state.arrival <= passTick)
-                due.append(voice);
-        }
-    }
-    std::stable_sort(due.begin(), due.end(), [](const Voice *a, const Voice *b) {
-        return a->state.arrival < b->state.arrival;
-    });
-    stepAll(due);
-
-    bool any = false;
-    quint64 nextArrival = 0;
-    {
-        QMutexLocker voices(&m_voiceSetMutex);
-        for (const Voice *voice : std::as_const(m_activeVoices)) {
-            if (!any || voice->state.arrival < nextArrival)
-                nextArrival = voice->state.arrival;
-            any = true;
-        }
-    }
-    if (!any) {
-        // Every voice has ended: the group pauses until the next continue
-        // seeds a new start voice. Done under the step mutex, so a continue
-        // made meanwhile is not undone.
-        pauseBody();
-        return now;
-    }
-    const quint64 after = MonotonicClock::nanoseconds();
-    if (nextArrival <= passTick)
-        return after + DueAgainInterval;
-    return clock->counterNanosecondsAtTick(nextArrival);
+    // The schedule steps the voices; the thread stays until the group ends,
+    // so the slots above keep telling a started group from one not started.
+    m_waitCondition.wait(locker, [this] { return m_quit.load(); });
 }
 
 Voice *VoiceGroup::takeFreeVoice()
@@ -329,6 +233,7 @@ Voice *VoiceGroup::takeFreeVoice()
         return nullptr;
     Voice *voice = m_freeVoices.takeFirst();
     voice->state.clear();
+    voice->triedInPass = 0;
     insertByNumber(m_activeVoices, voice);
     return voice;
 }

@@ -9,7 +9,6 @@
 
 #include <QHash>
 #include <QList>
-#include <QMetaObject>
 #include <QMutex>
 #include <QThread>
 #include <QVariant>
@@ -18,39 +17,38 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <vector>
 
 class AbstractSync;
+class VoiceSchedule;
 
-// The player of one voice-group element: a thread that owns a pool of 24
-// voices and moves them through the network in tick time. The group releases
-// a start voice at its node; a voice that reaches a node is stepped there
-// (stepVoice): the node plays a note and sends free voices on along its chosen
-// edges.
-//
-// While playing, the thread sleeps until the earliest arrival among its active
-// voices (or until a slot or a change of the clock's timing wakes it), then
-// steps the voices that are due, so every note is queued for its exact arrival
-// tick. Voices that are due again straight after a step (sent along a wormhole
-// or a zero-length edge, or waiting for a node that is missing) are stepped
-// 10 ms later, so a cycle that takes no time never becomes a busy loop.
+// The player of one voice-group element: a pool of 24 voices that move
+// through the network in tick time. The group releases a start voice at its
+// node; a voice that reaches a node is stepped there (stepVoice): the node
+// plays a note and sends free voices on along its chosen edges. The document's
+// VoiceSchedule steps the voices of all its groups in one order, a little
+// ahead of their arrival; the group's own thread only makes its voices.
 //
 // Lock order of playback, never taken the other way round:
-//   1. a voice group's step mutex (held for one whole step pass, and by every
-//      slot that changes voices);
-//   2. the controller's own mutex, QmdVelkaController::mutex() (held by each
-//      voice step from its edge choice to its write-backs);
+//   1. the schedule's step mutex, shared by the document's groups (held for
+//      one whole pass, and by every slot of a group that changes voices);
+//   2. the controller's own mutex, QmdVelkaController::mutex() (held by a
+//      step only around its write-backs, and by the canvas while it reads
+//      the counters they change);
 //   3. the controller's request lock (every read and request of the
-//      controller; a voice step holds it for the same span as 2); an
-//      instrument's configuration mutex comes before it, since a port
-//      change writes the instrument's record;
+//      controller; a voice step holds it from reading its node to queuing
+//      its notes, and again for its write-backs); an instrument's
+//      configuration mutex comes before it, since a port change writes the
+//      instrument's record;
 //   4. short locks taken last and alone: a group's voice-set mutex, an event
 //      queue's mutex, a MIDI port's mutex (and inside it an output's notes
-//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's
-//      clock mutex, taken by every position read and conversion; it is never
-//      held while a port opens, a thread starts or another thread is waited
-//      for).
+//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's clock mutex, taken by every position
+//      read and conversion; it is never held while a port opens, a thread
+//      starts or another thread is waited for).
 // No code may take the controller's mutex() while it holds the request lock.
+// The steps at one node never run side by side (the schedule runs them in
+// turn), so the read-advance-write of a node's state needs no lock of its own.
 // Replacing a player's clock waits for the player to let go of the old one
 // (AbstractOutputThread::setSync, VoiceGroup::syncSync) with none of these
 // locks held.
@@ -73,15 +71,20 @@ public:
     bool isStarted() const { return m_started.load(); }
     bool isPlaying() const { return m_playing.load(); }
 
-    // The step of one active voice at the node it reached; nothing when the
-    // voice is not due yet.
-    void stepVoice(Voice *voice);
+    // Makes the group's random choices the same in every run; the generator
+    // is otherwise seeded from the system.
+    void seedRandom(quint64 seed);
+
+    // The step of one active voice at the node it reached: what the node
+    // plays and where the voice goes on. False when the node is missing: the
+    // voice stays and is tried again.
+    bool stepVoice(Voice *voice);
     // The outgoing edges a node (its element entry and its state entry)
-    // chooses for an arriving voice: *first (0 for none) and the further edges
-    // of a parallel node. A sequential node's new position in its edge-usage
-    // list goes into *nodeWrites, which the step writes back once its notes
-    // are queued.
-    void chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, QmdItemId *first,
+    // chooses for an arriving voice whose random number is `draw`: *first (0
+    // for none) and the further edges of a parallel node. A sequential node's
+    // new position in its edge-usage list goes into *nodeWrites, which the
+    // step writes back once its notes are queued.
+    void chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, quint64 draw, QmdItemId *first,
                      QmdItemIdList *further, QHash<QString, QVariant> *nodeWrites);
     // Sends one free voice down an edge that takes ticks to travel (found as
     // travelTime gives them) with a copy of the arriving voice's state; false
@@ -100,6 +103,14 @@ public:
     // a step pass in progress.
     QList<VoiceState> activeVoiceStates() const;
 
+    // For the schedule, under its step mutex: whether the group's voices are
+    // stepped, its travelling voices by number, the next random number, and
+    // the pause of a group whose voices have all ended.
+    bool takesPart() const { return m_started.load() && m_playing.load() && !m_quit.load(); }
+    QList<Voice *> activeVoices() const;
+    quint64 drawRandom();
+    void pauseWhenEnded();
+
 public slots:
     void syncSync() override;
     void reset();
@@ -114,17 +125,9 @@ protected:
 
 private:
     // Bodies of the slots, run with the step mutex held.
-    void pauseBody();
-    void pauseAndWaitIdle();
     void continueBody();
     void resetBody();
     void syncSyncBody();
-
-    // One pass over the due voices; the counter time of the next pass.
-    quint64 stepDueVoices();
-    void stepAll(const QList<Voice *> &voices);
-    void wake();
-    void followTiming(AbstractSync *sync);
 
     Voice *takeFreeVoice();
     void freeVoice(Voice *voice);
@@ -132,13 +135,12 @@ private:
     bool hasActiveVoice() const;
 
     const QmdItemId m_group;
+    const std::shared_ptr<VoiceSchedule> m_schedule;
 
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_playing{false};
-    std::atomic<bool> m_busy{false};
     std::atomic<bool> m_quit{false};
     std::atomic<bool> m_reportedLostNote{false};
-    bool m_woken = false; // under the wait mutex
 
     std::vector<std::unique_ptr<Voice>> m_voices;
     mutable QMutex m_voiceSetMutex;
@@ -146,20 +148,11 @@ private:
     QList<Voice *> m_activeVoices; // ordered by number
 
     std::atomic<AbstractSync *> m_sync{nullptr};
-    QMetaObject::Connection m_timingConnection;
-    QMetaObject::Connection m_startConnection;
+    std::mt19937_64 m_random; // under the step mutex
 
-    // Standard waits: they sleep to the nanosecond deadline asked for.
     std::mutex m_waitMutex;
-    std::condition_variable m_waitCondition; // wakes the thread
-    std::condition_variable m_idleCondition; // announces started, idle and ended
-
-    mutable QMutex m_stepMutex;
-
-    // Steps of one pass running on the global pool.
-    std::mutex m_poolMutex;
-    std::condition_variable m_poolDone;
-    int m_poolSteps = 0;
+    std::condition_variable m_waitCondition; // wakes the thread to end
+    std::condition_variable m_idleCondition; // announces started
 };
 
 #endif // VOICEGROUP_H

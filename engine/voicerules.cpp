@@ -172,11 +172,11 @@ bool chooseSequential(const QString &arcUsageList, quint32 *index, qint32 *uses,
     return true;
 }
 
-QmdItemId chooseRandom(const QString &arcUsageList)
+namespace {
+// The weighted choice among the entries for a number r drawn in 1..total
+// (null: every entry's count is 0 or one is).
+QmdItemId chooseWeighted(const QStringList &entries, const std::function<qint64(qint64 total)> &draw)
 {
-    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (entries.isEmpty())
-        return 0;
     qint64 total = 0;
     for (const QString &entry : entries) {
         const int count = arcUsageEntryUses(entry);
@@ -184,7 +184,7 @@ QmdItemId chooseRandom(const QString &arcUsageList)
             return arcUsageEntryEdgeId(entry);
         total += count;
     }
-    const qint64 r = randomInt(1, total);
+    const qint64 r = draw(total);
     qint64 sum = 0;
     for (const QString &entry : entries) {
         sum += arcUsageEntryUses(entry);
@@ -192,6 +192,25 @@ QmdItemId chooseRandom(const QString &arcUsageList)
             return arcUsageEntryEdgeId(entry);
     }
     return 0;
+}
+} // namespace
+
+QmdItemId chooseRandom(const QString &arcUsageList)
+{
+    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (entries.isEmpty())
+        return 0;
+    return chooseWeighted(entries, [](qint64 total) { return randomInt(1, total); });
+}
+
+QmdItemId chooseRandom(const QString &arcUsageList, quint64 draw)
+{
+    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (entries.isEmpty())
+        return 0;
+    return chooseWeighted(entries, [draw](qint64 total) {
+        return total > 0 ? 1 + qint64(draw % quint64(total)) : 1;
+    });
 }
 
 void chooseParallel(const QString &arcUsageList, const TravelTimeFunction &travelTime,

@@ -60,6 +60,9 @@ bool chooseSequential(const QString &arcUsageList, quint32 *index, qint32 *uses,
 // Random choice, weighted by the entries' uses counts; an entry whose count is
 // 0 is always taken. 0 when the list leads nowhere.
 QmdItemId chooseRandom(const QString &arcUsageList);
+// The same choice made with the random number `draw`, so a seeded generator
+// chooses the same edges in every run.
+QmdItemId chooseRandom(const QString &arcUsageList, quint64 draw);
 
 // Travel time of an edge in ticks; false when the edge cannot be travelled.
 typedef std::function<bool(QmdItemId edge, quint64 *ticks)> TravelTimeFunction;

@@ -4,6 +4,7 @@
 #include "memorymidibackend.h"
 #include "midiinstrument.h"
 #include "midisync.h"
+#include "monotonicclock.h"
 #include "outputportnames.h"
 #include "voicetestdocument.h"
 #include "voicetestsync.h"
@@ -42,6 +43,7 @@ private slots:
     void gotoStartKeepsAnOpenPort();
     void playSendsProgramChangeFirst();
     void sendsQueuedEventsAtTheirTick();
+    void startTickWaitsForTheClocksLead();
     void failingSendPausesAndReplacesThePort();
 
 private:
@@ -56,6 +58,19 @@ private:
 };
 
 namespace {
+
+// A clock started with a lead: it stands at its start tick until the start
+// time, which is still ahead.
+class LeadingSync : public VoiceTestSync
+{
+public:
+    quint64 startTime = 0;
+    quint64 counterNanosecondsAtTick(quint64 tick) const override
+    {
+        const quint64 at = VoiceTestSync::counterNanosecondsAtTick(tick);
+        return at == std::numeric_limits<quint64>::max() ? at : std::max(at, startTime);
+    }
+};
 
 Messages programChange(int channel, int program, int msb, int lsb)
 {
@@ -385,6 +400,24 @@ void TestInstrument::sendsQueuedEventsAtTheirTick()
     m_doc->sync()->setTick(200);
     QTRY_COMPARE(m_midi->sentTo("Out 1").size(), 3);
     QCOMPARE(m_midi->sentTo("Out 1").last(), (Bytes{0x89, 60, 0}));
+}
+
+void TestInstrument::startTickWaitsForTheClocksLead()
+{
+    LeadingSync clock;
+    clock.startTime = MonotonicClock::nanoseconds() + 300000000;
+    const QmdItemId id = addRecord(false);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+    instrument->setSync(&clock);
+    instrument->start();
+    instrument->play();
+    instrument->eventQueue().insertPair(InstrumentEvent::noteOn(0, 60, 100), InstrumentEvent::noteOff(10, 60, 0));
+    clock.setTick(0);
+    QTest::qWait(50);
+    QVERIFY(m_midi->sentTo("Out 1").isEmpty());
+    QTRY_VERIFY(!m_midi->sentTo("Out 1").isEmpty());
+    QVERIFY(MonotonicClock::nanoseconds() >= clock.startTime);
+    instrument.reset();
 }
 
 void TestInstrument::failingSendPausesAndReplacesThePort()

@@ -5,6 +5,7 @@
 #include "registeringcontroller.h"
 #include "tickpos.h"
 #include "voicegroup.h"
+#include "voiceschedule.h"
 #include "voicetestsync.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,9 @@ VoiceTestDocument::VoiceTestDocument()
     : m_model(std::make_unique<QmdMemModel>())
     , m_controller(std::make_unique<RegisteringController>())
 {
+    // Voices are stepped at their arrival: the clock set by hand is the only
+    // thing that moves.
+    VoiceSchedule::setHorizon(0);
     m_controller->setModel(m_model.get());
 }
 
@@ -45,6 +49,7 @@ VoiceTestDocument::~VoiceTestDocument()
     QmdVelkaController::setPlayerFactory(nullptr);
     if (!m_ready)
         qDeleteAll(m_recorders);
+    VoiceSchedule::setHorizon(VoiceSchedule::DefaultHorizon);
 }
 
 VoiceTestSync *VoiceTestDocument::sync() const

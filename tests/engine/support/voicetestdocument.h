@@ -30,7 +30,8 @@ public:
 };
 
 // A small network document with a hand-set clock, built node by node, whose
-// voice groups play into recorders.
+// voice groups play into recorders. Voices are stepped at their arrival tick
+// (a horizon of 0) unless the test sets another horizon after making it.
 class VoiceTestDocument
 {
 public:

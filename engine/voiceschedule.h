@@ -1,0 +1,111 @@
+#ifndef VOICESCHEDULE_H
+#define VOICESCHEDULE_H
+
+#include "qmdtypes.h"
+
+#include <QList>
+#include <QMetaObject>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+class AbstractSync;
+class QmdVelkaController;
+struct Voice;
+class VoiceGroup;
+
+// The stepping of every voice group of one document. A single thread sleeps
+// until the earliest arrival among the playing groups' voices comes within
+// the horizon, then steps every arrival up to it in one fixed order: by
+// arrival tick, then by group id, then by voice number. The notes of a step go
+// into the instruments' tick-stamped queues, whose output threads send them
+// when their tick comes, so the time a step takes is no longer heard.
+//
+// The arrivals of one tick are stepped node by node: the steps at one node run
+// one after another in that order (so list cursors, edge-usage positions and
+// counters advance as if each voice were stepped on its arrival), the steps at
+// different nodes side by side on the global pool. A voice sent along an edge
+// that takes no time (a wormhole, a zero-length edge) is due at the tick it
+// left and is stepped in a further round of that tick; a cycle that takes no
+// time waits 10 ms after a few rounds, and no later arrival is stepped before
+// it. A voice whose node is missing is tried again 10 ms later.
+//
+// With a horizon of 0 every arrival is stepped once its tick is reached.
+class VoiceSchedule : public QThread
+{
+    Q_OBJECT
+
+public:
+    // How far ahead of the clock arrivals are stepped, in nanoseconds.
+    static constexpr quint64 DefaultHorizon = 5000000;
+    // Applies to every schedule from its next pass on.
+    static void setHorizon(quint64 nanoseconds);
+    static quint64 horizon();
+
+    // The schedule of the document of the controller, shared by its groups:
+    // made with the first group, ended with the last.
+    static std::shared_ptr<VoiceSchedule> of(QmdVelkaController *controller);
+
+    ~VoiceSchedule() override;
+
+    // Held by a pass and by every slot of a group that changes its voices.
+    QMutex *stepMutex() { return &m_stepMutex; }
+
+    // Under the step mutex.
+    void addGroup(VoiceGroup *group);
+    void removeGroup(VoiceGroup *group);
+
+    // Follows the clock's start and changes of timing; under the step mutex.
+    void followClock(AbstractSync *clock);
+
+    // Makes the thread look for due arrivals now. Safe from any thread.
+    void wake();
+
+protected:
+    void run() override;
+
+private:
+    explicit VoiceSchedule(QmdVelkaController *controller);
+
+    struct Arrival
+    {
+        VoiceGroup *group;
+        Voice *voice;
+    };
+
+    // One pass; the counter time of the next, or the largest value when
+    // nothing plays.
+    quint64 stepDueArrivals();
+    // The arrivals of one tick not yet tried in this pass, in stepping order.
+    QList<Arrival> arrivalsAt(quint64 tick, const QList<VoiceGroup *> &groups);
+    // The earliest arrival not yet tried in this pass, up to `limit`; false
+    // when there is none.
+    bool earliestArrival(const QList<VoiceGroup *> &groups, quint64 limit, quint64 *tick);
+    void stepRound(const QList<Arrival> &arrivals);
+    void stepAtNode(const QList<Arrival> &arrivals);
+
+    QmdVelkaController *const m_controller;
+
+    QMutex m_stepMutex;
+    QList<VoiceGroup *> m_groups; // ordered by group id; under the step mutex
+    AbstractSync *m_clock = nullptr;
+    QMetaObject::Connection m_timingConnection;
+    QMetaObject::Connection m_startConnection;
+    quint64 m_pass = 0;
+
+    std::mutex m_waitMutex;
+    std::condition_variable m_waitCondition;
+    bool m_woken = false;
+    bool m_quit = false;
+
+    // Node steps of a round running on the global pool.
+    std::mutex m_poolMutex;
+    std::condition_variable m_poolDone;
+    int m_poolSteps = 0;
+};
+
+#endif // VOICESCHEDULE_H
