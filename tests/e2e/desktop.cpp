@@ -176,15 +176,13 @@ bool Desktop::waitForWindows(const QString &title, int count, int timeoutMs, QSt
 
 QRect Desktop::geometry(const QString &window) const
 {
-    const QString shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    QHash<QString, int> values;
-    for (const QString &line : shell.split(QLatin1Char('\n'))) {
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (equals > 0)
-            values.insert(line.left(equals), line.mid(equals + 1).toInt());
-    }
-    return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
-                 values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+    // xwininfo, since xdotool counts the window manager's frame twice.
+    const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}, environment(), nullptr);
+    const auto value = [&info](const char *label) {
+        const QRegularExpression pattern(QStringLiteral("%1:\\s*(-?\\d+)").arg(QString::fromLatin1(label)));
+        return pattern.match(info).captured(1).toInt();
+    };
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"));
 }
 
 QString Desktop::windowState(const QString &window) const
