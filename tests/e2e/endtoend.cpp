@@ -455,11 +455,11 @@ QString EndToEnd::checkPlayback(const std::vector<PlaybackCapture::Event> &event
         if (std::abs(spacing - wanted) > tolerance)
             return QStringLiteral("note %1 comes %2 ms after the one before, not %3 ms")
                 .arg(i).arg(spacing / 1e6, 0, 'f', 1).arg(wanted / 1e6, 0, 'f', 1);
-        if (pitches)
-            pitches->append(notes.at(i).pitch);
     }
-    if (pitches)
-        pitches->prepend(notes.at(0).pitch);
+    if (pitches) {
+        for (const Note &note : std::as_const(notes))
+            pitches->append(note.pitch);
+    }
     return {};
 }
 
