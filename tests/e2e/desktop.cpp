@@ -4,15 +4,26 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 
 constexpr int ServerStartMs = 15000;
 constexpr int CommandMs = 10000;
 
+// Every process started here dies with the test, should the test itself be
+// killed or crash before it could end them.
+void endWithParent(QProcess &process)
+{
+    process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
 QString run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment,
             int *exitCode)
 {
     QProcess process;
+    endWithParent(process);
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(CommandMs)) {
@@ -49,6 +60,7 @@ bool Desktop::start(QString *error)
     // The server picks a free display and writes its number to standard
     // output once it accepts connections.
     m_server = std::make_unique<QProcess>();
+    endWithParent(*m_server);
     m_server->setProcessChannelMode(QProcess::SeparateChannels);
     m_server->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                                              QStringLiteral("0"), QStringLiteral("1600x1000x24"),
@@ -71,6 +83,7 @@ bool Desktop::start(QString *error)
     m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
 
     m_windowManager = std::make_unique<QProcess>();
+    endWithParent(*m_windowManager);
     m_windowManager->setProcessEnvironment(environment());
     m_windowManager->setStandardOutputFile(QProcess::nullDevice());
     m_windowManager->setStandardErrorFile(QProcess::nullDevice());
@@ -140,6 +153,7 @@ QProcessEnvironment Desktop::environment() const
 QProcess *Desktop::launch(const QString &program, const QStringList &arguments, const QString &workingFolder)
 {
     auto process = std::make_unique<QProcess>();
+    endWithParent(*process);
     process->setProcessEnvironment(environment());
     process->setWorkingDirectory(workingFolder);
     process->setProcessChannelMode(QProcess::MergedChannels);
@@ -176,15 +190,13 @@ bool Desktop::waitForWindows(const QString &title, int count, int timeoutMs, QSt
 
 QRect Desktop::geometry(const QString &window) const
 {
-    const QString shell = xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window});
-    QHash<QString, int> values;
-    for (const QString &line : shell.split(QLatin1Char('\n'))) {
-        const int equals = line.indexOf(QLatin1Char('='));
-        if (equals > 0)
-            values.insert(line.left(equals), line.mid(equals + 1).toInt());
-    }
-    return QRect(values.value(QStringLiteral("X")), values.value(QStringLiteral("Y")),
-                 values.value(QStringLiteral("WIDTH")), values.value(QStringLiteral("HEIGHT")));
+    // xwininfo, since xdotool counts the window manager's frame twice.
+    const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}, environment(), nullptr);
+    const auto value = [&info](const char *label) {
+        const QRegularExpression pattern(QStringLiteral("%1:\\s*(-?\\d+)").arg(QString::fromLatin1(label)));
+        return pattern.match(info).captured(1).toInt();
+    };
+    return QRect(value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"));
 }
 
 QString Desktop::windowState(const QString &window) const

@@ -44,6 +44,7 @@ public:
     QStringList windows(const QString &title) const;
     // Polls until as many windows have the title; true when they came in time.
     bool waitForWindows(const QString &title, int count, int timeoutMs, QStringList *found = nullptr) const;
+    // The window's inside (without the frame), in screen coordinates.
     QRect geometry(const QString &window) const;
     // The window's state atoms (_NET_WM_STATE), as xprop names them.
     QString windowState(const QString &window) const;
