@@ -1,13 +1,20 @@
 #include "networkview.h"
 
+#include "auditionoutput.h"
+#include "canvascontextmenu.h"
 #include "canvascoordinates.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicstextboxitem.h"
+#include "midievent.h"
 #include "networkscene.h"
+#include "nodeaudition.h"
 #include "qmdvelka.h"
 #include "qwpcombobox.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -54,7 +61,11 @@ NetworkView::~NetworkView()
 
 void NetworkView::setEditActionsReceiver(QObject *receiver)
 {
+    delete m_contextMenu;
+    m_contextMenu = nullptr;
     m_editActionsReceiver = receiver;
+    if (receiver)
+        m_contextMenu = new CanvasContextMenu(receiver, this);
 }
 
 void NetworkView::setNetworkScene(NetworkScene *scene)
@@ -108,6 +119,7 @@ void NetworkView::reset()
 void NetworkView::clearPreviews()
 {
     endDrag();
+    m_textBoxPlacement.clear();
     if (m_scene)
         m_scene->update();
 }
@@ -312,11 +324,17 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             }
             if (item && event->modifiers() == Qt::ShiftModifier)
                 item->setSelected(!item->isSelected());
+            if (element && element->id() != 0 && item->type() == NodeItemType
+                && event->modifiers() == Qt::AltModifier)
+                auditionNode(controller(), element->id(), AuditionOutput::installed());
             break;
         }
         case ZoomTool:
             zoomByTool();
             zoomed = true;
+            break;
+        case TextBoxTool:
+            pressWithTextBoxTool(item, p);
             break;
         default:
             break;
@@ -325,10 +343,12 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         // class has updated the selection.
         m_firstMove = m_movingElement != 0;
     }
-    if (m_movingElement != 0) {
+    if (m_movingElement != 0 || m_textBoxPlacement.isActive()) {
         setDragMode(QGraphicsView::NoDrag);
         event->accept();
     }
+    if (sceneHasFocusItem())
+        return; // the text-box tool opened an editor
     if (!zoomed && event->button() != Qt::RightButton && event->modifiers() == Qt::NoModifier) {
         m_basePressed = true;
         QGraphicsView::mousePressEvent(event);
@@ -374,6 +394,7 @@ void NetworkView::mouseMoveEvent(QMouseEvent *event)
             m_lastTickPos = t;
         }
     }
+    m_textBoxPlacement.moveTo(scenePoint(event->position()));
 }
 
 void NetworkView::mouseReleaseEvent(QMouseEvent *event)
@@ -390,6 +411,9 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
     if (sceneHasFocusItem())
         return;
 
+    if (m_scene && hasModel())
+        m_textBoxPlacement.commit(controller());
+    m_textBoxPlacement.clear();
     if (m_scene) {
         shrinkOrGrowSceneRect();
         m_scene->update();
@@ -405,4 +429,105 @@ void NetworkView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool)
         QGraphicsView::mouseDoubleClickEvent(event);
+}
+
+void NetworkView::pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos)
+{
+    // A press on a text box edits it; anywhere else, on nodes and edges too,
+    // a new one is placed.
+    if (auto *textBox = dynamic_cast<GraphicsTextBoxItem *>(item)) {
+        if (textBox->id() != 0) {
+            textBox->openEditor(textBox->boundingRect().center());
+            return;
+        }
+    }
+    m_textBoxPlacement.begin(m_scene, scenePos);
+}
+
+// ---- Keys ----
+
+void NetworkView::setNewEdgePath(QmdVelka::EdgePath path)
+{
+    m_newEdgePath = path;
+}
+
+void NetworkView::keyPressEvent(QKeyEvent *event)
+{
+    // Keys of a text box being edited are its own.
+    if (sceneHasFocusItem()) {
+        QGraphicsView::keyPressEvent(event);
+        return;
+    }
+    QGraphicsView::keyPressEvent(event);
+    if (!m_scene || !hasModel())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        clearPreviews();
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        // The window's Delete takes the Delete key while no editor has focus;
+        // it reaches here only where the window holds no such shortcut.
+        if (m_editActionsReceiver)
+            QMetaObject::invokeMethod(m_editActionsReceiver, "del");
+        break;
+    case Qt::Key_Shift:
+        setNewEdgePath(QmdVelka::CityBlockFlipped);
+        break;
+    case Qt::Key_Alt:
+        updateZoomMode(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void NetworkView::keyReleaseEvent(QKeyEvent *event)
+{
+    // Also while a text box is being edited: a key pressed before the editing
+    // began is released here.
+    QGraphicsView::keyReleaseEvent(event);
+    if (!m_scene || !hasModel())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Shift:
+        setNewEdgePath(QmdVelka::CityBlock);
+        break;
+    case Qt::Key_Alt:
+        updateZoomMode(false);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Context menu ----
+
+void NetworkView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (sceneHasFocusItem() || !m_contextMenu) {
+        QGraphicsView::contextMenuEvent(event);
+        return;
+    }
+    QGraphicsItem *item = itemAt(event->pos());
+    if (item)
+        item = item->topLevelItem();
+    m_contextMenu->prepare(controller(), m_scene, item);
+    m_contextMenu->popup(event->globalPos());
+    QGraphicsView::contextMenuEvent(event);
+    // The menu is open: the window shows none of its own.
+    event->accept();
+}
+
+// ---- MIDI ----
+
+void NetworkView::customEvent(QEvent *event)
+{
+    // Settings events share the MIDI event's type number: the class decides.
+    if (const auto *midi = dynamic_cast<const MidiEvent *>(event)) {
+        m_midiNoteEntry.enter(controller(), m_scene ? m_scene->selectedElementIds() : QmdItemIdSet(), *midi);
+        return;
+    }
+    QGraphicsView::customEvent(event);
 }

@@ -1,10 +1,12 @@
 #ifndef NETWORKVIEW_H
 #define NETWORKVIEW_H
 
+#include "midinoteentry.h"
 #include "qmdindex.h"
 #include "qmdobserver.h"
 #include "qmdtypes.h"
 #include "qmdvelkacontroller.h"
+#include "textboxplacement.h"
 #include "tickpos.h"
 #include "zoomrules.h"
 
@@ -13,6 +15,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class CanvasContextMenu;
 class NetworkScene;
 class QwpComboBox;
 
@@ -44,9 +47,11 @@ public:
     ~NetworkView() override;
 
     // The object whose slots cut(), copy(), paste(), del() and selectAll() the
-    // canvas's edit commands call.
+    // canvas's edit commands call; the context menu is built for it.
     void setEditActionsReceiver(QObject *receiver);
     QObject *editActionsReceiver() const { return m_editActionsReceiver; }
+    // Null until there is a receiver.
+    CanvasContextMenu *contextMenu() const { return m_contextMenu; }
 
     // Shows the scene (null allowed); the scene's growth widens the scene
     // rectangle at once.
@@ -68,6 +73,11 @@ public:
     // its cursor.
     void updateZoomMode(bool zoomOut);
 
+    // The route of the next edge drawn: City Block, flipped while Shift is held.
+    QmdVelka::EdgePath newEdgePath() const { return m_newEdgePath; }
+    // The text-box tool's gesture under way.
+    const TextBoxPlacement &textBoxPlacement() const { return m_textBoxPlacement; }
+
 public slots:
     // Drops any gesture under way, then takes the document's zoom and tool.
     void reset();
@@ -86,7 +96,12 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // MIDI input: notes go into the selected nodes and voice groups.
+    void customEvent(QEvent *event) override;
 
 private slots:
     void onRequestFinished(QmdRequestId rid);
@@ -102,6 +117,8 @@ private:
     void zoomByTool();
     void updateCursor();
     void endDrag();
+    void pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos);
+    void setNewEdgePath(QmdVelka::EdgePath path);
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;
@@ -109,6 +126,10 @@ private:
     ZoomMode m_zoomMode = ZoomMode::In;
     QmdRequestId m_zoomRequestId = 0;
     QwpComboBox *m_zoomComboBox = nullptr;
+    CanvasContextMenu *m_contextMenu = nullptr;
+    QmdVelka::EdgePath m_newEdgePath = QmdVelka::CityBlock;
+    TextBoxPlacement m_textBoxPlacement;
+    MidiNoteEntry m_midiNoteEntry;
 
     // The drag of existing elements. The moving element is the pressed node
     // or text box; the offsets hold, for the "TickPos" entry of each dragged
