@@ -20,6 +20,10 @@ void TextBoxPlacement::begin(NetworkScene *scene, const QPointF &scenePos)
     m_scene = scene;
     m_preview = new GraphicsTextBoxItem(scene);
     m_preview->setOpacity(PreviewOpacity);
+    // The press that made it goes on to the scene: it must not select the
+    // preview, which would draw it framed.
+    m_preview->setFlag(QGraphicsItem::ItemIsSelectable, false);
+    m_preview->setAcceptedMouseButtons(Qt::NoButton);
     m_preview->setHtml(NewText);
     QPointF corner = scenePos - m_preview->boundingRect().center();
     snapScenePoint(corner, scene);

@@ -136,6 +136,7 @@ void TestTextBoxTool::dragCarriesTheNewBoxAlongTheGrid()
     GraphicsTextBoxItem *preview = view->textBoxPlacement().preview();
     QCOMPARE(preview->id(), QmdItemId(0));
     QCOMPARE(preview->opacity(), TextBoxPlacement::PreviewOpacity);
+    QVERIFY(!preview->isSelected()); // drawn without a frame
     const QPointF start = preview->pos();
     // Nothing is added while the box moves.
     f->move(QPointF(170, 0));
