@@ -81,6 +81,16 @@ void TestTextBoxTool::clickPlacesATextBoxWithItsEditorOpen()
     QVERIFY(!box->editor());
     QCOMPARE(c->elementIds().size(), 1);
     QCOMPARE(c->undoRedoCount(), steps + 1);
+
+    // Undo and redo bring no editor back.
+    c->requestUndo();
+    CanvasFixture::settle();
+    QVERIFY(c->elementIds().isEmpty());
+    c->requestRedo();
+    CanvasFixture::settle();
+    QVERIFY(f->itemFor<GraphicsTextBoxItem>(id));
+    QVERIFY(!f->itemFor<GraphicsTextBoxItem>(id)->editor());
+    QVERIFY(!f->scene()->focusItem());
 }
 
 void TestTextBoxTool::pressOnATextBoxEditsIt()
