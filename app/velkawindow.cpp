@@ -3,11 +3,13 @@
 #include "abstractsync.h"
 #include "datafiles.h"
 #include "networkscene.h"
+#include "networkview.h"
 #include "playbackpostext.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "recentfiles.h"
 #include "velkaapplication.h"
+#include "zoomrules.h"
 
 #include "ui_PlaybackControlsForm.h"
 #include "ui_ToolChooserForm.h"
@@ -29,8 +31,6 @@ namespace {
 constexpr int UndoRedoLimit = 100;
 constexpr int RefreshIntervalMs = 32;
 constexpr double DefaultZoomScale = 0.75;
-constexpr double MinZoomScale = 0.25;
-constexpr double MaxZoomScale = 8.0;
 constexpr int TimeMode = 1;
 constexpr int PrincipalsMode = 2;
 constexpr int BeatsMode = 3;
@@ -101,6 +101,7 @@ VelkaWindow::VelkaWindow(QWidget *parent)
       playbackControlsUi(new Ui_PlaybackControlsForm)
 {
     ui->setupUi(this);
+    ui->networkView->setEditActionsReceiver(this);
     // Render hints go here: the form cannot name them all.
     ui->networkView->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing
                                     | QPainter::SmoothPixmapTransform);
@@ -116,7 +117,7 @@ VelkaWindow::VelkaWindow(QWidget *parent)
                                  QmdRequestOptions(Qmd::NoUndoHistory, tr("Windows: Default Zoom")));
 
     m_scene = new NetworkScene(this);
-    ui->networkView->setScene(m_scene);
+    ui->networkView->setNetworkScene(m_scene);
     connect(m_scene, &QGraphicsScene::selectionChanged, this, &VelkaWindow::elementSelectionChanged);
 
     m_printer = new QPrinter(QPrinter::HighResolution);
@@ -176,6 +177,7 @@ VelkaWindow::VelkaWindow(QWidget *parent)
     connect(m_controller, &QmdController::modelReset, this, &VelkaWindow::reset);
 
     m_scene->setController(m_controller);
+    ui->networkView->setController(m_controller);
 
     m_dock = new QDockWidget(this, Qt::Tool);
     m_dock->setObjectName(QStringLiteral("inspectorDock"));
@@ -191,6 +193,8 @@ VelkaWindow::~VelkaWindow()
     m_playbackPosRefreshTimer->stop();
     disconnect(m_scene, nullptr, this, nullptr);
     m_scene->setController(nullptr);
+    ui->networkView->setController(nullptr);
+    ui->networkView->setNetworkScene(nullptr);
     // A dialog still open goes with the window's children; its end of the
     // block must not reach a window already gone.
     for (QDialog *dialog : findChildren<QDialog *>(QString(), Qt::FindDirectChildrenOnly))
@@ -216,12 +220,12 @@ QmdItemIdSet VelkaWindow::selectedElements() const
 
 bool VelkaWindow::canZoomIn() const
 {
-    return m_controller->data(ZoomScaleKey).toDouble() < MaxZoomScale;
+    return usableZoomScale(m_controller->data(ZoomScaleKey)) < MaxZoomScale;
 }
 
 bool VelkaWindow::canZoomOut() const
 {
-    return m_controller->data(ZoomScaleKey).toDouble() > MinZoomScale;
+    return usableZoomScale(m_controller->data(ZoomScaleKey)) > MinZoomScale;
 }
 
 void VelkaWindow::blockWhileOpen(QDialog *dialog)

@@ -38,9 +38,9 @@ class VelkaWindow : public QMainWindow
 
 public:
     explicit VelkaWindow(QWidget *parent = nullptr);
-    // Detaches the scene first, so that nothing calls back into a window half
-    // gone; then the printer, the controller (which joins its players) and the
-    // model.
+    // Detaches the view and the scene first, so that nothing calls back into
+    // a window half gone; then the printer, the controller (which joins its
+    // players) and the model.
     ~VelkaWindow() override;
 
     QmdVelkaController *controller() const { return m_controller; }

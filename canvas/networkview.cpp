@@ -119,6 +119,7 @@ void NetworkView::reset()
 void NetworkView::clearPreviews()
 {
     endDrag();
+    m_creation.clear();
     m_textBoxPlacement.clear();
     if (m_scene)
         m_scene->update();
@@ -143,13 +144,27 @@ QPointF NetworkView::scenePoint(const QPointF &viewportPos) const
     return viewportTransform().inverted().map(viewportPos);
 }
 
-void NetworkView::onElementsAdded(const QmdItemIdList &, QmdRequestId)
+void NetworkView::setPreviewEdgePathKind(int kind)
 {
+    m_creation.setEdgePathKind(kind);
+}
+
+bool NetworkView::hasMovingItem() const
+{
+    return m_movingElement != 0 || (m_creation.isTracking() && m_creation.previewNode())
+        || m_textBoxPlacement.isActive();
+}
+
+void NetworkView::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid)
+{
+    if (QmdVelkaController *c = controller())
+        m_creation.onElementsAdded(c, idList, rid);
     shrinkOrGrowSceneRect();
 }
 
 void NetworkView::onElementsRemoved(const QmdItemIdList &idList, QmdRequestId)
 {
+    m_creation.onElementsRemoved(idList);
     // No further "Move" step may reach an element that is gone.
     if (m_movingElement != 0) {
         for (QmdItemId id : idList) {
@@ -309,8 +324,12 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
     bool zoomed = false;
     if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
         endDrag();
+        // A gesture still waiting for its node ends with the next press.
+        if (m_creation.hasPreviews())
+            clearPreviews();
+        const QPoint pressPos = event->position().toPoint();
         const QPointF p = scenePoint(event->position());
-        QGraphicsItem *item = itemAt(event->position().toPoint());
+        QGraphicsItem *item = itemAt(pressPos);
         if (item)
             item = item->topLevelItem();
         switch (m_tool) {
@@ -333,6 +352,15 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             zoomByTool();
             zoomed = true;
             break;
+        case NodeAndEdgeTool: {
+            QPointF q = p;
+            snapScenePoint(q, m_scene);
+            m_creation.beginNodeAndEdge(m_scene, q, CreationGesture::boundNodeItem(item), pressPos);
+            break;
+        }
+        case VoiceGroupTool:
+            m_creation.beginVoiceGroup(m_scene, controller(), CreationGesture::boundNodeItem(item));
+            break;
         case TextBoxTool:
             pressWithTextBoxTool(item, p);
             break;
@@ -343,7 +371,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         // class has updated the selection.
         m_firstMove = m_movingElement != 0;
     }
-    if (m_movingElement != 0 || m_textBoxPlacement.isActive()) {
+    if (hasMovingItem()) {
         setDragMode(QGraphicsView::NoDrag);
         event->accept();
     }
@@ -394,6 +422,12 @@ void NetworkView::mouseMoveEvent(QMouseEvent *event)
             m_lastTickPos = t;
         }
     }
+    if (m_creation.isTracking()) {
+        QPointF s = scenePoint(event->position());
+        snapScenePoint(s, m_scene);
+        m_creation.moveTo(s, event->position().toPoint(), c);
+        viewport()->update();
+    }
     m_textBoxPlacement.moveTo(scenePoint(event->position()));
 }
 
@@ -411,8 +445,10 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
     if (sceneHasFocusItem())
         return;
 
-    if (m_scene && hasModel())
+    if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
+        m_creation.release(controller(), event->position().toPoint());
         m_textBoxPlacement.commit(controller());
+    }
     m_textBoxPlacement.clear();
     if (m_scene) {
         shrinkOrGrowSceneRect();
@@ -446,11 +482,6 @@ void NetworkView::pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scene
 
 // ---- Keys ----
 
-void NetworkView::setNewEdgePath(QmdVelka::EdgePath path)
-{
-    m_newEdgePath = path;
-}
-
 void NetworkView::keyPressEvent(QKeyEvent *event)
 {
     // Keys of a text box being edited are its own.
@@ -473,7 +504,7 @@ void NetworkView::keyPressEvent(QKeyEvent *event)
             QMetaObject::invokeMethod(m_editActionsReceiver, "del");
         break;
     case Qt::Key_Shift:
-        setNewEdgePath(QmdVelka::CityBlockFlipped);
+        setPreviewEdgePathKind(QmdVelka::CityBlockFlipped);
         break;
     case Qt::Key_Alt:
         updateZoomMode(true);
@@ -492,7 +523,7 @@ void NetworkView::keyReleaseEvent(QKeyEvent *event)
         return;
     switch (event->key()) {
     case Qt::Key_Shift:
-        setNewEdgePath(QmdVelka::CityBlock);
+        setPreviewEdgePathKind(QmdVelka::CityBlock);
         break;
     case Qt::Key_Alt:
         updateZoomMode(false);

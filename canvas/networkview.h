@@ -1,6 +1,7 @@
 #ifndef NETWORKVIEW_H
 #define NETWORKVIEW_H
 
+#include "creationgesture.h"
 #include "midinoteentry.h"
 #include "qmdindex.h"
 #include "qmdobserver.h"
@@ -73,8 +74,11 @@ public:
     // its cursor.
     void updateZoomMode(bool zoomOut);
 
-    // The route of the next edge drawn: City Block, flipped while Shift is held.
-    QmdVelka::EdgePath newEdgePath() const { return m_newEdgePath; }
+    // The route (QmdVelka::EdgePath) of the edge being drawn, if any: Shift
+    // flips it while held.
+    void setPreviewEdgePathKind(int kind);
+    // The node, edge and voice-group gesture under way, with its previews.
+    const CreationGesture &creationGesture() const { return m_creation; }
     // The text-box tool's gesture under way.
     const TextBoxPlacement &textBoxPlacement() const { return m_textBoxPlacement; }
 
@@ -117,8 +121,8 @@ private:
     void zoomByTool();
     void updateCursor();
     void endDrag();
+    bool hasMovingItem() const;
     void pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos);
-    void setNewEdgePath(QmdVelka::EdgePath path);
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;
@@ -127,7 +131,6 @@ private:
     QmdRequestId m_zoomRequestId = 0;
     QwpComboBox *m_zoomComboBox = nullptr;
     CanvasContextMenu *m_contextMenu = nullptr;
-    QmdVelka::EdgePath m_newEdgePath = QmdVelka::CityBlock;
     TextBoxPlacement m_textBoxPlacement;
     MidiNoteEntry m_midiNoteEntry;
 
@@ -141,6 +144,7 @@ private:
     QHash<QmdIndex, QmdVelka::TickPos> m_moveOffsets;
     QmdItemIdSet m_movedElements;
     bool m_firstMove = false;
+    CreationGesture m_creation;
     // The press went to the base class, so its release must too.
     bool m_basePressed = false;
 };

@@ -302,6 +302,8 @@ void QmdController::beginRequest(QmdRequestId rid, Qmd::RequestFlags flags, cons
         unlockForRequest();
         throw;
     }
+    if (!(flags & Qmd::NoUndoHistory))
+        closeBoundEditSteps(rid);
 }
 
 void QmdController::endRequest(QmdRequestId)
@@ -361,6 +363,7 @@ QmdRequestId QmdController::requestRedo()
 {
     QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("Redo")));
     m_undoRedoRequestIds.append(request.rid());
+    closeBoundEditSteps(0);
     QmdDirectModelInterface::redo();
     return request.rid();
 }
@@ -369,6 +372,7 @@ QmdRequestId QmdController::requestUndo()
 {
     QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("Undo")));
     m_undoRedoRequestIds.append(request.rid());
+    closeBoundEditSteps(0);
     QmdDirectModelInterface::undo();
     return request.rid();
 }
@@ -852,7 +856,10 @@ void QmdController::onBoundObjectSignalled()
     QmdRequestLocker lock(this);
     if (!obj || !m_bindings.contains(obj))
         return;
-    const QmdRequestId rid = newRequestId();
+    const auto edit = m_boundEdits.find(obj);
+    const bool inEdit = edit != m_boundEdits.end();
+    const QmdRequestId rid = inEdit && edit.value() != 0 ? edit.value() : newRequestId();
+    bool wroteStep = false;
     const QList<Binding> bindings = m_bindings.values(obj);
     for (const Binding &binding : bindings) {
         const QVariant value = obj->property(binding.propertyName.constData());
@@ -879,7 +886,40 @@ void QmdController::onBoundObjectSignalled()
                 continue;
             request.begin(rid, binding.flags, binding.label);
             QmdDirectModelInterface::setData(pairs, parent);
+            wroteStep = wroteStep || !(binding.flags & Qmd::NoUndoHistory);
         }
+    }
+    if (!wroteStep)
+        return;
+    closeBoundEditSteps(rid);
+    if (inEdit)
+        m_boundEdits.insert(obj, rid);
+}
+
+void QmdController::beginBoundEdit(QObject *obj)
+{
+    QmdRequestLocker lock(this);
+    if (obj && m_bindings.contains(obj))
+        m_boundEdits.insert(obj, 0);
+}
+
+void QmdController::endBoundEdit(QObject *obj)
+{
+    QmdRequestLocker lock(this);
+    m_boundEdits.remove(obj);
+}
+
+bool QmdController::isInBoundEdit(QObject *obj) const
+{
+    QmdReadLocker lock(this);
+    return m_boundEdits.contains(obj);
+}
+
+void QmdController::closeBoundEditSteps(QmdRequestId rid)
+{
+    for (auto it = m_boundEdits.begin(); it != m_boundEdits.end(); ++it) {
+        if (it.value() != rid)
+            it.value() = 0;
     }
 }
 
@@ -944,6 +984,7 @@ void QmdController::unbind(QObject *obj, const char *objProperty, UnbindActions 
         if (actions & UnbindRestore)
             restores = matching;
         if (actions & UnbindForget) {
+            m_boundEdits.remove(obj);
             for (auto it = m_bindings.find(obj); it != m_bindings.end() && it.key() == obj;) {
                 if (!objProperty || it->propertyName == objProperty)
                     it = m_bindings.erase(it);

@@ -136,6 +136,18 @@ public:
     QMultiHash<QObject *, Binding> bindingTable() const;
     QList<Binding> boundObjects(QObject *obj) const;
 
+    // A bound edit lets one long gesture on a bound object (a colour picked
+    // live in a dialog) become one undo step: while it is open, every write
+    // from the object's notify signals reuses the request id of its first
+    // write, so the model joins them into that step. After an undo or redo,
+    // or once another step was made, the next write starts a new step. The
+    // edit ends with endBoundEdit(), or when the object is unbound or
+    // destroyed. An object without bindings opens none; opening an open edit
+    // again starts a new step.
+    void beginBoundEdit(QObject *obj);
+    void endBoundEdit(QObject *obj);
+    bool isInBoundEdit(QObject *obj) const;
+
 signals:
     void atCleanStateChanged(bool atCleanState, QmdRequestId rid);
     void canRedoChanged(bool canRedo, QmdRequestId rid);
@@ -316,6 +328,10 @@ private:
     QVariant boundValue(const Binding &binding) const;
     bool showsMixedValue(const Binding &binding) const;
     void forgetWatches(QObject *obj, const QList<Binding> &forgotten, const QList<Binding> &remaining);
+    // A step with request id rid was made (0: an undo or redo moved the
+    // history): open bound edits of other steps start a new one at their
+    // next write. Runs under the request lock.
+    void closeBoundEditSteps(QmdRequestId rid);
 
     QList<QmdRequestId> m_undoRedoRequestIds;
     QmdRequestId m_lastRequestId = 1;
@@ -323,6 +339,9 @@ private:
     QHash<QmdIndex, QSet<QObject *>> m_watchers;
     QMultiHash<QmdRequestId, QObject *> m_pendingUpdates;
     QMultiHash<QObject *, QByteArray> m_connectedNotifySignals;
+    // Open bound edits: object -> request id of their step (0 before the
+    // first write).
+    QHash<QObject *, QmdRequestId> m_boundEdits;
     // Changes of the running request waiting for their follow-ups; under the
     // request lock.
     QList<PendingChange> m_pendingChanges;

@@ -2,9 +2,11 @@
 #include "debuginstrument.h"
 #include "displayscale.h"
 #include "networkscene.h"
+#include "networkview.h"
 #include "playerfactory.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
+#include "qwpcombobox.h"
 #include "tickpos.h"
 #include "velkaapplication.h"
 #include "velkawindow.h"
@@ -162,6 +164,7 @@ private slots:
     void titleFollowsFileNameAndCleanState();
     void toolFollowsDocument();
     void zoomKeyAnnouncesLimitsInOrder();
+    void viewFollowsToolAndZoom();
     void display_data();
     void display();
     void oddDivisionsDrawWithoutCrash_data();
@@ -202,8 +205,11 @@ void TestVelkaWindow::formsHaveTheirGeometry()
     QCOMPARE(bare.size(), QSize(622, 475));
 
     VelkaWindow window;
-    auto *view = child<QGraphicsView>(window, "networkView");
+    auto *view = child<NetworkView>(window, "networkView");
     QVERIFY(view);
+    QCOMPARE(view->networkScene(), window.scene());
+    QCOMPARE(view->controller(), window.controller());
+    QCOMPARE(view->editActionsReceiver(), &window);
     QCOMPARE(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     QCOMPARE(view->dragMode(), QGraphicsView::RubberBandDrag);
@@ -379,6 +385,71 @@ void TestVelkaWindow::zoomKeyAnnouncesLimitsInOrder()
     controller->requestSetData(QStringLiteral("ZoomScale"), 2.0, node, QmdRequestOptions(Qmd::NoUndoHistory));
     settle();
     QVERIFY(heard.isEmpty());
+}
+
+void TestVelkaWindow::viewFollowsToolAndZoom()
+{
+    VelkaWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    settle();
+    auto *view = child<NetworkView>(window, "networkView");
+    QmdVelkaController *controller = window.controller();
+    QCOMPARE(view->transform().m11(), 0.75);
+    QCOMPARE(view->zoomComboBox()->currentText(), QStringLiteral("75%"));
+
+    // A chooser button moves the document's tool, and with it the view's.
+    QTest::mouseClick(child<QToolButton>(window, "nodeAndEdgeTool"), Qt::LeftButton);
+    settle();
+    QCOMPARE(controller->data(QStringLiteral("Tool")).toInt(), int(NetworkView::NodeAndEdgeTool));
+    QCOMPARE(view->tool(), NetworkView::NodeAndEdgeTool);
+
+    // A tool set elsewhere reaches both the view and the chooser.
+    controller->requestSetData(QStringLiteral("Tool"), int(NetworkView::VoiceGroupTool), QmdIndex(),
+                               QmdRequestOptions(Qmd::NoUndoHistory));
+    settle();
+    QCOMPARE(view->tool(), NetworkView::VoiceGroupTool);
+    QVERIFY(child<QToolButton>(window, "voiceGroupTool")->isChecked());
+
+    // A tool out of range leaves the view on the selection tool, as the chooser.
+    controller->requestSetData(QStringLiteral("Tool"), 9, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    settle();
+    QCOMPARE(view->tool(), NetworkView::SelectionTool);
+    QVERIFY(child<QToolButton>(window, "selectionTool")->isChecked());
+
+    // The zoom box chosen by the user: the key, the view and the limits follow.
+    QSignalSpy canZoomIn(&window, &VelkaWindow::canZoomInChanged);
+    QSignalSpy canZoomOut(&window, &VelkaWindow::canZoomOutChanged);
+    view->zoomComboBox()->setFocus();
+    QTest::keyClick(view->zoomComboBox(), Qt::Key_End);
+    settle();
+    QCOMPARE(controller->data(QStringLiteral("ZoomScale")).toDouble(), 8.0);
+    QCOMPARE(view->transform().m11(), 8.0);
+    QCOMPARE(canZoomIn.count(), 1);
+    QCOMPARE(canZoomIn.last().at(0).toBool(), false);
+    QCOMPARE(canZoomOut.last().at(0).toBool(), true);
+    QVERIFY(!window.canZoomIn());
+    QVERIFY(!controller->canUndo());
+
+    QTest::keyClick(view->zoomComboBox(), Qt::Key_Home);
+    settle();
+    QCOMPARE(controller->data(QStringLiteral("ZoomScale")).toDouble(), 0.25);
+    QCOMPARE(view->transform().m11(), 0.25);
+    QVERIFY(window.canZoomIn());
+    QVERIFY(!window.canZoomOut());
+
+    // A zoom set elsewhere moves the box and the view.
+    controller->requestSetData(QStringLiteral("ZoomScale"), 2.0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    settle();
+    QCOMPARE(view->zoomComboBox()->currentText(), QStringLiteral("200%"));
+    QCOMPARE(view->transform().m11(), 2.0);
+
+    // A stored zoom the view cannot use counts as 1.0 for the limits as well.
+    controller->requestSetData(QStringLiteral("ZoomScale"), QStringLiteral("x"), QmdIndex(),
+                               QmdRequestOptions(Qmd::NoUndoHistory));
+    settle();
+    QCOMPARE(view->transform().m11(), 1.0);
+    QVERIFY(window.canZoomIn() && window.canZoomOut());
 }
 
 void TestVelkaWindow::display_data()
@@ -632,7 +703,12 @@ void TestVelkaWindow::teardownOrder()
     auto *window = new VelkaWindow;
     settle();
     QStringList gone;
-    connect(window->scene(), &QObject::destroyed, this, [&gone] { gone << QStringLiteral("scene"); });
+    // The view outlives the scene and the controller, detached from both.
+    auto *view = child<NetworkView>(*window, "networkView");
+    connect(window->scene(), &QObject::destroyed, this, [&gone, view] {
+        QVERIFY(!view->scene() && !view->networkScene() && !view->controller());
+        gone << QStringLiteral("scene");
+    });
     connect(window->controller(), &QObject::destroyed, this, [&gone] { gone << QStringLiteral("controller"); });
     QObject *model = dynamic_cast<QObject *>(window->controller()->model());
     QVERIFY(model);

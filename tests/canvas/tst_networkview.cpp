@@ -1,5 +1,8 @@
 #include "canvasfixture.h"
 #include "elementindexes.h"
+#include "graphicsedgeitem.h"
+#include "graphicsnodeitem.h"
+#include "graphicsvoicegroupitem.h"
 #include "qwpcombobox.h"
 #include "recordingitems.h"
 #include "zoomrules.h"
@@ -30,12 +33,25 @@ private slots:
     void sceneRectCoversContentsAndVisibleArea();
     void viewportCenterInTicks();
     void dragMovesTheSelectionAsOneStep();
+    void dragCarriesEdgesAndVoiceGroups();
     void shiftClickTogglesSelection();
     void dragEndsWhenItsElementsGoOrUndoRuns();
     void dragSkipsElementsWithoutPosition();
     void releaseGoesWhereThePressWent();
     void resetAndControllerChanges();
     void sceneOrControllerDeletedFirst();
+    void nodeToolClickMakesANode();
+    void nodeToolDrawsAnEdgeBetweenNodes();
+    void nodeToolDrawsANodeWithItsEdge();
+    void nodeToolMakesNothingOnANode();
+    void nodeToolReleaseWithShiftLeavesNoGrab();
+    void voiceGroupToolNeedsANode();
+    void gestureEndsWhenItsNodeGoes_data();
+    void gestureEndsWhenItsNodeGoes();
+    void newPressEndsAGestureWaitingForItsNode();
+    void previewsAreNoElements();
+    void sceneRectGrowsWhileDragging();
+    void sceneDeletedDuringAGesture();
 };
 
 namespace {
@@ -568,6 +584,416 @@ void TestNetworkView::sceneOrControllerDeletedFirst()
         QVERIFY(!view->controller());
         f.click(QPointF(0, 0));
         view->reset();
+    }
+}
+
+namespace {
+
+const QString keyFromNode = QStringLiteral("FromNode");
+const QString keyToNode = QStringLiteral("ToNode");
+const QString keyPath = QStringLiteral("Path");
+const QString keyType = QStringLiteral("Type");
+
+// Two nodes on the grid, A at scene (160, 160) and B at (320, 160), at zoom 1
+// with four divisions (40 scene units) and snapping on, with the tool set.
+struct NodeDocument
+{
+    NodeDocument(CanvasFixture &f, NetworkView::Tool tool)
+    {
+        f.view();
+        a = f.addNode(QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
+        b = f.addNode(QmdVelka::TickPos(2 * CanvasFixture::P, CanvasFixture::P));
+        setViewKey(f, keyTool, tool);
+        f.scene()->clearSelection();
+        QCOMPARE(f.controller()->data(QStringLiteral("DivsPerPrincipal")).toInt(), 4);
+        QVERIFY(f.scene()->snapToGrid());
+        QCOMPARE(f.view()->transform().m11(), 1.0);
+    }
+    const QPointF posA{160, 160};
+    const QPointF posB{320, 160};
+    QmdItemId a = 0;
+    QmdItemId b = 0;
+};
+
+QmdItemIdList elementsOfType(CanvasFixture &f, int type)
+{
+    QmdItemIdList ids;
+    for (QmdItemId id : f.controller()->elementIds()) {
+        if (f.controller()->elementType(id) == type)
+            ids.append(id);
+    }
+    return ids;
+}
+
+// The unbound items the view shows during a gesture.
+int previewCount(CanvasFixture &f)
+{
+    int count = 0;
+    for (QGraphicsItem *item : f.scene()->items()) {
+        const ElementItem *element = dynamic_cast<ElementItem *>(item);
+        if (element && element->id() == 0)
+            ++count;
+    }
+    return count;
+}
+
+QColor previewNodeColor(CanvasFixture &f)
+{
+    const GraphicsNodeItem *node = f.view()->creationGesture().previewNode();
+    return node ? node->pen().color() : QColor();
+}
+
+} // namespace
+
+void TestNetworkView::nodeToolClickMakesANode()
+{
+    CanvasFixture f;
+    f.view();
+    setViewKey(f, keyTool, NetworkView::NodeAndEdgeTool);
+    f.click(QPointF(205, 118));
+    const QmdItemIdList nodes = elementsOfType(f, 2);
+    QCOMPARE(nodes.size(), 1);
+    QCOMPARE(tickPos(f, nodes.first()), QmdVelka::TickPos(831600, 498960));
+    QCOMPARE(itemPos(f, nodes.first()), QPointF(200, 120));
+    QCOMPARE(f.controller()->undoText(), QStringLiteral("Node"));
+    QCOMPARE(previewCount(f), 0);
+    QCOMPARE(f.controller()->elementIds().size(), 1);
+}
+
+void TestNetworkView::nodeToolDrawsAnEdgeBetweenNodes()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    QmdVelkaController *c = f.controller();
+
+    f.press(d.posA);
+    QVERIFY(f.view()->creationGesture().previewEdge());
+    f.move(d.posA + QPointF(60, 5));
+    QCOMPARE(previewNodeColor(f), QColor(155, 158, 255));
+    f.move(d.posB + QPointF(4, -3));
+    QCOMPARE(previewNodeColor(f), QColor(0, 255, 0));
+    QCOMPARE(f.view()->creationGesture().previewNode()->pos(), d.posB);
+    QCOMPARE(f.view()->creationGesture().previewEdge()->toPoint(), d.posB);
+    f.release(d.posB + QPointF(4, -3));
+    CanvasFixture::settle();
+
+    QmdItemIdList edges = elementsOfType(f, 1);
+    QCOMPARE(edges.size(), 1);
+    QCOMPARE(c->elementData(edges.first(), keyFromNode).toUInt(), d.a);
+    QCOMPARE(c->elementData(edges.first(), keyToNode).toUInt(), d.b);
+    QCOMPARE(c->elementData(edges.first(), keyPath).toInt(), 0);
+    QCOMPARE(c->undoText(), QStringLiteral("Edge"));
+    QCOMPARE(elementsOfType(f, 2).size(), 2);
+    QCOMPARE(previewCount(f), 0);
+
+    // The route shown at release is the route made (Shift flips it).
+    f.press(d.posB);
+    f.move(d.posB + QPointF(-80, 40));
+    f.view()->setPreviewEdgePathKind(1);
+    QCOMPARE(f.view()->creationGesture().previewEdge()->pathKind(), 1);
+    f.move(d.posA);
+    f.release(d.posA);
+    CanvasFixture::settle();
+    edges = elementsOfType(f, 1);
+    QCOMPARE(edges.size(), 2);
+    QCOMPARE(c->elementData(edges.last(), keyFromNode).toUInt(), d.b);
+    QCOMPARE(c->elementData(edges.last(), keyPath).toInt(), 1);
+
+    // Leaving the node and coming back draws an edge from the node to itself.
+    f.press(d.posA);
+    f.move(d.posA + QPointF(0, 80));
+    f.move(d.posA + QPointF(2, 1));
+    f.release(d.posA + QPointF(2, 1));
+    CanvasFixture::settle();
+    edges = elementsOfType(f, 1);
+    QCOMPARE(edges.size(), 3);
+    QCOMPARE(c->elementData(edges.last(), keyFromNode).toUInt(), d.a);
+    QCOMPARE(c->elementData(edges.last(), keyToNode).toUInt(), d.a);
+    QCOMPARE(elementsOfType(f, 2).size(), 2);
+}
+
+void TestNetworkView::nodeToolDrawsANodeWithItsEdge()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    QmdVelkaController *c = f.controller();
+    const int steps = c->undoRedoCount();
+
+    f.drag(QPointF(200, 120), QPointF(365, 118)); // from A's side: nothing
+    QCOMPARE(elementsOfType(f, 2).size(), 3);
+    c->requestUndo();
+    CanvasFixture::settle();
+
+    f.drag(d.posA, QPointF(365, 118));
+    const QmdItemIdList nodes = elementsOfType(f, 2);
+    QCOMPARE(nodes.size(), 3);
+    const QmdItemId added = nodes.last();
+    QCOMPARE(itemPos(f, added), QPointF(360, 120));
+    const QmdItemIdList edges = elementsOfType(f, 1);
+    QCOMPARE(edges.size(), 1);
+    QCOMPARE(c->elementData(edges.first(), keyFromNode).toUInt(), d.a);
+    QCOMPARE(c->elementData(edges.first(), keyToNode).toUInt(), added);
+    QCOMPARE(c->undoText(), QStringLiteral("Node && Edge"));
+    QCOMPARE(previewCount(f), 0);
+    QVERIFY(!f.view()->creationGesture().isWaitingForNode());
+
+    c->requestUndo();
+    CanvasFixture::settle();
+    QCOMPARE(c->elementIds(), QmdItemIdList({d.a, d.b}));
+    QCOMPARE(c->undoRedoCount(), steps + 1);
+}
+
+void TestNetworkView::nodeToolMakesNothingOnANode()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    QmdVelkaController *c = f.controller();
+    const QString undoText = c->undoText();
+
+    // From empty canvas onto B: the preview turns red and nothing is made.
+    f.press(QPointF(240, 240));
+    f.move(QPointF(280, 200));
+    QCOMPARE(previewNodeColor(f), QColor(155, 158, 255));
+    f.move(d.posB + QPointF(3, 3));
+    QCOMPARE(previewNodeColor(f), QColor(255, 0, 0));
+    f.release(d.posB + QPointF(3, 3));
+    CanvasFixture::settle();
+    QCOMPARE(c->elementIds(), QmdItemIdList({d.a, d.b}));
+    QCOMPARE(previewCount(f), 0);
+
+    // A click on A, even one that wobbles within the drag distance.
+    const QPointF wobble(QApplication::startDragDistance() / 2, 0);
+    f.click(d.posA);
+    f.press(d.posA);
+    f.move(d.posA + wobble);
+    f.release(d.posA + wobble);
+    CanvasFixture::settle();
+    QCOMPARE(c->elementIds(), QmdItemIdList({d.a, d.b}));
+    QCOMPARE(c->undoText(), undoText);
+    QCOMPARE(previewCount(f), 0);
+}
+
+void TestNetworkView::nodeToolReleaseWithShiftLeavesNoGrab()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    f.press(d.posA);
+    f.release(d.posA, Qt::ShiftModifier);
+    CanvasFixture::settle();
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    f.click(d.posB);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+    QCOMPARE(f.controller()->elementIds(), QmdItemIdList({d.a, d.b}));
+}
+
+void TestNetworkView::voiceGroupToolNeedsANode()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::VoiceGroupTool);
+    QmdVelkaController *c = f.controller();
+
+    f.press(d.posB + QPointF(2, 2));
+    QCOMPARE(f.view()->creationGesture().previewVoiceGroup()->pos(), d.posB);
+    f.release(d.posB + QPointF(2, 2));
+    CanvasFixture::settle();
+    const QmdItemIdList groups = elementsOfType(f, 4);
+    QCOMPARE(groups.size(), 1);
+    QCOMPARE(c->elementData(groups.first(), keyToNode).toUInt(), d.b);
+    QCOMPARE(c->undoText(), QStringLiteral("Voice Group"));
+    QCOMPARE(previewCount(f), 0);
+
+    f.click(QPointF(240, 240));
+    QCOMPARE(elementsOfType(f, 4).size(), 1);
+    QCOMPARE(c->undoText(), QStringLiteral("Voice Group"));
+    QCOMPARE(previewCount(f), 0);
+}
+
+void TestNetworkView::gestureEndsWhenItsNodeGoes_data()
+{
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<QString>("how");
+
+    QTest::newRow("edge, start node removed") << 2 << QStringLiteral("remove");
+    QTest::newRow("edge, start node removed, no notice yet") << 2 << QStringLiteral("remove unsettled");
+    QTest::newRow("edge, undo of the start node") << 2 << QStringLiteral("undo");
+    QTest::newRow("edge, document reset") << 2 << QStringLiteral("reset");
+    QTest::newRow("edge, cleared") << 2 << QStringLiteral("clear");
+    QTest::newRow("voice group, node removed") << 3 << QStringLiteral("remove");
+    QTest::newRow("voice group, node removed, no notice yet") << 3 << QStringLiteral("remove unsettled");
+    QTest::newRow("voice group, document reset") << 3 << QStringLiteral("reset");
+}
+
+void TestNetworkView::gestureEndsWhenItsNodeGoes()
+{
+    QFETCH(int, tool);
+    QFETCH(QString, how);
+
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::Tool(tool));
+    QmdVelkaController *c = f.controller();
+    const QmdItemId start = f.addNode(QmdVelka::TickPos(CanvasFixture::P, 2 * CanvasFixture::P));
+    const QPointF startPos(160, 320);
+    const QPointF end = tool == 2 ? d.posB : startPos;
+
+    f.press(startPos);
+    f.move(startPos + (end - startPos) / 2);
+    QVERIFY(previewCount(f) > 0);
+    if (how == QLatin1String("remove")) {
+        f.remove(start);
+    } else if (how == QLatin1String("remove unsettled")) {
+        c->requestRemove(QmdItemIdList{start}, c->findElementsIndex());
+    } else if (how == QLatin1String("undo")) {
+        c->requestUndo();
+        CanvasFixture::settle();
+    } else if (how == QLatin1String("reset")) {
+        c->reset();
+        CanvasFixture::settle();
+    } else {
+        f.view()->clearPreviews();
+    }
+    if (how != QLatin1String("remove unsettled"))
+        QCOMPARE(previewCount(f), 0);
+    f.move(end);
+    f.release(end);
+    CanvasFixture::settle();
+    QCOMPARE(previewCount(f), 0);
+    QCOMPARE(elementsOfType(f, 1).size(), 0);
+    QCOMPARE(elementsOfType(f, 4).size(), 0);
+    QVERIFY(elementsOfType(f, 2).size() <= 3);
+    QVERIFY(!elementsOfType(f, 2).contains(0));
+}
+
+void TestNetworkView::newPressEndsAGestureWaitingForItsNode()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    QmdVelkaController *c = f.controller();
+
+    // The node of a node-with-edge gesture is requested; its notice is still
+    // on its way when the next press comes.
+    f.press(d.posA);
+    f.move(QPointF(440, 160));
+    f.release(QPointF(440, 160));
+    QVERIFY(f.view()->creationGesture().isWaitingForNode());
+    f.press(QPointF(440, 400));
+    QVERIFY(!f.view()->creationGesture().isWaitingForNode());
+    QCOMPARE(previewCount(f), 1); // the new press's own preview node
+    f.release(QPointF(440, 400));
+    CanvasFixture::settle();
+    QCOMPARE(elementsOfType(f, 2).size(), 4);
+    QCOMPARE(elementsOfType(f, 1).size(), 0);
+    QCOMPARE(previewCount(f), 0);
+
+    // The start node removed before the new node arrives: no edge to a node
+    // that is gone.
+    f.press(d.posA);
+    f.move(QPointF(440, 560));
+    f.release(QPointF(440, 560));
+    c->requestRemove(QmdItemIdList{d.a}, c->findElementsIndex());
+    CanvasFixture::settle();
+    QCOMPARE(elementsOfType(f, 1).size(), 0);
+    QCOMPARE(previewCount(f), 0);
+    QVERIFY(!f.view()->creationGesture().isWaitingForNode());
+}
+
+void TestNetworkView::previewsAreNoElements()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    f.press(d.posA);
+    f.move(QPointF(400, 320));
+    const CreationGesture &gesture = f.view()->creationGesture();
+    const QList<QGraphicsItem *> previews{gesture.previewNode(), gesture.previewEdge()};
+    for (QGraphicsItem *preview : previews) {
+        QVERIFY(preview);
+        QVERIFY(!(preview->flags() & QGraphicsItem::ItemIsSelectable));
+        QCOMPARE(preview->acceptedMouseButtons(), Qt::NoButton);
+        for (const QGraphicsItem *child : preview->childItems())
+            QCOMPARE(child->acceptedMouseButtons(), Qt::NoButton);
+    }
+    QCOMPARE(gesture.previewNode()->opacity(), 0.6);
+    QCOMPARE(gesture.previewEdge()->opacity(), 0.6);
+    QCOMPARE(gesture.previewNode()->zValue(), 10.0);
+
+    // Selecting everything selects the elements only.
+    QPainterPath everything;
+    everything.addRect(f.scene()->sceneRect());
+    f.scene()->setSelectionArea(everything);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a, d.b}));
+    for (QGraphicsItem *preview : previews)
+        QVERIFY(!preview->isSelected());
+    f.release(QPointF(400, 320));
+    CanvasFixture::settle();
+    QVERIFY(!f.scene()->selectedElementIds().contains(0));
+}
+
+void TestNetworkView::dragCarriesEdgesAndVoiceGroups()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::SelectionTool);
+    QmdVelkaController *c = f.controller();
+    const QmdItemId edge = f.addEdge(d.a, d.b);
+    const QmdItemId group = f.addVoiceGroup(d.b);
+    f.scene()->clearSelection();
+    f.scene()->elementItem(d.a)->graphicsItem()->setSelected(true);
+    f.scene()->elementItem(d.b)->graphicsItem()->setSelected(true);
+
+    f.drag(d.posB, d.posB + QPointF(80, 0));
+    QCOMPARE(tickPos(f, d.a).x, CanvasFixture::P + 332640);
+    QCOMPARE(tickPos(f, d.b).x, 2 * CanvasFixture::P + 332640);
+    QCOMPARE(tickPos(f, d.b).y, CanvasFixture::P);
+    const auto *edgeItem = f.itemFor<GraphicsEdgeItem>(edge);
+    QVERIFY(edgeItem);
+    QCOMPARE(edgeItem->fromPoint(), d.posA + QPointF(80, 0));
+    QCOMPARE(edgeItem->toPoint(), d.posB + QPointF(80, 0));
+    QCOMPARE(itemPos(f, group), d.posB + QPointF(80, 0));
+    QCOMPARE(c->undoText(), QStringLiteral("Move"));
+
+    c->requestUndo();
+    CanvasFixture::settle();
+    QCOMPARE(itemPos(f, d.a), d.posA);
+    QCOMPARE(edgeItem->fromPoint(), d.posA);
+    QCOMPARE(itemPos(f, group), d.posB);
+    QCOMPARE(c->undoText(), QStringLiteral("Voice Group"));
+}
+
+void TestNetworkView::sceneRectGrowsWhileDragging()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::SelectionTool);
+    const QRectF before = f.scene()->sceneRect();
+    const QPointF far(before.right() + 200, 160);
+
+    f.press(d.posA);
+    for (int i = 1; i <= 4; ++i) {
+        f.move(d.posA + (far - d.posA) * i / 4);
+        CanvasFixture::settle();
+    }
+    const QRectF itemRect = f.scene()->elementItem(d.a)->graphicsItem()->sceneBoundingRect();
+    QVERIFY(itemRect.left() > before.right());
+    QVERIFY(f.scene()->sceneRect().contains(itemRect));
+    f.release(far);
+    CanvasFixture::settle();
+    const QSizeF visible = f.view()->viewport()->size();
+    QCOMPARE(f.scene()->sceneRect(), wantedSceneRect(visible, f.scene()->sceneContentsRect()));
+}
+
+void TestNetworkView::sceneDeletedDuringAGesture()
+{
+    for (int tool : {2, 3}) {
+        CanvasFixture f;
+        const NodeDocument d(f, NetworkView::Tool(tool));
+        NetworkView *view = f.view();
+        f.press(d.posA);
+        f.move(QPointF(400, 320));
+        f.deleteScene();
+        QVERIFY(!view->creationGesture().hasPreviews());
+        f.move(QPointF(440, 320));
+        view->setPreviewEdgePathKind(1);
+        f.release(QPointF(440, 320));
+        CanvasFixture::settle();
+        view->clearPreviews();
+        QCOMPARE(f.controller()->elementIds(), QmdItemIdList({d.a, d.b}));
     }
 }
 

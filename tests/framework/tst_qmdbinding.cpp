@@ -81,6 +81,8 @@ private slots:
     void unbindOnePropertyKeepsTheOther();
     void unbindAllRestoresSilentlyAndDisconnects();
     void destroyedObjectIsForgotten();
+    void boundEditJoinsItsWritesIntoOneStep();
+    void boundEditEndsWithItsObject();
 
 private:
     QmdIndex makeBox(const QString &key, const QVariant &tempo);
@@ -385,6 +387,89 @@ void TestQmdBinding::destroyedObjectIsForgotten()
     QCOMPARE(m_knob->value(), 90);
     m_knob->edit(91);
     QCOMPARE(m_controller->data(QStringLiteral("Tempo")), QVariant(91));
+}
+
+void TestQmdBinding::boundEditJoinsItsWritesIntoOneStep()
+{
+    m_controller->requestSetData(QStringLiteral("Tempo"), 100, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    m_controller->bindKey(m_knob, "value", SIGNAL(valueChanged(int)), QStringLiteral("Tempo"), QmdIndex(),
+                          Fallback, Mixed, QStringLiteral("Tempo"));
+    settle();
+    const QString tempo = QStringLiteral("Tempo");
+
+    m_controller->beginBoundEdit(m_knob);
+    QVERIFY(m_controller->isInBoundEdit(m_knob));
+    for (int value : {101, 102, 103})
+        m_knob->edit(value);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 1);
+    QCOMPARE(m_controller->undoText(), tempo);
+    QCOMPARE(m_controller->data(tempo), QVariant(103));
+    // Outside the history: the step stays open.
+    m_controller->requestSetData(QStringLiteral("Zoom"), 2, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    m_knob->edit(104);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 1);
+
+    m_controller->requestUndo();
+    settle();
+    QCOMPARE(m_controller->data(tempo), QVariant(100));
+    QCOMPARE(m_knob->value(), 100);
+
+    // After the undo a new step begins, and it too takes the later writes.
+    m_knob->edit(110);
+    m_knob->edit(111);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 1);
+    QCOMPARE(m_controller->data(tempo), QVariant(111));
+
+    // Another step in between: the edit goes on in a step of its own.
+    m_controller->requestSetData(QStringLiteral("Title"), QStringLiteral("Song"), QmdIndex(),
+                                 QmdRequestOptions(QStringLiteral("Title")));
+    m_knob->edit(112);
+    m_knob->edit(113);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 3);
+    m_controller->requestUndo();
+    settle();
+    QCOMPARE(m_controller->data(tempo), QVariant(111));
+    QCOMPARE(m_controller->data(QStringLiteral("Title")), QVariant(QStringLiteral("Song")));
+
+    // Ended: every write is a step again.
+    m_controller->endBoundEdit(m_knob);
+    QVERIFY(!m_controller->isInBoundEdit(m_knob));
+    m_knob->edit(120);
+    m_knob->edit(121);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 4);
+
+    // Beginning anew is a new step, even right after the last one.
+    m_controller->beginBoundEdit(m_knob);
+    m_knob->edit(130);
+    m_knob->edit(131);
+    settle();
+    QCOMPARE(m_controller->undoRedoCount(), 5);
+}
+
+void TestQmdBinding::boundEditEndsWithItsObject()
+{
+    // Nothing bound: no edit opens.
+    m_controller->beginBoundEdit(m_knob);
+    QVERIFY(!m_controller->isInBoundEdit(m_knob));
+
+    m_controller->bindKey(m_knob, "value", SIGNAL(valueChanged(int)), QStringLiteral("Tempo"), QmdIndex(),
+                          Fallback, Mixed, QStringLiteral("Tempo"));
+    m_controller->beginBoundEdit(m_knob);
+    m_controller->unbind(m_knob);
+    QVERIFY(!m_controller->isInBoundEdit(m_knob));
+
+    m_controller->bindKey(m_knob, "value", SIGNAL(valueChanged(int)), QStringLiteral("Tempo"), QmdIndex(),
+                          Fallback, Mixed, QStringLiteral("Tempo"));
+    m_controller->beginBoundEdit(m_knob);
+    Knob *gone = m_knob;
+    delete m_knob;
+    m_knob = nullptr;
+    QVERIFY(!m_controller->isInBoundEdit(gone));
 }
 
 QTEST_GUILESS_MAIN(TestQmdBinding)

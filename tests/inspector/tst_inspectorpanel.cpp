@@ -1,0 +1,420 @@
+#include "colorchooserbutton.h"
+#include "inspectorfixture.h"
+#include "midiportsboxgraphicsview.h"
+#include "qwpcombobox.h"
+#include "squeezedtextcheckbox.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGraphicsLinearLayout>
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaProperty>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTimeLine>
+#include <QtTest>
+
+// The panel: totals, which page the selection shows, transitions, blanking,
+// the binding table as a whole, and what must not crash or leak.
+class TestInspectorPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void totalsFollowTheDocument();
+    void pageFollowsTheSelection_data();
+    void pageFollowsTheSelection();
+    void newestElementChoosesThePage();
+    void deselectingEverythingKeepsThePageDisabled();
+    void transitionIsImmediateWhenDocked();
+    void transitionAnimatesWhenFloating();
+    void withoutControllerEveryFieldIsBlank();
+    void bindingTableIsComplete();
+    void instrumentComboBoxesFollowALoad();
+    void rescansLeaveNothingBehind();
+    void controllerDestroyedBeforeThePanel();
+};
+
+namespace {
+
+QStringList connectWarnings;
+QtMessageHandler previousHandler = nullptr;
+
+void recordConnectWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(QLatin1String("QObject::connect")))
+        connectWarnings.append(message);
+    previousHandler(type, context, message);
+}
+
+// The elements each page-choice case starts from, in the order they are made.
+struct Elements
+{
+    explicit Elements(InspectorFixture &f)
+    {
+        ids.insert(QStringLiteral("n1"), f.addNode(0));
+        ids.insert(QStringLiteral("n2"), f.addNode(3));
+        ids.insert(QStringLiteral("e"), f.addEdge(ids.value(QStringLiteral("n1")), ids.value(QStringLiteral("n2"))));
+        ids.insert(QStringLiteral("v"), f.addVoiceGroup(ids.value(QStringLiteral("n1"))));
+        ids.insert(QStringLiteral("t"), f.addTextBox(0, 3));
+        ids.insert(QStringLiteral("n3"), f.addNode(6));
+        // New elements come selected: start from no selection on the
+        // Document page.
+        f.select(QmdItemIdList());
+        QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("documentButton")), Qt::LeftButton);
+    }
+
+    QmdItemIdList of(const QStringList &names) const
+    {
+        QmdItemIdList list;
+        for (const QString &name : names)
+            list.append(ids.value(name));
+        return list;
+    }
+
+    QHash<QString, QmdItemId> ids;
+};
+
+QList<int> enabledElementPages(const Inspector &inspector)
+{
+    QList<int> pages;
+    for (int index : {Inspector::EdgePage, Inspector::NodePage, Inspector::VoiceGroupPage}) {
+        if (inspector.stack()->widget(index)->isEnabled())
+            pages.append(index);
+    }
+    return pages;
+}
+
+} // namespace
+
+void TestInspectorPanel::initTestCase()
+{
+    previousHandler = qInstallMessageHandler(recordConnectWarnings);
+}
+
+void TestInspectorPanel::cleanup()
+{
+    QVERIFY2(connectWarnings.isEmpty(), qPrintable(connectWarnings.join(QLatin1Char('\n'))));
+}
+
+void TestInspectorPanel::totalsFollowTheDocument()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    for (int i = 0; i < 3; ++i)
+        f.addEdge(a, b);
+    f.addTextBox(0, 4);
+    f.addInstrument(QStringLiteral("Piano"));
+
+    const auto total = [&f](const char *name) {
+        return f.widget<QLabel>("InspectDocForm", name)->text();
+    };
+    QCOMPARE(total("totalEdgesLabel"), QStringLiteral("3"));
+    QCOMPARE(total("totalNodesLabel"), QStringLiteral("2"));
+    QCOMPARE(total("totalTextBoxesLabel"), QStringLiteral("1"));
+    QCOMPARE(total("totalVoiceGroupsLabel"), QStringLiteral("0"));
+    QCOMPARE(total("totalInstrumentsLabel"), QStringLiteral("1"));
+
+    // Removing a node takes its edges with it.
+    f.controller()->requestRemove(QmdItemIdList{a}, f.controller()->findElementsIndex());
+    InspectorFixture::settle();
+    QCOMPARE(total("totalNodesLabel"), QStringLiteral("1"));
+    QCOMPARE(total("totalEdgesLabel"), QStringLiteral("0"));
+
+    // The add button under the instrument list adds one.
+    f.inspector()->findChild<QPushButton *>(QStringLiteral("instrumentButton"))->click();
+    QTest::mouseClick(f.widget<QPushButton>("InspectInstrumentForm", "listAddButton"), Qt::LeftButton);
+    InspectorFixture::settle();
+    QCOMPARE(total("totalInstrumentsLabel"), QStringLiteral("2"));
+    QVERIFY(f.widget<QPushButton>("InspectInstrumentForm", "listActionButton")->isHidden());
+}
+
+void TestInspectorPanel::pageFollowsTheSelection_data()
+{
+    QTest::addColumn<QList<QStringList>>("selections");
+    QTest::addColumn<bool>("documentPageBetween"); // the user shows the Document page before the last one
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QList<int>>("enabled");
+
+    using S = QStringList;
+    const int doc = Inspector::DocumentPage;
+    const int edge = Inspector::EdgePage;
+    const int node = Inspector::NodePage;
+    const int group = Inspector::VoiceGroupPage;
+    QTest::newRow("one node") << QList<S>{{"n1"}} << false << node << QList<int>{node};
+    QTest::newRow("edge newer than node") << QList<S>{{"n1", "e"}} << false << edge << QList<int>{edge, node};
+    QTest::newRow("node newer than edge") << QList<S>{{"e", "n3"}} << false << node << QList<int>{edge, node};
+    QTest::newRow("voice group joins nodes")
+        << QList<S>{{"n1", "n2"}, {"n1", "n2", "v"}} << false << group << QList<int>{node, group};
+    QTest::newRow("edges leave a mix") << QList<S>{{"n1", "e"}, {"n1"}} << false << node << QList<int>{node};
+    QTest::newRow("losing an element shows the first page with a selection")
+        << QList<S>{{"n1", "v"}, {"n1"}} << true << node << QList<int>{node};
+    QTest::newRow("text boxes only") << QList<S>{{"t"}} << false << doc << QList<int>{};
+    QTest::newRow("losing the last element keeps the page") << QList<S>{{"t", "n1"}, {"t"}} << false << node << QList<int>{};
+}
+
+void TestInspectorPanel::pageFollowsTheSelection()
+{
+    QFETCH(QList<QStringList>, selections);
+    QFETCH(bool, documentPageBetween);
+    QFETCH(int, page);
+    QFETCH(QList<int>, enabled);
+
+    InspectorFixture f;
+    const Elements elements(f);
+    for (int i = 0; i < selections.size(); ++i) {
+        if (documentPageBetween && i == selections.size() - 1)
+            QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("documentButton")),
+                              Qt::LeftButton);
+        f.select(elements.of(selections.at(i)));
+    }
+    QCOMPARE(f.currentPage(), page);
+    QVERIFY(f.inspector()->findChild<QButtonGroup *>()->button(page)->isChecked());
+    QCOMPARE(enabledElementPages(*f.inspector()), enabled);
+}
+
+void TestInspectorPanel::newestElementChoosesThePage()
+{
+    // Both new in one change: the higher id wins, whatever order a hash
+    // would visit them in.
+    for (int run = 0; run < 5; ++run) {
+        InspectorFixture f;
+        const QmdItemId a = f.addNode(0);
+        const QmdItemId b = f.addNode(3);
+        const QmdItemId edge = f.addEdge(a, b);
+        const QmdItemId newest = f.addNode(6);
+        QVERIFY(edge > b && newest > edge);
+        f.select({edge, a});
+        QCOMPARE(f.currentPage(), int(Inspector::EdgePage));
+        f.select({newest, edge});
+        QCOMPARE(f.currentPage(), int(Inspector::NodePage));
+    }
+}
+
+void TestInspectorPanel::deselectingEverythingKeepsThePageDisabled()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    const QmdItemId edge = f.addEdge(a, b);
+    f.setElement(edge, QStringLiteral("IsWormhole"), true);
+    f.select({edge});
+    auto *wormhole = f.widget<QCheckBox>("InspectEdgeForm", "wormholeCheckBox");
+    QVERIFY(wormhole->isChecked());
+
+    f.select(QmdItemIdList());
+    QCOMPARE(f.currentPage(), int(Inspector::EdgePage));
+    QVERIFY(!f.inspector()->stack()->widget(Inspector::EdgePage)->isEnabled());
+    QVERIFY(!wormhole->isChecked());
+    // Unbound: a click writes nothing.
+    f.markHistory();
+    wormhole->setEnabled(true);
+    wormhole->click();
+    InspectorFixture::settle();
+    QCOMPARE(f.element(edge, QStringLiteral("IsWormhole")), QVariant(true));
+    QCOMPARE(f.stepsSinceMark(), 0);
+}
+
+void TestInspectorPanel::transitionIsImmediateWhenDocked()
+{
+    InspectorFixture f;
+    const QmdItemId node = f.addNode(0);
+    f.select(QmdItemIdList());
+    QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("documentButton")), Qt::LeftButton);
+    f.select({node});
+    QVERIFY(f.inspector()->timeLine()->state() != QTimeLine::Running);
+    QCOMPARE(f.currentPage(), int(Inspector::NodePage));
+    QWidget *page = f.inspector()->stack()->widget(Inspector::NodePage);
+    const int buttons = f.inspector()->findChild<QPushButton *>(QStringLiteral("nodeButton"))->height();
+    QCOMPARE(f.inspector()->height(), page->sizeHint().height() + buttons);
+    QCOMPARE(f.dock()->windowTitle(), QStringLiteral("Node"));
+    QCOMPARE(f.inspector()->width(), 285);
+}
+
+void TestInspectorPanel::transitionAnimatesWhenFloating()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    f.select(QmdItemIdList());
+    QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("documentButton")), Qt::LeftButton);
+    f.dock()->setFloating(true);
+    InspectorFixture::settle();
+    QTimeLine *timeLine = f.inspector()->timeLine();
+    QCOMPARE(timeLine->duration(), 250);
+    QCOMPARE(timeLine->updateInterval(), 10);
+
+    f.select({a});
+    QCOMPARE(timeLine->state(), QTimeLine::Running);
+    QVERIFY(f.inspector()->stack()->isHidden());
+    QTRY_COMPARE(timeLine->state(), QTimeLine::NotRunning);
+    QCOMPARE(f.currentPage(), int(Inspector::NodePage));
+    QVERIFY(!f.inspector()->stack()->isHidden());
+    QCOMPARE(f.dock()->windowTitle(), QStringLiteral("Node"));
+
+    // The Node page already shows: no transition.
+    f.select({b});
+    QCOMPARE(timeLine->state(), QTimeLine::NotRunning);
+    // Clicking the button of the shown page does nothing either.
+    QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("nodeButton")), Qt::LeftButton);
+    QCOMPARE(timeLine->state(), QTimeLine::NotRunning);
+    QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("documentButton")), Qt::LeftButton);
+    QCOMPARE(timeLine->state(), QTimeLine::Running);
+    QTRY_COMPARE(f.currentPage(), int(Inspector::DocumentPage));
+    QCOMPARE(f.dock()->windowTitle(), QStringLiteral("Document"));
+}
+
+void TestInspectorPanel::withoutControllerEveryFieldIsBlank()
+{
+    InspectorFixture f;
+    const QmdItemId node = f.addNode(0);
+    f.setElement(node, QStringLiteral("DontPlayNote"), true);
+    f.controller()->requestSetData(QStringLiteral("Author"), QStringLiteral("Ann"));
+    f.inspector()->setMidiInputPortNames({QStringLiteral("In")});
+    f.select({node});
+    InspectorFixture::settle();
+    QVERIFY(f.widget<QCheckBox>("InspectNodeForm", "muteCheckBox")->isChecked());
+    QCOMPARE(f.widget<QLineEdit>("InspectDocForm", "authorEdit")->text(), QStringLiteral("Ann"));
+
+    f.inspector()->setDocument(nullptr, nullptr);
+    QVERIFY(!f.inspector()->stack()->isEnabled());
+    QCOMPARE(f.widget<QLineEdit>("InspectDocForm", "authorEdit")->text(), QString());
+    QCOMPARE(f.widget<QLineEdit>("InspectNodeForm", "pitchListEdit")->text(), QString());
+    QVERIFY(!f.widget<QCheckBox>("InspectNodeForm", "muteCheckBox")->isChecked());
+    QVERIFY(!f.widget<QCheckBox>("InspectNodeForm", "instrumentChangeCheckBox")->isChecked());
+    for (QSpinBox *spinBox : f.inspector()->findChildren<QSpinBox *>())
+        QCOMPARE(spinBox->value(), spinBox->minimum());
+    QCOMPARE(f.widget<QComboBox>("InspectNodeForm", "sigMethodComboBox")->currentIndex(), 0);
+    for (ColorChooserButton *button : f.inspector()->findChildren<ColorChooserButton *>())
+        QVERIFY(!button->color().isValid());
+    for (QAbstractButton *button : f.inspector()->findChild<QButtonGroup *>()->buttons())
+        QVERIFY(!button->isChecked());
+    QCOMPARE(f.widget<MidiPortsBoxGraphicsView>("InspectDocForm", "midiInputsBox")->boxLayout()->count(), 0);
+}
+
+// Every binding the panel makes, for one element of each kind and one
+// instrument: writable properties, notify signals the objects have, and as
+// many bindings per page as the pages have fields.
+void TestInspectorPanel::bindingTableIsComplete()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    const QmdItemId edge = f.addEdge(a, b);
+    const QmdItemId group = f.addVoiceGroup(a);
+    const QmdItemId piano = f.addInstrument(QStringLiteral("Piano"));
+    f.inspector()->setMidiInputPortNames({QStringLiteral("In A"), QStringLiteral("In B")});
+    f.inspector()->setMidiOutputPortNames({QStringLiteral("Out A")});
+    f.select({a, edge, group});
+    f.selectInstruments({piano});
+
+    QHash<QString, int> counts;
+    const auto table = f.controller()->bindingTable();
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        QObject *object = it.key();
+        auto *widget = qobject_cast<QWidget *>(object);
+        QString page;
+        if (qobject_cast<SqueezedTextCheckBox *>(object))
+            page = QStringLiteral("InspectDocForm");
+        for (QWidget *w = widget; w && page.isEmpty(); w = w->parentWidget()) {
+            if (w->objectName().startsWith(QLatin1String("Inspect")))
+                page = w->objectName();
+        }
+        if (page.isEmpty())
+            continue; // the scene's own colour bindings
+        ++counts[page];
+
+        const QMetaObject *meta = object->metaObject();
+        const int property = meta->indexOfProperty(it->propertyName.constData());
+        QVERIFY2(property >= 0 && meta->property(property).isWritable(), it->propertyName.constData());
+        if (!it->notifySignal.isEmpty()) {
+            const QByteArray signal = QMetaObject::normalizedSignature(it->notifySignal.constData() + 1);
+            QVERIFY2(meta->indexOfSignal(signal.constData()) >= 0, signal.constData());
+        }
+    }
+    QCOMPARE(counts.value(QStringLiteral("InspectDocForm")), 15 + 3);
+    QCOMPARE(counts.value(QStringLiteral("InspectEdgeForm")), 3);
+    QCOMPARE(counts.value(QStringLiteral("InspectNodeForm")), 8);
+    QCOMPARE(counts.value(QStringLiteral("InspectVoiceGroupForm")), 4);
+    QCOMPARE(counts.value(QStringLiteral("InspectInstrumentForm")), 9);
+}
+
+void TestInspectorPanel::instrumentComboBoxesFollowALoad()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("song.vlk"));
+    QmdItemId node = 0;
+    QmdItemId group = 0;
+    {
+        InspectorFixture f;
+        f.addInstrument(QStringLiteral("Piano"));
+        const QmdItemId bass = f.addInstrument(QStringLiteral("Bass"));
+        node = f.addNode(0);
+        group = f.addVoiceGroup(node);
+        f.setElement(node, QStringLiteral("Instrument"), bass);
+        f.setElement(group, QStringLiteral("InitialInstrument"), bass);
+        f.controller()->requestSave(file);
+        InspectorFixture::settle();
+    }
+
+    InspectorFixture f;
+    f.addInstrument(QStringLiteral("Other"));
+    f.controller()->requestLoad(file);
+    InspectorFixture::settle();
+    f.select({node, group});
+    QCOMPARE(f.widget<QwpComboBox>("InspectNodeForm", "instrumentComboBox")->currentText(), QStringLiteral("Bass"));
+    QCOMPARE(f.widget<QwpComboBox>("InspectVoiceGroupForm", "instrumentComboBox")->currentText(),
+             QStringLiteral("Bass"));
+
+    // Rebuilt while shown: the boxes keep showing the bound instrument.
+    f.controller()->requestLoad(file);
+    InspectorFixture::settle();
+    f.select({node, group});
+    QCOMPARE(f.widget<QwpComboBox>("InspectNodeForm", "instrumentComboBox")->currentText(), QStringLiteral("Bass"));
+}
+
+void TestInspectorPanel::rescansLeaveNothingBehind()
+{
+    InspectorFixture f;
+    const QStringList some{QStringLiteral("In 1"), QStringLiteral("In 2")};
+    for (int i = 0; i < 50; ++i)
+        f.inspector()->setMidiInputPortNames(i % 2 ? some : QStringList{QStringLiteral("In 3")});
+    InspectorFixture::settle();
+    auto *box = f.widget<MidiPortsBoxGraphicsView>("InspectDocForm", "midiInputsBox");
+    QCOMPARE(box->boxLayout()->count(), 2);
+    QCOMPARE(box->scene()->items().size(), 1 + 2); // the box and two proxies
+    // The entries of absent ports without the clock went.
+    QCOMPARE(f.controller()->keys(f.controller()->syncMidiInputsIndex()), some);
+    // Check boxes keep the application's style.
+    for (QGraphicsItem *item : box->scene()->items()) {
+        if (auto *proxy = dynamic_cast<QGraphicsProxyWidget *>(item))
+            QCOMPARE(proxy->widget()->style(), QApplication::style());
+    }
+}
+
+void TestInspectorPanel::controllerDestroyedBeforeThePanel()
+{
+    InspectorFixture f;
+    const QmdItemId node = f.addNode(0);
+    f.addInstrument(QStringLiteral("Piano"));
+    f.inspector()->setMidiOutputPortNames({QStringLiteral("Out")});
+    f.select({node});
+    f.destroyController();
+    InspectorFixture::settle();
+    f.inspector()->setMidiOutputPortNames({QStringLiteral("Out 2")});
+    QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("instrumentButton")), Qt::LeftButton);
+    InspectorFixture::settle();
+}
+
+QTEST_MAIN(TestInspectorPanel)
+#include "tst_inspectorpanel.moc"
