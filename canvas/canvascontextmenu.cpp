@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QGraphicsItem>
 #include <QGuiApplication>
+#include <QMetaMethod>
 #include <QMimeData>
 
 namespace {
@@ -47,15 +48,13 @@ CanvasContextMenu::CanvasContextMenu(QObject *editActionsReceiver, QWidget *pare
     m_paste = addAction(tr("&Paste"));
     m_delete = addAction(tr("&Delete"));
     m_selectAll = addAction(tr("Select A&ll"));
-    if (editActionsReceiver) {
-        // The receiver is the document window, which the canvas does not know
-        // by class: its slots are reached by name.
-        connect(m_cut, SIGNAL(triggered()), editActionsReceiver, SLOT(cut()));
-        connect(m_copy, SIGNAL(triggered()), editActionsReceiver, SLOT(copy()));
-        connect(m_paste, SIGNAL(triggered()), editActionsReceiver, SLOT(paste()));
-        connect(m_delete, SIGNAL(triggered()), editActionsReceiver, SLOT(del()));
-        connect(m_selectAll, SIGNAL(triggered()), editActionsReceiver, SLOT(selectAll()));
-    }
+    // The receiver is the document window, which the canvas does not know
+    // by class: its slots are reached by name.
+    connectEditAction(m_cut, editActionsReceiver, "cut()");
+    connectEditAction(m_copy, editActionsReceiver, "copy()");
+    connectEditAction(m_paste, editActionsReceiver, "paste()");
+    connectEditAction(m_delete, editActionsReceiver, "del()");
+    connectEditAction(m_selectAll, editActionsReceiver, "selectAll()");
     addSeparator();
 
     m_signalling = addChoices({tr("&Sequential"), tr("Para&llel"), tr("&Random")});
@@ -72,6 +71,17 @@ CanvasContextMenu::CanvasContextMenu(QObject *editActionsReceiver, QWidget *pare
 
     showNodeEntries(false);
     showEdgeEntries(false);
+}
+
+void CanvasContextMenu::connectEditAction(QAction *action, QObject *receiver, const char *slot)
+{
+    // An entry whose slot the receiver lacks stays disabled.
+    const int index = receiver ? receiver->metaObject()->indexOfSlot(slot) : -1;
+    m_unavailable.insert(action, index < 0);
+    if (index >= 0)
+        connect(action, &QAction::triggered, receiver, [receiver, index] {
+            receiver->metaObject()->method(index).invoke(receiver);
+        });
 }
 
 QActionGroup *CanvasContextMenu::addChoices(const QStringList &texts)
@@ -149,11 +159,13 @@ void CanvasContextMenu::unbindElementEntries()
 void CanvasContextMenu::prepare(QmdVelkaController *controller, NetworkScene *scene, QGraphicsItem *item)
 {
     const bool hasSelection = scene && !scene->selectedElementIds().isEmpty();
-    m_cut->setEnabled(hasSelection);
-    m_copy->setEnabled(hasSelection);
-    m_delete->setEnabled(hasSelection);
     const QMimeData *mime = QGuiApplication::clipboard()->mimeData();
-    m_paste->setEnabled(mime && mime->hasFormat(QmdVelkaClipboard::mimeType()));
+    const bool canPaste = mime && mime->hasFormat(QmdVelkaClipboard::mimeType());
+    const std::pair<QAction *, bool> states[] = {
+        {m_cut, hasSelection}, {m_copy, hasSelection}, {m_paste, canPaste}, {m_delete, hasSelection},
+        {m_selectAll, true}};
+    for (const auto &[action, enabled] : states)
+        action->setEnabled(enabled && !m_unavailable.value(action));
 
     showNodeEntries(false);
     showEdgeEntries(false);

@@ -4,6 +4,7 @@
 #include "qmdcontroller.h"
 #include "qmdtypes.h"
 
+#include <QHash>
 #include <QMenu>
 #include <QPointer>
 
@@ -63,6 +64,7 @@ signals:
     void contextMenuEdgePathChanged();
 
 private:
+    void connectEditAction(QAction *action, QObject *receiver, const char *slot);
     QActionGroup *addChoices(const QStringList &texts);
     void showNodeEntries(bool show);
     void showEdgeEntries(bool show);
@@ -77,6 +79,8 @@ private:
     QAction *m_mute = nullptr;
     QActionGroup *m_edgePath = nullptr;
     QAction *m_wormhole = nullptr;
+    // Edit entries whose slot the receiver does not have.
+    QHash<QAction *, bool> m_unavailable;
     // The controller that holds the element entries' bindings.
     QPointer<QmdVelkaController> m_bindingController;
 };

@@ -500,7 +500,7 @@ void NetworkView::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Delete:
         // The window's Delete takes the Delete key while no editor has focus;
         // it reaches here only where the window holds no such shortcut.
-        if (m_editActionsReceiver)
+        if (m_editActionsReceiver && m_editActionsReceiver->metaObject()->indexOfSlot("del()") >= 0)
             QMetaObject::invokeMethod(m_editActionsReceiver, "del");
         break;
     case Qt::Key_Shift:

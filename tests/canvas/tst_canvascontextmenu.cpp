@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMimeData>
+#include <QRegularExpression>
 
 using QmdVelka::TickPos;
 
@@ -153,6 +154,14 @@ void TestCanvasContextMenu::editEntriesCallTheReceiver()
     view->contextMenu()->copyAction()->trigger();
     QCOMPARE(other.calls, QStringList{"copy"});
     QCOMPARE(receiver->calls.size(), 5);
+    // A receiver without these slots: the entries stay disabled, quietly.
+    QObject plain;
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("No such (slot|method)")));
+    view->setEditActionsReceiver(&plain);
+    menu = openAt(QPointF(300, 200));
+    QVERIFY(!menu->cutAction()->isEnabled());
+    QVERIFY(!menu->selectAllAction()->isEnabled());
+    QTest::keyClick(view, Qt::Key_Backspace);
     view->setEditActionsReceiver(nullptr);
     QVERIFY(!view->contextMenu());
     openAt(QPointF(300, 200)); // nothing to open, nothing breaks
