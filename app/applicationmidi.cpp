@@ -7,6 +7,7 @@
 #include "midisync.h"
 #include "midisynth.h"
 #include "portnames.h"
+#include "thruaudition.h"
 
 #include <QApplication>
 #include <QBitArray>
@@ -42,6 +43,8 @@ ApplicationMidi::ApplicationMidi(QObject *parent) : QObject(parent)
 
 ApplicationMidi::~ApplicationMidi()
 {
+    if (m_audition)
+        AuditionOutput::install(nullptr);
     delete m_midiInput;
     if (m_thruInstrument) {
         m_thruInstrument->terminateSafely();
@@ -73,6 +76,8 @@ void ApplicationMidi::start()
     // Paused until a thru port opens.
     m_thruInstrument->start(QThread::InheritPriority);
     m_thruSync->restartClock();
+    m_audition = std::make_unique<ThruAudition>(m_thruInstrument, m_thruSync);
+    AuditionOutput::install(m_audition.get());
 
     m_synth = new MidiSynth(this);
     const QDeadlineTimer deadline(SynthReadyTimeoutMs);

@@ -6,11 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class AbstractSync;
 class MidiInput;
 class MidiInstrument;
 class MidiSynth;
 class QTimer;
+class ThruAudition;
 
 // The program-wide MIDI objects: the input whose messages go to the focused
 // widget and on to the thru port, the thru output thread with its own clock,
@@ -34,7 +37,8 @@ public:
     ~ApplicationMidi() override;
 
     // Makes the objects, reads the port lists once and waits (within
-    // SynthReadyTimeoutMs) for the synthesizer. Runs once.
+    // SynthReadyTimeoutMs) for the synthesizer. Runs once. The canvas
+    // auditions nodes on the thru instrument from then on.
     void start();
 
     void setInputChoice(bool enabled, const QString &portName);
@@ -75,6 +79,7 @@ private:
     MidiInput *m_midiInput = nullptr;
     AbstractSync *m_thruSync = nullptr;
     MidiInstrument *m_thruInstrument = nullptr;
+    std::unique_ptr<ThruAudition> m_audition;
     MidiSynth *m_synth = nullptr;
     MidiInput *m_synthInput = nullptr;
 

@@ -1,13 +1,20 @@
 #include "networkview.h"
 
+#include "auditionoutput.h"
+#include "canvascontextmenu.h"
 #include "canvascoordinates.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicstextboxitem.h"
+#include "midievent.h"
 #include "networkscene.h"
+#include "nodeaudition.h"
 #include "qmdvelka.h"
 #include "qwpcombobox.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -54,7 +61,11 @@ NetworkView::~NetworkView()
 
 void NetworkView::setEditActionsReceiver(QObject *receiver)
 {
+    delete m_contextMenu;
+    m_contextMenu = nullptr;
     m_editActionsReceiver = receiver;
+    if (receiver)
+        m_contextMenu = new CanvasContextMenu(receiver, this);
 }
 
 void NetworkView::setNetworkScene(NetworkScene *scene)
@@ -109,6 +120,7 @@ void NetworkView::clearPreviews()
 {
     endDrag();
     m_creation.clear();
+    m_textBoxPlacement.clear();
     if (m_scene)
         m_scene->update();
 }
@@ -139,7 +151,8 @@ void NetworkView::setPreviewEdgePathKind(int kind)
 
 bool NetworkView::hasMovingItem() const
 {
-    return m_movingElement != 0 || (m_creation.isTracking() && m_creation.previewNode());
+    return m_movingElement != 0 || (m_creation.isTracking() && m_creation.previewNode())
+        || m_textBoxPlacement.isActive();
 }
 
 void NetworkView::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid)
@@ -330,6 +343,9 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             }
             if (item && event->modifiers() == Qt::ShiftModifier)
                 item->setSelected(!item->isSelected());
+            if (element && element->id() != 0 && item->type() == NodeItemType
+                && event->modifiers() == Qt::AltModifier)
+                auditionNode(controller(), element->id(), AuditionOutput::installed());
             break;
         }
         case ZoomTool:
@@ -345,6 +361,9 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         case VoiceGroupTool:
             m_creation.beginVoiceGroup(m_scene, controller(), CreationGesture::boundNodeItem(item));
             break;
+        case TextBoxTool:
+            pressWithTextBoxTool(item, p);
+            break;
         default:
             break;
         }
@@ -356,6 +375,8 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         setDragMode(QGraphicsView::NoDrag);
         event->accept();
     }
+    if (sceneHasFocusItem())
+        return; // the text-box tool opened an editor
     if (!zoomed && event->button() != Qt::RightButton && event->modifiers() == Qt::NoModifier) {
         m_basePressed = true;
         QGraphicsView::mousePressEvent(event);
@@ -407,6 +428,7 @@ void NetworkView::mouseMoveEvent(QMouseEvent *event)
         m_creation.moveTo(s, event->position().toPoint(), c);
         viewport()->update();
     }
+    m_textBoxPlacement.moveTo(scenePoint(event->position()));
 }
 
 void NetworkView::mouseReleaseEvent(QMouseEvent *event)
@@ -423,8 +445,11 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
     if (sceneHasFocusItem())
         return;
 
-    if (event->button() == Qt::LeftButton && m_scene && hasModel())
+    if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
         m_creation.release(controller(), event->position().toPoint());
+        m_textBoxPlacement.commit(controller());
+    }
+    m_textBoxPlacement.clear();
     if (m_scene) {
         shrinkOrGrowSceneRect();
         m_scene->update();
@@ -440,4 +465,100 @@ void NetworkView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool)
         QGraphicsView::mouseDoubleClickEvent(event);
+}
+
+void NetworkView::pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos)
+{
+    // A press on a text box edits it; anywhere else, on nodes and edges too,
+    // a new one is placed.
+    if (auto *textBox = dynamic_cast<GraphicsTextBoxItem *>(item)) {
+        if (textBox->id() != 0) {
+            textBox->openEditor(textBox->boundingRect().center());
+            return;
+        }
+    }
+    m_textBoxPlacement.begin(m_scene, scenePos);
+}
+
+// ---- Keys ----
+
+void NetworkView::keyPressEvent(QKeyEvent *event)
+{
+    // Keys of a text box being edited are its own.
+    if (sceneHasFocusItem()) {
+        QGraphicsView::keyPressEvent(event);
+        return;
+    }
+    QGraphicsView::keyPressEvent(event);
+    if (!m_scene || !hasModel())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        clearPreviews();
+        break;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        // The window's Delete takes the Delete key while no editor has focus;
+        // it reaches here only where the window holds no such shortcut.
+        if (m_editActionsReceiver && m_editActionsReceiver->metaObject()->indexOfSlot("del()") >= 0)
+            QMetaObject::invokeMethod(m_editActionsReceiver, "del");
+        break;
+    case Qt::Key_Shift:
+        setPreviewEdgePathKind(QmdVelka::CityBlockFlipped);
+        break;
+    case Qt::Key_Alt:
+        updateZoomMode(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void NetworkView::keyReleaseEvent(QKeyEvent *event)
+{
+    // Also while a text box is being edited: a key pressed before the editing
+    // began is released here.
+    QGraphicsView::keyReleaseEvent(event);
+    if (!m_scene || !hasModel())
+        return;
+    switch (event->key()) {
+    case Qt::Key_Shift:
+        setPreviewEdgePathKind(QmdVelka::CityBlock);
+        break;
+    case Qt::Key_Alt:
+        updateZoomMode(false);
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Context menu ----
+
+void NetworkView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (sceneHasFocusItem() || !m_contextMenu) {
+        QGraphicsView::contextMenuEvent(event);
+        return;
+    }
+    QGraphicsItem *item = itemAt(event->pos());
+    if (item)
+        item = item->topLevelItem();
+    m_contextMenu->prepare(controller(), m_scene, item);
+    m_contextMenu->popup(event->globalPos());
+    QGraphicsView::contextMenuEvent(event);
+    // The menu is open: the window shows none of its own.
+    event->accept();
+}
+
+// ---- MIDI ----
+
+void NetworkView::customEvent(QEvent *event)
+{
+    // Settings events share the MIDI event's type number: the class decides.
+    if (const auto *midi = dynamic_cast<const MidiEvent *>(event)) {
+        m_midiNoteEntry.enter(controller(), m_scene ? m_scene->selectedElementIds() : QmdItemIdSet(), *midi);
+        return;
+    }
+    QGraphicsView::customEvent(event);
 }

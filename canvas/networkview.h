@@ -2,10 +2,12 @@
 #define NETWORKVIEW_H
 
 #include "creationgesture.h"
+#include "midinoteentry.h"
 #include "qmdindex.h"
 #include "qmdobserver.h"
 #include "qmdtypes.h"
 #include "qmdvelkacontroller.h"
+#include "textboxplacement.h"
 #include "tickpos.h"
 #include "zoomrules.h"
 
@@ -14,6 +16,7 @@
 #include <QPointer>
 #include <QStringList>
 
+class CanvasContextMenu;
 class NetworkScene;
 class QwpComboBox;
 
@@ -45,9 +48,11 @@ public:
     ~NetworkView() override;
 
     // The object whose slots cut(), copy(), paste(), del() and selectAll() the
-    // canvas's edit commands call.
+    // canvas's edit commands call; the context menu is built for it.
     void setEditActionsReceiver(QObject *receiver);
     QObject *editActionsReceiver() const { return m_editActionsReceiver; }
+    // Null until there is a receiver.
+    CanvasContextMenu *contextMenu() const { return m_contextMenu; }
 
     // Shows the scene (null allowed); the scene's growth widens the scene
     // rectangle at once.
@@ -74,6 +79,8 @@ public:
     void setPreviewEdgePathKind(int kind);
     // The node, edge and voice-group gesture under way, with its previews.
     const CreationGesture &creationGesture() const { return m_creation; }
+    // The text-box tool's gesture under way.
+    const TextBoxPlacement &textBoxPlacement() const { return m_textBoxPlacement; }
 
 public slots:
     // Drops any gesture under way, then takes the document's zoom and tool.
@@ -93,7 +100,12 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // MIDI input: notes go into the selected nodes and voice groups.
+    void customEvent(QEvent *event) override;
 
 private slots:
     void onRequestFinished(QmdRequestId rid);
@@ -110,6 +122,7 @@ private:
     void updateCursor();
     void endDrag();
     bool hasMovingItem() const;
+    void pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos);
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;
@@ -117,6 +130,9 @@ private:
     ZoomMode m_zoomMode = ZoomMode::In;
     QmdRequestId m_zoomRequestId = 0;
     QwpComboBox *m_zoomComboBox = nullptr;
+    CanvasContextMenu *m_contextMenu = nullptr;
+    TextBoxPlacement m_textBoxPlacement;
+    MidiNoteEntry m_midiNoteEntry;
 
     // The drag of existing elements. The moving element is the pressed node
     // or text box; the offsets hold, for the "TickPos" entry of each dragged

@@ -1,5 +1,6 @@
 #include "abstractsync.h"
 #include "applicationmidi.h"
+#include "auditionoutput.h"
 #include "midievent.h"
 #include "midiinput.h"
 #include "midiinstrument.h"
@@ -126,6 +127,7 @@ private slots:
     void inputReachesTheFocusedWidgetAndThru();
     void withoutFocusThruStillForwards();
     void sameThruPortAgainIsNotReopened();
+    void auditionsPlayOnTheThruPort();
     void withoutThruPortNothingIsQueued();
     void failedThruOpenLeavesTheThreadPaused();
     void absentPortOpensWhenItAppearsAndFollowsItsDevice();
@@ -145,7 +147,9 @@ void TestApplicationMidiJack::initTestCase()
     if (qgetenv("VELKA_MIDI_API") != "jack")
         QSKIP("needs VELKA_MIDI_API=jack and a running JACK server");
     m_midi = std::make_unique<ApplicationMidi>();
+    QVERIFY(!AuditionOutput::installed());
     m_midi->start();
+    QVERIFY(AuditionOutput::installed());
     QVERIFY(m_midi->thruSync()->isPlaying());
     QVERIFY(m_midi->thruInstrument()->state() != AbstractOutputThread::Playing);
 
@@ -167,6 +171,7 @@ void TestApplicationMidiJack::initTestCase()
 void TestApplicationMidiJack::cleanupTestCase()
 {
     m_midi.reset();
+    QVERIFY(!AuditionOutput::installed());
     m_module.reset();
     m_keys.reset();
     m_focus.reset();
@@ -268,11 +273,33 @@ void TestApplicationMidiJack::sameThruPortAgainIsNotReopened()
     QVERIFY(m_module->messages().isEmpty());
 }
 
+void TestApplicationMidiJack::auditionsPlayOnTheThruPort()
+{
+    AuditionOutput *audition = AuditionOutput::installed();
+    MidiInstrument *thru = m_midi->thruInstrument();
+    QVERIFY(audition->isOpen());
+    QCOMPARE(&audition->eventQueue(), &thru->eventQueue());
+    const quint64 now = m_midi->thruSync()->currentTick();
+    QVERIFY(audition->currentTick() >= now);
+    QVERIFY(audition->currentTick() - now < AbstractSync::TicksPerPrincipal);
+
+    m_module->clear();
+    audition->allNotesOff();
+    QTRY_COMPARE(m_module->messages(), (QList<Bytes>{{0xB0, 123, 0}}));
+    m_module->clear();
+    const quint64 t0 = audition->currentTick();
+    QVERIFY(audition->eventQueue().insertPair(InstrumentEvent::noteOn(t0, 64, 64),
+                                              InstrumentEvent::noteOff(t0 + 1000, 64, 64)));
+    QTRY_COMPARE(m_module->messages(), (QList<Bytes>{{0x90, 64, 64}, {0x80, 64, 64}}));
+    m_module->clear();
+}
+
 void TestApplicationMidiJack::withoutThruPortNothingIsQueued()
 {
     m_midi->setThruChoice(true, QString());
     MidiInstrument *thru = m_midi->thruInstrument();
     QVERIFY(!thru->isOpen());
+    QVERIFY(!AuditionOutput::installed()->isOpen());
     QVERIFY(thru->state() != AbstractOutputThread::Playing);
     m_module->clear();
 
