@@ -210,6 +210,7 @@ struct Canvas
         controller.setModel(&model);
         scene.setController(&controller);
         view.setDragMode(QGraphicsView::RubberBandDrag);
+        view.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
         view.resize(1280, 800);
         view.setNetworkScene(&scene);
         view.setController(&controller);
@@ -497,7 +498,8 @@ void cacheFigures(Canvas &canvas)
 }
 
 // All figures of the view, or those of one part ("repaint", "drag", "flash",
-// "cache", "load").
+// "cache", "load", "index": repaint and drag with a spatial index in the
+// scene).
 void viewFigures(const QString &part)
 {
     QTemporaryDir dir;
@@ -517,6 +519,12 @@ void viewFigures(const QString &part)
         flashFigures(canvas, nodes);
     if (wanted("cache"))
         cacheFigures(canvas);
+    if (wanted("index")) {
+        canvas.scene.setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+        repaintFigures(canvas, "the same with the scene's BSP tree index");
+        dragFigures(canvas, nodes);
+        canvas.scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
     if (wanted("load"))
         loadFigures(fileName);
 }
