@@ -16,10 +16,10 @@
 struct Figures
 {
     size_t count = 0;
-    double median = 0, p99 = 0, maximum = 0;
+    double median = 0, p95 = 0, p99 = 0, maximum = 0;
 };
 
-// Median, 99th percentile and maximum, each the sorted value at rank p·(n−1) rounded;
+// Median, 95th and 99th percentiles and maximum, each the sorted value at rank p·(n−1) rounded;
 // all zero for no values.
 inline Figures figures(std::vector<double> values)
 {
@@ -32,6 +32,7 @@ inline Figures figures(std::vector<double> values)
         return values[std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5))];
     };
     f.median = at(0.5);
+    f.p95 = at(0.95);
     f.p99 = at(0.99);
     f.maximum = values.back();
     return f;

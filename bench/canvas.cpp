@@ -1,23 +1,36 @@
 // Canvas figures: how long the grid background takes to repaint a 1280 x 800
 // viewport, and how far behind the clock played nodes start to flash when
-// records arrive faster than the scene drains them (32 per 16 ms pass).
+// records arrive faster than the scene drains them (32 per 16 ms pass); then,
+// on a 1280 x 800 network view of 5,000 nodes and 10,000 edges: full repaints,
+// loading a 10,000-element file up to its first paint, dragging 1,000 selected
+// nodes, 64 voice groups flashing, and the items' cache modes.
 
 #include "abstractsync.h"
 #include "benchstats.h"
+#include "canvascoordinates.h"
 #include "displayscale.h"
+#include "elementitem.h"
 #include "networkscene.h"
+#include "networkview.h"
 #include "playerfactory.h"
 #include "qmdmemmodel.h"
+#include "qmdvelka.h"
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGraphicsItem>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPixmapCache>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace {
 
@@ -146,6 +159,377 @@ void feedbackFigures(QmdVelkaController &controller, NetworkScene &scene)
     }
 }
 
+// ---- The view over a large network ----
+
+constexpr int columns = 100;
+constexpr int rows = 50;
+constexpr qint64 spacing = qint64(P) / 4; // one division: 40 scene units at 96 DPI
+
+// Lets queued controller signals arrive, and nothing else: no paint sneaks into
+// what is being timed.
+void deliverQueued()
+{
+    for (int i = 0; i < 4; ++i)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+}
+
+double msSince(const QElapsedTimer &timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+void printFigures(const char *label, const std::vector<double> &times)
+{
+    const Figures f = figures(times);
+    std::printf("  %-44s %7.2f %7.2f %7.2f  (%zu)\n", label, f.median, f.p95, f.maximum, f.count);
+}
+
+void setViewKey(QmdVelkaController &controller, const char *key, const QVariant &value)
+{
+    controller.requestSetData(QString::fromLatin1(key), value, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    deliverQueued();
+}
+
+// Counts the paints of the viewport, to be sure a repaint painted.
+class PaintCounter : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+    int paints = 0;
+};
+
+// A document, its scene and a shown 1280 x 800 view, as a window holds them.
+struct Canvas
+{
+    Canvas()
+    {
+        controller.setModel(&model);
+        scene.setController(&controller);
+        view.setDragMode(QGraphicsView::RubberBandDrag);
+        view.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+        view.resize(1280, 800);
+        view.setNetworkScene(&scene);
+        view.setController(&controller);
+        view.show();
+        view.viewport()->installEventFilter(&counter);
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    }
+    ~Canvas()
+    {
+        view.setController(nullptr);
+        view.setNetworkScene(nullptr);
+        scene.setController(nullptr);
+    }
+
+    double repaint()
+    {
+        const int before = counter.paints;
+        QElapsedTimer timer;
+        timer.start();
+        view.viewport()->repaint();
+        const double ms = msSince(timer);
+        if (counter.paints == before)
+            std::printf("  (the viewport did not paint)\n");
+        return ms;
+    }
+
+    QmdMemModel model;
+    QmdVelkaController controller;
+    NetworkScene scene;
+    NetworkView view;
+    PaintCounter counter;
+};
+
+QmdVelka::TickPos gridPos(int index)
+{
+    return QmdVelka::TickPos((index % columns) * spacing, (index / columns) * spacing);
+}
+
+// 5,000 nodes one division apart in 100 columns and 50 rows; 10,000 edges:
+// each node to its right and lower neighbours (9,850 edges) and 150 straight
+// edges across cells, so that no edge runs over a node. The file is saved
+// when 5,000 edges are in: 10,000 elements.
+QList<QmdItemId> buildNetwork(QmdVelkaController &controller, const QString &halfwayFile)
+{
+    for (int i = 0; i < columns * rows; ++i)
+        controller.requestAddNode(gridPos(i));
+    deliverQueued();
+    const QmdItemIdList ids = controller.elementIds();
+    const QList<QmdItemId> nodes(ids.cbegin(), ids.cend());
+    struct Edge
+    {
+        int from, to;
+        QmdVelka::EdgePath path;
+    };
+    std::vector<Edge> edges;
+    for (int i = 0; i < columns * rows; ++i) {
+        if (i % columns + 1 < columns)
+            edges.push_back({i, i + 1, QmdVelka::CityBlock});
+    }
+    for (int i = 0; i + columns < columns * rows; ++i)
+        edges.push_back({i, i + columns, QmdVelka::CityBlock});
+    for (int i = 0; edges.size() < 10000; i += 3) {
+        if (i % columns + 1 < columns)
+            edges.push_back({i, i + columns + 1, QmdVelka::Direct});
+    }
+    for (size_t e = 0; e < edges.size(); ++e) {
+        if (e == 5000) {
+            deliverQueued();
+            controller.requestSave(halfwayFile);
+        }
+        controller.requestAddEdge(controller.elementIndex(nodes[edges[e].from]),
+                                  controller.elementIndex(nodes[edges[e].to]), edges[e].path);
+    }
+    deliverQueued();
+    return nodes;
+}
+
+QPointF sceneCenterOfNetwork()
+{
+    return tickPosToScene(QmdVelka::TickPos((columns - 1) * spacing / 2, (rows - 1) * spacing / 2));
+}
+
+void repaintFigures(Canvas &canvas, const char *title)
+{
+    std::printf("%s (ms: median, p95, max (count))\n", title);
+    for (double zoom : {1.0, 0.25}) {
+        setViewKey(canvas.controller, "ZoomScale", zoom);
+        canvas.view.centerOn(sceneCenterOfNetwork());
+        for (int i = 0; i < 3; ++i)
+            canvas.repaint();
+        std::vector<double> times;
+        for (int i = 0; i < 30; ++i)
+            times.push_back(canvas.repaint());
+        const QList<QGraphicsItem *> shown = canvas.scene.items(canvas.view.mapToScene(canvas.view.viewport()->rect()));
+        char label[64];
+        std::snprintf(label, sizeof label, "zoom %.2f, %lld items in view", zoom, static_cast<long long>(shown.size()));
+        printFigures(label, times);
+    }
+    setViewKey(canvas.controller, "ZoomScale", 1.0);
+}
+
+void loadFigures(const QString &fileName)
+{
+    std::printf("load of a 10,000-element file to the first completed paint (ms: median, p95, max (count))\n");
+    std::vector<double> loads, creations, paints, totals;
+    for (int run = 0; run < 5; ++run) {
+        Canvas canvas;
+        QElapsedTimer timer;
+        timer.start();
+        canvas.controller.requestLoad(fileName);
+        const double load = msSince(timer);
+        deliverQueued();
+        const double created = msSince(timer);
+        canvas.view.viewport()->repaint();
+        const double painted = msSince(timer);
+        if (canvas.scene.elementItems().size() != 10000)
+            std::printf("  (%lld items made)\n", static_cast<long long>(canvas.scene.elementItems().size()));
+        loads.push_back(load);
+        creations.push_back(created - load);
+        paints.push_back(painted - created);
+        totals.push_back(painted);
+    }
+    printFigures("document load", loads);
+    printFigures("item creation (scene and view follow the load)", creations);
+    printFigures("first paint", paints);
+    printFigures("in all", totals);
+}
+
+void sendMouse(NetworkView &view, QEvent::Type type, const QPointF &scenePos, Qt::MouseButton button,
+               Qt::MouseButtons buttons)
+{
+    QWidget *viewport = view.viewport();
+    const QPointF local = view.mapFromScene(scenePos);
+    QMouseEvent event(type, local, viewport->mapToGlobal(local), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &event);
+}
+
+void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
+{
+    std::printf("dragging 1,000 selected nodes, one step from the move event to the completed repaint "
+                "(ms: median, p95, max (count))\n");
+    setViewKey(canvas.controller, "Tool", NetworkView::SelectionTool);
+    canvas.scene.clearSelection();
+    for (int i = 0; i < 1000; ++i)
+        canvas.scene.elementItem(nodes[i])->graphicsItem()->setSelected(true);
+    deliverQueued();
+    const QPointF start = canvas.scene.elementItem(nodes[5 * columns + 50])->graphicsItem()->pos();
+    canvas.view.centerOn(start);
+    canvas.repaint();
+
+    sendMouse(canvas.view, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
+    std::vector<double> steps, requests, notifications, paints;
+    const int path[] = {1, 2, 3, 4, 3, 2, 1, 0, -1, -2, -3, -4, -3, -2, -1, 0};
+    for (int round = 0; round < 4; ++round) {
+        for (int offset : path) {
+            QElapsedTimer timer;
+            timer.start();
+            sendMouse(canvas.view, QEvent::MouseMove, start + QPointF(offset * 40.0, 0), Qt::NoButton, Qt::LeftButton);
+            const double requested = msSince(timer);
+            deliverQueued();
+            const double notified = msSince(timer);
+            canvas.view.viewport()->repaint();
+            const double painted = msSince(timer);
+            requests.push_back(requested);
+            notifications.push_back(notified - requested);
+            paints.push_back(painted - notified);
+            steps.push_back(painted);
+        }
+    }
+    sendMouse(canvas.view, QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
+    deliverQueued();
+    printFigures("move event and request", requests);
+    printFigures("notifications and item updates", notifications);
+    printFigures("repaint", paints);
+    printFigures("step", steps);
+    if (canvas.controller.undoText() != QLatin1String("Move"))
+        std::printf("  (the drag made no \"Move\" step)\n");
+    canvas.controller.requestUndo();
+    deliverQueued();
+    canvas.scene.clearSelection();
+}
+
+void flashFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
+{
+    std::printf("64 voice groups flashing, 16th notes at 120 bpm over 10 s of hand-moved clock, one frame the "
+                "timer pass plus a full repaint (ms: median, p95, max (count))\n");
+    // The groups sit on an 8 x 8 block of nodes in the middle of the view;
+    // each walks its own row of that block, one node a note.
+    const int firstRow = rows / 2 - 4;
+    const int firstColumn = columns / 2 - 4;
+    QList<QmdItemId> groups;
+    for (int g = 0; g < 64; ++g) {
+        const int node = (firstRow + g / 8) * columns + firstColumn + g % 8;
+        canvas.controller.requestAddVoiceGroup(canvas.controller.elementIndex(nodes[node]));
+    }
+    deliverQueued();
+    for (QmdItemId id : canvas.controller.elementIds()) {
+        if (canvas.controller.elementType(id) == QmdVelka::VoiceGroup)
+            groups.append(id);
+    }
+    canvas.view.centerOn(canvas.scene.elementItem(nodes[(rows / 2) * columns + columns / 2])->graphicsItem()->pos());
+    canvas.repaint();
+
+    auto *sync = static_cast<BenchSync *>(canvas.controller.sync());
+    sync->tick = 0;
+    canvas.controller.feedbackPipe().clear();
+    canvas.scene.checkFeedbackPipe();
+    const quint64 noteTicks = P / 4;
+    const quint64 passTicks = ticksPerSecond * 16 / 1000;
+    quint64 nextNote = 0;
+    quint32 noteNumber = 0;
+    std::vector<double> frames;
+    int dropped = 0;
+    for (quint64 now = passTicks; now <= 10 * ticksPerSecond; now += passTicks) {
+        // The voice threads queue their notes a little ahead of the clock.
+        for (; nextNote <= now + passTicks; nextNote += noteTicks, ++noteNumber) {
+            for (int g = 0; g < groups.size(); ++g) {
+                const int node = (firstRow + g / 8) * columns + firstColumn + int((noteNumber + quint32(g)) % 8);
+                const FeedbackEvent record(0, nextNote, groups[g], 1, nodes[node], 0, quint8(60 + g % 12),
+                                           quint8(40 + (noteNumber * 7 + quint32(g)) % 80), noteTicks * 9 / 10);
+                if (!canvas.controller.feedbackPipe().insert(record))
+                    ++dropped;
+            }
+        }
+        sync->tick = now;
+        QElapsedTimer timer;
+        timer.start();
+        canvas.scene.checkFeedbackPipe();
+        canvas.view.viewport()->repaint();
+        frames.push_back(msSince(timer));
+    }
+    printFigures("frame", frames);
+    if (dropped)
+        std::printf("  (%d records dropped at the pipe's limit)\n", dropped);
+    canvas.controller.feedbackPipe().clear();
+}
+
+void setCacheMode(NetworkScene &scene, QGraphicsItem::CacheMode mode)
+{
+    const QList<QGraphicsItem *> items = scene.items();
+    for (QGraphicsItem *item : items)
+        item->setCacheMode(mode);
+}
+
+void cacheFigures(Canvas &canvas)
+{
+    std::printf("item cache modes: repaint of the view and render() of the visible area into an image, as printing "
+                "does (ms: median, p95, max (count))\n");
+    const struct
+    {
+        const char *name;
+        QGraphicsItem::CacheMode mode;
+    } modes[] = {{"NoCache", QGraphicsItem::NoCache}, {"DeviceCoordinateCache", QGraphicsItem::DeviceCoordinateCache}};
+    QImage image(1280, 800, QImage::Format_ARGB32_Premultiplied);
+    for (const auto &mode : modes) {
+        setCacheMode(canvas.scene, mode.mode);
+        for (double zoom : {1.0, 0.25}) {
+            setViewKey(canvas.controller, "ZoomScale", zoom);
+            canvas.view.centerOn(sceneCenterOfNetwork());
+            const QRectF visible = canvas.view.mapToScene(canvas.view.viewport()->rect()).boundingRect();
+            std::vector<double> first, repaints, renders;
+            first.push_back(canvas.repaint());
+            for (int i = 0; i < 20; ++i)
+                repaints.push_back(canvas.repaint());
+            for (int i = 0; i < 10; ++i) {
+                image.fill(Qt::white);
+                QPainter painter(&image);
+                QElapsedTimer timer;
+                timer.start();
+                canvas.scene.render(&painter, QRectF(image.rect()), visible);
+                renders.push_back(msSince(timer));
+            }
+            char label[80];
+            std::snprintf(label, sizeof label, "%s zoom %.2f first repaint", mode.name, zoom);
+            printFigures(label, first);
+            std::snprintf(label, sizeof label, "%s zoom %.2f repaint", mode.name, zoom);
+            printFigures(label, repaints);
+            std::snprintf(label, sizeof label, "%s zoom %.2f render", mode.name, zoom);
+            printFigures(label, renders);
+        }
+    }
+    setCacheMode(canvas.scene, QGraphicsItem::NoCache);
+    setViewKey(canvas.controller, "ZoomScale", 1.0);
+}
+
+// All figures of the view, or those of one part ("repaint", "drag", "flash",
+// "cache", "load", "index": repaint and drag with a spatial index in the
+// scene).
+void viewFigures(const QString &part)
+{
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("network.vlk"));
+    Canvas canvas;
+    QElapsedTimer timer;
+    timer.start();
+    const QList<QmdItemId> nodes = buildNetwork(canvas.controller, fileName);
+    std::printf("network of %lld elements built through requests in %.0f ms\n",
+                static_cast<long long>(canvas.controller.elementIds().size()), msSince(timer));
+    const auto wanted = [&](const char *name) { return part.isEmpty() || part == QLatin1String(name); };
+    if (wanted("repaint"))
+        repaintFigures(canvas, "full repaint of 5,000 nodes and 10,000 edges, 1280 x 800");
+    if (wanted("drag"))
+        dragFigures(canvas, nodes);
+    if (wanted("flash"))
+        flashFigures(canvas, nodes);
+    if (wanted("cache"))
+        cacheFigures(canvas);
+    if (wanted("index")) {
+        canvas.scene.setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+        repaintFigures(canvas, "the same with the scene's BSP tree index");
+        dragFigures(canvas, nodes);
+        canvas.scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
+    if (wanted("load"))
+        loadFigures(fileName);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -153,22 +537,28 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
+    const QString only = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
     setDisplayScale(96, 96);
+    QPixmapCache::setCacheLimit(65536);
     BenchFactory factory;
     QmdVelkaController::setPlayerFactory(&factory);
-    QmdMemModel model;
-    QmdVelkaController controller;
-    controller.setModel(&model);
-    settle();
-    for (int i = 0; i < 16; ++i)
-        controller.requestAddNode(QmdVelka::TickPos(qint64(i % 4) * qint64(P), qint64(i / 4) * qint64(P)));
-    settle();
-    NetworkScene scene;
-    scene.setController(&controller);
-    settle();
-    backgroundFigures(controller, scene);
-    feedbackFigures(controller, scene);
-    scene.setController(nullptr);
+    if (only.isEmpty() || only == QLatin1String("scene")) {
+        QmdMemModel model;
+        QmdVelkaController controller;
+        controller.setModel(&model);
+        settle();
+        for (int i = 0; i < 16; ++i)
+            controller.requestAddNode(QmdVelka::TickPos(qint64(i % 4) * qint64(P), qint64(i / 4) * qint64(P)));
+        settle();
+        NetworkScene scene;
+        scene.setController(&controller);
+        settle();
+        backgroundFigures(controller, scene);
+        feedbackFigures(controller, scene);
+        scene.setController(nullptr);
+    }
+    if (only.isEmpty() || only == QLatin1String("view"))
+        viewFigures(argc > 2 ? QString::fromLatin1(argv[2]) : QString());
     QmdVelkaController::setPlayerFactory(nullptr);
     return 0;
 }

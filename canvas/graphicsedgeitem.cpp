@@ -307,7 +307,10 @@ void GraphicsEdgeItem::onSelectionChanged()
             z = 1.0;
         }
     }
-    setZValue(z);
+    // Every selection change reaches every edge: leave the scene's index
+    // alone where nothing changes.
+    if (zValue() != z)
+        setZValue(z);
     if (color != m_currentColor)
         applyColor(color);
 }
@@ -316,6 +319,7 @@ void GraphicsEdgeItem::invalidateShape()
 {
     prepareGeometryChange();
     m_shapeValid = false;
+    m_boundsValid = false;
 }
 
 QPainterPath GraphicsEdgeItem::shape() const
@@ -342,7 +346,18 @@ QPainterPath GraphicsEdgeItem::shape() const
 
 QRectF GraphicsEdgeItem::boundingRect() const
 {
-    return shape().controlPointRect();
+    // Far cheaper than the shape, whose union with the arrow head the view
+    // never needs for painting: the route grown by the furthest a mitred
+    // corner of the hit stroke can reach, and the arrow head.
+    if (!m_boundsValid) {
+        const QPen drawn = pen();
+        const qreal reach = (drawn.widthF() + hitMargin) * std::max<qreal>(drawn.miterLimit(), 1.0);
+        m_bounds = path().controlPointRect().adjusted(-reach, -reach, reach, reach);
+        if (m_arrowHead)
+            m_bounds |= m_arrowHead->mapToParent(m_arrowHead->polygon()).boundingRect();
+        m_boundsValid = true;
+    }
+    return m_bounds;
 }
 
 void GraphicsEdgeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)

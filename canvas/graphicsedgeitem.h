@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QGraphicsPathItem>
 #include <QPointF>
+#include <QRectF>
 
 class QGraphicsPolygonItem;
 
@@ -97,6 +98,8 @@ private:
     // Built on demand from the path, the pen and the arrow head.
     mutable QPainterPath m_shape;
     mutable bool m_shapeValid = false;
+    mutable QRectF m_bounds;
+    mutable bool m_boundsValid = false;
 };
 
 #endif // GRAPHICSEDGEITEM_H
