@@ -2,6 +2,7 @@
 
 #include "abstractsync.h"
 #include "datafiles.h"
+#include "inspector.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "playbackpostext.h"
@@ -181,6 +182,18 @@ VelkaWindow::VelkaWindow(QWidget *parent)
 
     m_dock = new QDockWidget(this, Qt::Tool);
     m_dock->setObjectName(QStringLiteral("inspectorDock"));
+    auto *inspector = new Inspector(this, m_dock);
+    // The ports first: the document's clock port entries are sorted out once.
+    if (VelkaApplication *app = VelkaApplication::instance()) {
+        inspector->setMidiInputPortNames(app->sortedMidiInputPortNames());
+        inspector->setMidiOutputPortNames(app->sortedMidiOutputPortNames());
+        connect(app, &VelkaApplication::midiInputPortsChanged, inspector,
+                [inspector, app] { inspector->setMidiInputPortNames(app->sortedMidiInputPortNames()); });
+        connect(app, &VelkaApplication::midiOutputPortsChanged, inspector,
+                [inspector, app] { inspector->setMidiOutputPortNames(app->sortedMidiOutputPortNames()); });
+    }
+    inspector->setDocument(m_controller, m_scene);
+    m_dock->setWidget(inspector);
     addDockWidget(Qt::RightDockWidgetArea, m_dock);
     m_dock->setFloating(false);
     m_dock->show();

@@ -182,6 +182,7 @@ QWidget *Inspector::addPage(const QString &iconPath, const QString &toolTip, QPu
 {
     auto *page = new QWidget(m_stack);
     const int index = m_stack->addWidget(page);
+    page->installEventFilter(this);
 
     auto *pageButton = new QPushButton(this);
     pageButton->setFlat(true);
@@ -474,7 +475,7 @@ void Inspector::transformToPage(int index, bool force, bool hideDuringTransform)
     if (!page)
         return;
     m_pendingPage = page;
-    const int target = page->sizeHint().height() + m_buttonsLayout->sizeHint().height();
+    const int target = pageHeight(page);
     // A dock not yet on the screen (the window is being built) has nothing
     // to animate.
     if (m_dock && m_dock->isFloating() && m_dock->isVisible()) {
@@ -506,9 +507,30 @@ void Inspector::transformFinished()
         return;
     if (m_dock)
         m_dock->setWindowTitle(m_pendingPage->windowTitle());
-    m_stack->setCurrentWidget(m_pendingPage);
-    m_stack->show();
+    QWidget *page = m_pendingPage;
     m_pendingPage = nullptr;
+    m_stack->setCurrentWidget(page);
+    m_stack->show();
+    // Shown, the page's layout is settled: its size may differ slightly from
+    // what it asked for while hidden.
+    setFixedHeight(pageHeight(page));
+}
+
+int Inspector::pageHeight(QWidget *page) const
+{
+    return page->sizeHint().height() + m_buttonsLayout->sizeHint().height();
+}
+
+// A page whose contents grow or shrink while it is shown (tiles, a rebind)
+// keeps the panel fitted to it.
+bool Inspector::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::LayoutRequest && !m_pendingPage && watched == m_stack->currentWidget()) {
+        const int target = pageHeight(m_stack->currentWidget());
+        if (target != height())
+            setFixedHeight(target);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Inspector::showEvent(QShowEvent *event)

@@ -101,6 +101,7 @@ public slots:
     void instrumentRescanMidiOutputs();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
@@ -118,6 +119,7 @@ private:
     };
 
     void init();
+    int pageHeight(QWidget *page) const;
     QWidget *addPage(const QString &iconPath, const QString &toolTip, QPushButton **button = nullptr);
     void addElementPage(int type, const QString &iconPath, QLabel *totalLabel);
     void initDocumentPage();

@@ -1,6 +1,7 @@
 #include "channelsbox.h"
 #include "chooser.h"
 #include "colorchooserbutton.h"
+#include "connectwarnings.h"
 #include "inspectorfixture.h"
 #include "qwpcombobox.h"
 #include "shareddialogs.h"
@@ -45,16 +46,6 @@ private slots:
 
 namespace {
 
-QStringList connectWarnings;
-QtMessageHandler previousHandler = nullptr;
-
-void recordConnectWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.contains(QLatin1String("QObject::connect")))
-        connectWarnings.append(message);
-    previousHandler(type, context, message);
-}
-
 // Focus, everything selected, the text typed, Return.
 void typeInto(QWidget *field, const QString &text)
 {
@@ -69,12 +60,13 @@ void typeInto(QWidget *field, const QString &text)
 
 void TestInspectorBindings::initTestCase()
 {
-    previousHandler = qInstallMessageHandler(recordConnectWarnings);
+    ConnectWarnings::install();
 }
 
 void TestInspectorBindings::cleanup()
 {
-    QVERIFY2(connectWarnings.isEmpty(), qPrintable(connectWarnings.join(QLatin1Char('\n'))));
+    const QStringList warnings = ConnectWarnings::take();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 void TestInspectorBindings::pitchListOverTwoNodesIsOneStep()

@@ -1,4 +1,5 @@
 #include "colorchooserbutton.h"
+#include "connectwarnings.h"
 #include "inspectorfixture.h"
 #include "midiportsboxgraphicsview.h"
 #include "qwpcombobox.h"
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTimeLine>
 #include <QtTest>
@@ -42,19 +44,10 @@ private slots:
     void instrumentComboBoxesFollowALoad();
     void rescansLeaveNothingBehind();
     void controllerDestroyedBeforeThePanel();
+    void pagePictures();
 };
 
 namespace {
-
-QStringList connectWarnings;
-QtMessageHandler previousHandler = nullptr;
-
-void recordConnectWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.contains(QLatin1String("QObject::connect")))
-        connectWarnings.append(message);
-    previousHandler(type, context, message);
-}
 
 // The elements each page-choice case starts from, in the order they are made.
 struct Elements
@@ -98,12 +91,13 @@ QList<int> enabledElementPages(const Inspector &inspector)
 
 void TestInspectorPanel::initTestCase()
 {
-    previousHandler = qInstallMessageHandler(recordConnectWarnings);
+    ConnectWarnings::install();
 }
 
 void TestInspectorPanel::cleanup()
 {
-    QVERIFY2(connectWarnings.isEmpty(), qPrintable(connectWarnings.join(QLatin1Char('\n'))));
+    const QStringList warnings = ConnectWarnings::take();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
 }
 
 void TestInspectorPanel::totalsFollowTheDocument()
@@ -414,6 +408,43 @@ void TestInspectorPanel::controllerDestroyedBeforeThePanel()
     f.inspector()->setMidiOutputPortNames({QStringLiteral("Out 2")});
     QTest::mouseClick(f.inspector()->findChild<QPushButton *>(QStringLiteral("instrumentButton")), Qt::LeftButton);
     InspectorFixture::settle();
+}
+
+// Each page as the user sees it, saved as PNG (into VELKA_PICTURES_DIR when
+// set, to be looked at): the panel keeps its width, and the page fills the
+// panel below the button row without running past it.
+void TestInspectorPanel::pagePictures()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    const QmdItemId edge = f.addEdge(a, b);
+    const QmdItemId group = f.addVoiceGroup(a);
+    const QmdItemId piano = f.addInstrument(QStringLiteral("Piano"), QColor(200, 60, 60));
+    f.addInstrument(QStringLiteral("Bass"), QColor(60, 60, 200));
+    f.setElement(a, QStringLiteral("PitchList"), QStringLiteral("C3,E3,G3"));
+    f.inspector()->setMidiInputPortNames({QStringLiteral("Keys 1"), QStringLiteral("Keys 2")});
+    f.inspector()->setMidiOutputPortNames({QStringLiteral("Synth")});
+    f.select({a, edge, group});
+    f.selectInstruments({piano});
+
+    QTemporaryDir temporary;
+    const QString dir = qEnvironmentVariableIsSet("VELKA_PICTURES_DIR") ? qEnvironmentVariable("VELKA_PICTURES_DIR")
+                                                                         : temporary.path();
+    const QStringList names{QStringLiteral("document"), QStringLiteral("instrument"), QStringLiteral("edge"),
+                            QStringLiteral("node"), QStringLiteral("voicegroup")};
+    for (int page = Inspector::DocumentPage; page <= Inspector::VoiceGroupPage; ++page) {
+        QTest::mouseClick(qobject_cast<QPushButton *>(f.inspector()->findChild<QButtonGroup *>()->button(page)),
+                          Qt::LeftButton);
+        InspectorFixture::settle();
+        QCOMPARE(f.currentPage(), page);
+        const QImage picture = f.inspector()->grab().toImage();
+        QVERIFY(picture.save(dir + QLatin1Char('/') + names.at(page) + QStringLiteral(".png")));
+        QCOMPARE(f.inspector()->width(), 285);
+        QWidget *shown = f.inspector()->stack()->currentWidget();
+        QCOMPARE(shown->mapTo(f.inspector(), QPoint(0, 0)).y(), 24);
+        QVERIFY(shown->height() >= shown->minimumSizeHint().height());
+    }
 }
 
 QTEST_MAIN(TestInspectorPanel)
