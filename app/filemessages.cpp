@@ -50,6 +50,6 @@ QString FileMessages::loadWarningsText(const QString &fileName)
 
 QString FileMessages::saveWarningsText(const QString &fileName)
 {
-    return tr("The network was saved as %1, but some of it had to be changed to be written.")
+    return tr("The network was saved as %1, but characters it cannot hold were replaced.")
         .arg(quotedName(fileName));
 }

@@ -115,6 +115,7 @@ private slots:
     void loadErrorKeepsLastWindow();
     void loadSetsSelectionToolWithoutUndo();
     void loadWarningsAreShown();
+    void replacedCharactersAreShown();
     void printWritesPdf();
     void failedPrintWarnsAndEndsBlock();
     void undoPastSaveAsks();
@@ -402,6 +403,21 @@ void TestWindowCommands::loadWarningsAreShown()
     QVERIFY2(box->text().contains(QStringLiteral("“warned.vlk”")), qPrintable(box->text()));
     QVERIFY2(box->informativeText().contains(QStringLiteral("many")), qPrintable(box->informativeText()));
     QCOMPARE(window->controller()->data(TempoKey).toInt(), 103);
+    clickButton(box, QMessageBox::Ok);
+    delete window;
+}
+
+void TestWindowCommands::replacedCharactersAreShown()
+{
+    QPointer<VelkaWindow> window = shownWindow();
+    window->controller()->requestSetData(QStringLiteral("Author"), QStringLiteral("bell\x07"), QmdIndex(),
+                                         QmdRequestOptions(QStringLiteral("Author")));
+    QVERIFY(saveAndWait(*window, m_dir.filePath(QStringLiteral("replaced.vlk"))));
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = window->findChild<QMessageBox *>()) && box->isVisible());
+    QCOMPARE(box->text(),
+             QStringLiteral("The network was saved as “replaced.vlk”, but characters it cannot hold were replaced."));
+    QVERIFY2(box->informativeText().contains(QStringLiteral("Author")), qPrintable(box->informativeText()));
     clickButton(box, QMessageBox::Ok);
     delete window;
 }
