@@ -101,9 +101,9 @@ QToolButton#textBoxTool:pressed, QToolButton#textBoxTool:checked { background-im
 // (a test) reads the same names through a settings object of its own.
 QVariant applicationSetting(const QString &key)
 {
-    if (VelkaApplication *app = VelkaApplication::instance())
-        return app->settings()->value(key);
-    return QSettings(VelkaApplication::tr("Velka"), VelkaApplication::applicationNameText()).value(key);
+    QVariant value;
+    withApplicationSettings([&](QSettings &settings) { value = settings.value(key); });
+    return value;
 }
 
 } // namespace

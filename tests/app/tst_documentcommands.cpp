@@ -108,6 +108,7 @@ private slots:
     void focusedWidgetsKeepTheirKeys();
     void spaceOnCanvasTogglesOnce();
     void damagedFileAsOnlyWindowKeepsProgram();
+    void exitAsksEveryChangedWindow();
 
 private:
     QString file(const QString &name) const { return QDir(m_work).filePath(name); }
@@ -376,6 +377,40 @@ void TestDocumentCommands::damagedFileAsOnlyWindowKeepsProgram()
     QTimer::singleShot(50, app(), [] { QCoreApplication::exit(5); });
     QCOMPARE(app()->exec(), 5);
     QCOMPARE(app()->windows().size(), 1);
+}
+
+void TestDocumentCommands::exitAsksEveryChangedWindow()
+{
+    QPointer<VelkaWindow> changed = app()->windows().first();
+    QPointer<VelkaWindow> unchanged = app()->newDocument();
+    changed->controller()->requestSetData(QStringLiteral("Tempo"), 95, QmdIndex(),
+                                          QmdRequestOptions(QStringLiteral("Tempo")));
+    QTRY_VERIFY(!changed->controller()->isAtCleanState());
+
+    // Cancelled: the changed window keeps the program running.
+    int questions = 0;
+    answerWhenShown<QMessageBox>([&](QMessageBox *box) {
+        ++questions;
+        clickButton(box, QMessageBox::Cancel);
+    });
+    QAction *exit = menuEntry(menuBarOf(changed)->fileMenu(), QStringLiteral("E&xit"));
+    QVERIFY(exit);
+    exit->trigger();
+    QTRY_VERIFY(unchanged.isNull());
+    QCOMPARE(questions, 1);
+    QVERIFY(changed);
+    QCOMPARE(app()->windows().size(), 1);
+
+    // Discarded: the last window goes and the program ends.
+    answerWhenShown<QMessageBox>([&](QMessageBox *box) {
+        ++questions;
+        clickButton(box, QMessageBox::Discard);
+    });
+    QTimer::singleShot(0, exit, &QAction::trigger);
+    QTimer::singleShot(10000, app(), [] { QCoreApplication::exit(7); });
+    QCOMPARE(app()->exec(), 0);
+    QCOMPARE(questions, 2);
+    QVERIFY(changed.isNull());
 }
 
 int main(int argc, char *argv[])
