@@ -3,8 +3,11 @@
 #include "applicationdialogs.h"
 #include "applicationmidi.h"
 #include "csettingschangevalueevent.h"
+#include "datafiles.h"
 #include "displayscale.h"
 #include "engineplayerfactory.h"
+#include "filemessages.h"
+#include "focusedkeysfilter.h"
 #include "midioutput.h"
 #include "midisynth.h"
 #include "mvcevent.h"
@@ -19,14 +22,21 @@
 #include "velkawindow.h"
 #include "vsettingsvaluechangedevent.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPixmapCache>
 #include <QScreen>
+#include <QSettings>
 #include <QSplashScreen>
 #include <QSysInfo>
 #include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
 
 VelkaApplication *VelkaApplication::s_instance = nullptr;
 
@@ -39,6 +49,21 @@ constexpr int VersionBuild = 695;
 constexpr int PixmapCacheLimitKb = 65536;
 
 const QString NewDocumentMessage = QStringLiteral("new");
+const QString OpenDialogGeometrySetting = QStringLiteral("OpenDialogGeometry");
+const QString OpenDialogStateSetting = QStringLiteral("OpenDialogState");
+const QString WebsiteUrl = QStringLiteral("https://velka.example/");
+const QString CommunityUrl = QStringLiteral("https://velka.example/community/");
+const QString SupportAddress = QStringLiteral("mailto:support@velka.example");
+
+void showWarning(const QString &text, const QString &informativeText)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, VelkaApplication::applicationNameText(), text,
+                                QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(informativeText);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->open();
+}
 
 // Every document's players come from here; it outlives every document.
 EnginePlayerFactory &enginePlayerFactory()
@@ -231,6 +256,7 @@ void VelkaApplication::initUi()
 {
     showLaunchStep(tr("Loading user interface..."));
     connect(this, &QApplication::focusChanged, this, &VelkaApplication::onFocusChanged);
+    installEventFilter(new FocusedKeysFilter(this));
     SharedDialogs::instance()->fontDialog();
     SharedDialogs::instance()->colorDialog();
 
@@ -396,11 +422,19 @@ void VelkaApplication::openDocuments(const QStringList &fileNames)
             open.insert(QFileInfo(fileName).absoluteFilePath(), window);
     }
 
-    for (const QString &fileName : fileNames) {
-        const QFileInfo file(fileName);
+    for (const QString &name : fileNames) {
+        // An empty name would stand for the current folder.
+        if (name.isEmpty())
+            continue;
+        const QFileInfo file(name);
+        const QString fileName = file.absoluteFilePath();
         if (!file.exists())
             continue;
-        if (VelkaWindow *window = open.value(file.absoluteFilePath())) {
+        if (file.isDir()) {
+            showFolderRefused(fileName);
+            continue;
+        }
+        if (VelkaWindow *window = open.value(fileName)) {
             if (window->isMinimized())
                 window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
             window->activateWindow();
@@ -411,6 +445,8 @@ void VelkaApplication::openDocuments(const QStringList &fileNames)
         m_startupWindow = nullptr;
         if (!window)
             window = registerWindow();
+        // The same file named again in this call finds this window.
+        open.insert(fileName, window);
         window->controller()->requestLoad(fileName);
         smartShowDocument(window);
     }
@@ -512,4 +548,90 @@ void VelkaApplication::showAppAbout()
     m_splash->show();
     m_splash->activateWindow();
     m_splash->raise();
+}
+
+void VelkaApplication::showFolderRefused(const QString &folder)
+{
+    showWarning(tr("%1 is a folder, not a network file.").arg(FileMessages::quotedName(folder)),
+                QDir::toNativeSeparators(folder));
+}
+
+void VelkaApplication::openDocuments()
+{
+    QFileDialog dialog(nullptr, tr("Open"), QString(), FileMessages::documentFilter());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    QSettings *store = settings();
+    if (store) {
+        dialog.restoreGeometry(store->value(OpenDialogGeometrySetting).toByteArray());
+        dialog.restoreState(store->value(OpenDialogStateSetting).toByteArray());
+    }
+    const int result = dialog.exec();
+    if (store) {
+        store->setValue(OpenDialogGeometrySetting, dialog.saveGeometry());
+        store->setValue(OpenDialogStateSetting, dialog.saveState());
+    }
+    if (result == QDialog::Accepted)
+        openDocuments(dialog.selectedFiles());
+}
+
+void VelkaApplication::saveAllDocuments()
+{
+    const QList<VelkaWindow *> windows = m_windows;
+    for (VelkaWindow *window : windows)
+        window->save();
+}
+
+void VelkaApplication::closeActiveWindow()
+{
+    if (QWidget *window = activeWindow())
+        window->close();
+}
+
+void VelkaApplication::appQuit()
+{
+    if (m_windows.isEmpty()) {
+        quit();
+        return;
+    }
+    // The program ends when the last window is gone.
+    const QList<QPointer<VelkaWindow>> windows(m_windows.cbegin(), m_windows.cend());
+    for (const QPointer<VelkaWindow> &window : windows) {
+        if (window)
+            window->close();
+    }
+}
+
+void VelkaApplication::showAppHelp()
+{
+    qDebug("VelkaApplication::showAppHelp");
+}
+
+void VelkaApplication::openVelkaManual()
+{
+    QString path = DataFiles::locate(DataFiles::manualFileName());
+    if (path.isEmpty())
+        path = QDir::cleanPath(applicationDirPath() + QLatin1Char('/') + DataFiles::manualFileName());
+    if (!QFileInfo(path).isFile() || !QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        showWarning(tr("The manual could not be opened."), QDir::toNativeSeparators(path));
+}
+
+void VelkaApplication::openVelkaWebsiteUrl()
+{
+    QDesktopServices::openUrl(QUrl(WebsiteUrl));
+}
+
+void VelkaApplication::openVelkaCommunityUrl()
+{
+    QDesktopServices::openUrl(QUrl(CommunityUrl));
+}
+
+void VelkaApplication::openVelkaSupportUrl()
+{
+    QUrl url(SupportAddress);
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("subject"), tr("%1 Support").arg(instanceIdentity()));
+    url.setQuery(query);
+    QDesktopServices::openUrl(url);
 }

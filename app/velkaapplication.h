@@ -83,8 +83,24 @@ signals:
 
 public slots:
     VelkaWindow *newDocument();
+    // Opens each named file in a window of its own, or brings forward the
+    // window that already shows it. Names are made absolute first; a folder
+    // is refused with a message, a missing file skipped.
     void openDocuments(const QStringList &fileNames);
     void openDocument(const QString &fileName);
+    // Asks for the files with the Open dialog.
+    void openDocuments();
+    void saveAllDocuments();
+    void closeActiveWindow();
+    // Asks every window to close; a window whose close is refused keeps the
+    // program running.
+    void appQuit();
+    void showAppHelp();
+    // The manual beside the program; a message when it cannot be opened.
+    void openVelkaManual();
+    void openVelkaWebsiteUrl();
+    void openVelkaCommunityUrl();
+    void openVelkaSupportUrl();
     void mac_setInspectorVisible(bool visible);
     void mac_toggleInspector();
     // The synthesizer dialog: at most one, made on demand. No menu entry
@@ -119,6 +135,7 @@ private:
     void initUi();
     void showLaunchStep(const QString &text);
     VelkaWindow *registerWindow();
+    void showFolderRefused(const QString &folder);
     // Hands the stored MIDI choices to the MIDI objects.
     void applyMidiSettings();
 

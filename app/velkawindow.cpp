@@ -1,8 +1,11 @@
 #include "velkawindow.h"
 
 #include "abstractsync.h"
+#include "applicationsettings.h"
+#include "canvascoordinates.h"
 #include "datafiles.h"
 #include "inspector.h"
+#include "filemessages.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "playbackpostext.h"
@@ -10,6 +13,7 @@
 #include "qmdvelkacontroller.h"
 #include "recentfiles.h"
 #include "velkaapplication.h"
+#include "velkamenubar.h"
 #include "zoomrules.h"
 
 #include "ui_PlaybackControlsForm.h"
@@ -17,15 +21,25 @@
 #include "ui_VelkaWindowForm.h"
 
 #include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QDockWidget>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPainterPath>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSettings>
 #include <QTimer>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -88,9 +102,9 @@ QToolButton#textBoxTool:pressed, QToolButton#textBoxTool:checked { background-im
 // (a test) reads the same names through a settings object of its own.
 QVariant applicationSetting(const QString &key)
 {
-    if (VelkaApplication *app = VelkaApplication::instance())
-        return app->settings()->value(key);
-    return QSettings(VelkaApplication::tr("Velka"), VelkaApplication::applicationNameText()).value(key);
+    QVariant value;
+    withApplicationSettings([&](QSettings &settings) { value = settings.value(key); });
+    return value;
 }
 
 } // namespace
@@ -166,7 +180,7 @@ VelkaWindow::VelkaWindow(QWidget *parent)
     connect(m_controller, &QmdVelkaController::playbackJogged, this,
             &VelkaWindow::updatePlaybackPosDisplayForCurrentMode);
 
-    connect(m_controller, &QmdDocController::fileLoaded, this, &VelkaWindow::onFileLoaded);
+    connectFileResults();
     connect(m_controller, &QmdDocController::fileNameChanged, this,
             [this](const QString &fileName) { onFileNameChanged(fileName); });
     connect(m_controller, &QmdController::atCleanStateChanged, this,
@@ -179,6 +193,8 @@ VelkaWindow::VelkaWindow(QWidget *parent)
 
     m_scene->setController(m_controller);
     ui->networkView->setController(m_controller);
+
+    setMenuBar(new VelkaMenuBar(this));
 
     m_dock = new QDockWidget(this, Qt::Tool);
     m_dock->setObjectName(QStringLiteral("inspectorDock"));
@@ -208,6 +224,8 @@ VelkaWindow::~VelkaWindow()
     m_scene->setController(nullptr);
     ui->networkView->setController(nullptr);
     ui->networkView->setNetworkScene(nullptr);
+    if (auto *bar = qobject_cast<VelkaMenuBar *>(menuBar()))
+        bar->setVelkaWindow(nullptr);
     // A dialog still open goes with the window's children; its end of the
     // block must not reach a window already gone.
     for (QDialog *dialog : findChildren<QDialog *>(QString(), Qt::FindDirectChildrenOnly))
@@ -285,12 +303,6 @@ void VelkaWindow::pageSetup()
     dialog->setWindowModality(Qt::WindowModal);
     blockWhileOpen(dialog);
     dialog->open();
-}
-
-void VelkaWindow::onFileLoaded()
-{
-    if (VelkaApplication *app = VelkaApplication::instance())
-        RecentFiles::add(app->settings(), m_controller->fileName());
 }
 
 void VelkaWindow::onFileNameChanged(const QString &fileName)
@@ -508,4 +520,320 @@ void VelkaWindow::showText(const QVector<QLabel *> &labels, const QString &chars
         if (label->pixmap().cacheKey() != glyph.cacheKey())
             label->setPixmap(glyph);
     }
+}
+
+// ---- File commands ----------------------------------------------------------
+
+namespace {
+
+const QString SaveAsDialogGeometrySetting = QStringLiteral("SaveAsDialogGeometry");
+const QString SaveAsDialogStateSetting = QStringLiteral("SaveAsDialogState");
+
+QMessageBox *warningBox(QWidget *parent, const QString &text, const QString &informativeText)
+{
+    auto *box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(VelkaApplication::applicationNameText());
+    box->setIcon(QMessageBox::Warning);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setText(text);
+    box->setInformativeText(informativeText);
+    return box;
+}
+
+} // namespace
+
+void VelkaWindow::connectFileResults()
+{
+    connect(m_controller, &QmdDocController::fileSaved, this, &VelkaWindow::onFileSaved);
+    connect(m_controller, &QmdDocController::fileSaveError, this,
+            [this](const QString &fileName, QFile::FileError error) { onFileSaveError(fileName, error); });
+    connect(m_controller, &QmdDocController::fileLoaded, this, &VelkaWindow::onFileLoaded);
+    connect(m_controller, &QmdDocController::fileLoadError, this,
+            [this](const QString &fileName, QFile::FileError error) { onFileLoadError(fileName, error); });
+    connect(m_controller, &QmdDocController::fileWarningsReported, this,
+            [this](const QString &fileName, const QStringList &warnings) {
+                onFileWarningsReported(fileName, warnings);
+            });
+    // What the template skipped is not the user's document: nothing to show.
+    connect(m_controller, &QmdDocController::templateLoaded, this, [this] { m_fileWarnings.clear(); });
+}
+
+void VelkaWindow::save()
+{
+    const QString fileName = m_controller->fileName();
+    if (fileName.isEmpty())
+        saveAs();
+    else
+        m_controller->requestSave(fileName);
+}
+
+void VelkaWindow::saveAs()
+{
+    activateWindow();
+    raise();
+    const QString fileName = m_controller->fileName();
+    auto *dialog = new QFileDialog(this, tr("Save As"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(FileMessages::documentSuffix());
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(FileMessages::documentFilter());
+    dialog->selectFile(fileName.isEmpty() ? tr("Untitled.%1").arg(FileMessages::documentSuffix()) : fileName);
+    withApplicationSettings([dialog](QSettings &settings) {
+        dialog->restoreGeometry(settings.value(SaveAsDialogGeometrySetting).toByteArray());
+        dialog->restoreState(settings.value(SaveAsDialogStateSetting).toByteArray());
+    });
+    connect(dialog, &QDialog::finished, this, &VelkaWindow::onSaveAsDialogFinished);
+    blockWhileOpen(dialog);
+    dialog->open();
+}
+
+void VelkaWindow::onSaveAsDialogFinished()
+{
+    auto *dialog = qobject_cast<QFileDialog *>(sender());
+    if (!dialog)
+        return;
+    const QStringList files = dialog->selectedFiles();
+    withApplicationSettings([dialog](QSettings &settings) {
+        settings.setValue(SaveAsDialogGeometrySetting, dialog->saveGeometry());
+        settings.setValue(SaveAsDialogStateSetting, dialog->saveState());
+    });
+    if (dialog->result() == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+        m_controller->requestSave(files.first());
+    else
+        m_closeAfterSave = false;
+}
+
+void VelkaWindow::onFileSaved()
+{
+    addRecentFile(m_controller->fileName());
+    showFileWarnings(true);
+    if (m_closeAfterSave)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void VelkaWindow::onFileSaveError(const QString &fileName, QFile::FileError error)
+{
+    m_closeAfterSave = false;
+    m_fileWarnings.clear();
+    QMessageBox *box = warningBox(this, FileMessages::saveErrorText(fileName, error), FileMessages::codeText(error));
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+}
+
+void VelkaWindow::onFileLoaded()
+{
+    // A loaded document always starts with the selection tool.
+    m_controller->requestSetData(ToolKey, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    addRecentFile(m_controller->fileName());
+    showFileWarnings(false);
+}
+
+void VelkaWindow::onFileLoadError(const QString &fileName, QFile::FileError error)
+{
+    m_fileWarnings.clear();
+    QMessageBox *box = warningBox(nullptr, FileMessages::loadErrorText(fileName, error), FileMessages::codeText(error));
+    box->setWindowModality(Qt::ApplicationModal);
+    box->exec();
+    // A failed load changed nothing: the last window stays, so that the
+    // program goes on running.
+    if (otherWindowRemains())
+        close();
+}
+
+void VelkaWindow::onFileWarningsReported(const QString &fileName, const QStringList &warnings)
+{
+    m_warnedFileName = fileName;
+    m_fileWarnings = warnings;
+}
+
+void VelkaWindow::showFileWarnings(bool saved)
+{
+    if (m_fileWarnings.isEmpty())
+        return;
+    const QStringList warnings = std::exchange(m_fileWarnings, QStringList());
+    const QString text = saved ? FileMessages::saveWarningsText(m_warnedFileName)
+                               : FileMessages::loadWarningsText(m_warnedFileName);
+    // A window that closes after this save leaves the message on its own.
+    QMessageBox *box = warningBox(m_closeAfterSave ? nullptr : this, text, warnings.join(QLatin1Char('\n')));
+    box->setWindowModality(m_closeAfterSave ? Qt::ApplicationModal : Qt::WindowModal);
+    box->open();
+}
+
+bool VelkaWindow::otherWindowRemains() const
+{
+    const QWidgetList topLevels = QApplication::topLevelWidgets();
+    return std::any_of(topLevels.cbegin(), topLevels.cend(), [this](QWidget *widget) {
+        return widget != this && qobject_cast<VelkaWindow *>(widget) && widget->isVisible();
+    });
+}
+
+void VelkaWindow::addRecentFile(const QString &fileName)
+{
+    withApplicationSettings([&fileName](QSettings &settings) { RecentFiles::add(&settings, fileName); });
+}
+
+void VelkaWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_controller->isAtCleanState()) {
+        event->accept();
+        return;
+    }
+    activateWindow();
+    raise();
+    setFocus(Qt::OtherFocusReason);
+
+    QString title = windowTitle();
+    title.remove(QStringLiteral("[*]"));
+    QMessageBox box(this);
+    box.setWindowModality(Qt::WindowModal);
+    box.setWindowTitle(VelkaApplication::applicationNameText());
+    box.setIcon(QMessageBox::Question);
+    box.setText(tr("Do you want to save the changes you made to the network “%1”?").arg(title));
+    box.setInformativeText(tr("Your changes will be lost if you don't save them."));
+    box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    beginBlockByDialog();
+    const int answer = box.exec();
+    endBlockByDialog();
+
+    switch (answer) {
+    case QMessageBox::Save:
+        m_closeAfterSave = true;
+        save();
+        event->ignore();
+        break;
+    case QMessageBox::Discard:
+        event->accept();
+        break;
+    default:
+        event->ignore();
+        break;
+    }
+}
+
+void VelkaWindow::print()
+{
+    auto *dialog = new QPrintDialog(m_printer, this);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    blockWhileOpen(dialog);
+    dialog->open(this, SLOT(onPrintAccepted()));
+}
+
+void VelkaWindow::onPrintAccepted()
+{
+    QPainter painter;
+    if (!painter.begin(m_printer)) {
+        QMessageBox *box = warningBox(this, tr("The network could not be printed."), QString());
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+        return;
+    }
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    m_scene->render(&painter, QRectF(), QRectF(), Qt::KeepAspectRatio);
+    painter.end();
+}
+
+// ---- Edit and zoom commands ---------------------------------------------------
+
+void VelkaWindow::undo()
+{
+    if (!m_controller->canUndo())
+        return;
+    if (!m_controller->isAtCleanState()) {
+        m_controller->requestUndo();
+        return;
+    }
+    // Undoing now leaves the state the file was saved in.
+    activateWindow();
+    raise();
+    setFocus(Qt::OtherFocusReason);
+    QMessageBox box(this);
+    box.setWindowModality(Qt::WindowModal);
+    box.setWindowTitle(VelkaApplication::applicationNameText());
+    box.setIcon(QMessageBox::Question);
+    box.setText(tr("Warning"));
+    box.setInformativeText(tr("You are about to undo past the last point that this file was saved. "
+                              "Do you want to do this?"));
+    QPushButton *undoButton = box.addButton(tr("&Undo"), QMessageBox::AcceptRole);
+    QPushButton *keepButton = box.addButton(tr("&Don't Undo"), QMessageBox::RejectRole);
+    box.setDefaultButton(undoButton);
+    box.setEscapeButton(keepButton);
+    beginBlockByDialog();
+    box.exec();
+    if (box.clickedButton() == undoButton)
+        m_controller->requestUndo();
+    endBlockByDialog();
+}
+
+void VelkaWindow::redo()
+{
+    if (m_controller->canRedo())
+        m_controller->requestRedo();
+}
+
+void VelkaWindow::cut()
+{
+    copy();
+    del();
+}
+
+void VelkaWindow::copy()
+{
+    const QmdItemIdSet selection = selectedElements();
+    if (!selection.isEmpty())
+        m_controller->requestCopy(selection);
+}
+
+void VelkaWindow::paste()
+{
+    QGraphicsView *view = ui->networkView;
+    auto *networkView = qobject_cast<NetworkView *>(view);
+    m_controller->requestPaste(networkView ? networkView->viewportCenterTickPos()
+                                           : sceneToTickPos(view->mapToScene(view->viewport()->rect().center())));
+}
+
+void VelkaWindow::del()
+{
+    const QmdItemIdSet selection = selectedElements();
+    if (selection.isEmpty())
+        return;
+    QmdItemIdList ids(selection.cbegin(), selection.cend());
+    std::sort(ids.begin(), ids.end());
+    // One request: the whole selection goes in one undo step.
+    m_controller->requestRemove(ids, m_controller->findElementsIndex(), QmdRequestOptions(tr("Delete")));
+}
+
+void VelkaWindow::selectAll()
+{
+    QPainterPath area;
+    area.addRect(m_scene->sceneContentsRect());
+    m_scene->setSelectionArea(area, Qt::ReplaceSelection, Qt::IntersectsItemShape, QTransform());
+}
+
+void VelkaWindow::zoomActualSize()
+{
+    zoom(1.0);
+}
+
+void VelkaWindow::zoomIn()
+{
+    // From the factor the view shows, also when the stored one is unusable.
+    zoom(usableZoomScale(m_controller->data(ZoomScaleKey)) * 2.0);
+}
+
+void VelkaWindow::zoomOut()
+{
+    zoom(usableZoomScale(m_controller->data(ZoomScaleKey)) / 2.0);
+}
+
+void VelkaWindow::zoom(qreal scale)
+{
+    m_controller->requestSetData(ZoomScaleKey, qBound(MinZoomScale, double(scale), MaxZoomScale), QmdIndex(),
+                                 QmdRequestOptions(Qmd::NoUndoHistory, tr("Zoom")));
 }

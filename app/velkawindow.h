@@ -5,6 +5,7 @@
 #include "qmdindex.h"
 #include "qmdtypes.h"
 
+#include <QFile>
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
@@ -14,6 +15,7 @@
 
 class NetworkScene;
 class QAction;
+class QCloseEvent;
 class QDialog;
 class QDockWidget;
 class QLabel;
@@ -52,6 +54,12 @@ public:
     bool canZoomIn() const;
     bool canZoomOut() const;
 
+    // Set by the close question's Save: the window closes once that save is
+    // done; a cancelled or failed save clears it.
+    bool closeAfterSave() const { return m_closeAfterSave; }
+    // Puts the file first in the settings' list of recent files.
+    void addRecentFile(const QString &fileName);
+
     bool isBlockedByDialog() const { return m_blockCount > 0; }
     // Blocks the window's commands while the dialog is open: the block ends
     // exactly once, however the dialog closes or when it is destroyed.
@@ -75,13 +83,36 @@ signals:
 public slots:
     // Re-reads file name, clean state and playback state from the controller.
     void reset();
+    void save();
+    void saveAs();
     void pageSetup();
+    void print();
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void del();
+    void selectAll();
+    void zoomActualSize();
+    void zoomIn();
+    void zoomOut();
+    void onPrintAccepted();
+    void onSaveAsDialogFinished();
+    void onFileSaved();
+    void onFileSaveError(const QString &fileName, QFile::FileError error);
     void onFileLoaded();
+    void onFileLoadError(const QString &fileName, QFile::FileError error);
+    // Keeps what a load skipped or a save replaced until the request's
+    // success shows it.
+    void onFileWarningsReported(const QString &fileName, const QStringList &warnings);
     void onFileNameChanged(const QString &fileName);
     void onAtCleanStateChanged(bool atCleanState);
     void onItemsEffected(const QmdIndex &parent, const QStringList &keys);
     void onToolTriggered(QAction *action);
     void onPlaybackStateChanged(bool isPlaying);
+    // Clamped to the zoom range; never an undo step.
+    void zoom(qreal scale);
     // Nested blocks count: the signal reports only the first begin and the
     // last end.
     void beginBlockByDialog();
@@ -92,9 +123,16 @@ public slots:
 
 protected:
     void changeEvent(QEvent *event) override;
+    // A modified document asks whether to save it first.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void setUpPlaybackControls();
+    void connectFileResults();
+    // Shows the warnings kept for the file request that just succeeded.
+    void showFileWarnings(bool saved);
+    // True while another document window stays open.
+    bool otherWindowRemains() const;
     void loadTemplate();
     void showText(const QVector<QLabel *> &labels, const QString &chars, int dimCount);
 
@@ -102,6 +140,9 @@ private:
     std::unique_ptr<Ui_ToolChooserForm> toolChooserUi;
     std::unique_ptr<Ui_PlaybackControlsForm> playbackControlsUi;
     int m_blockCount = 0;
+    bool m_closeAfterSave = false;
+    QString m_warnedFileName;
+    QStringList m_fileWarnings;
     QmdMemModel *m_model = nullptr;
     QmdVelkaController *m_controller = nullptr;
     NetworkScene *m_scene = nullptr;
