@@ -1,3 +1,4 @@
+#include "connectwarnings.h"
 #include "inspectorfixture.h"
 #include "midiportsboxgraphicsview.h"
 #include "squeezedtextcheckbox.h"
@@ -14,6 +15,9 @@ class TestInspectorSyncPorts : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanup();
+
     void offlinePortKeepsItsEntryOnlyWhileTicked_data();
     void offlinePortKeepsItsEntryOnlyWhileTicked();
     void newPortShowsUntickedAndTickingIsUndoable();
@@ -52,6 +56,17 @@ void addEntry(InspectorFixture &f, const QmdIndex &container, const QString &nam
 }
 
 } // namespace
+
+void TestInspectorSyncPorts::initTestCase()
+{
+    ConnectWarnings::install();
+}
+
+void TestInspectorSyncPorts::cleanup()
+{
+    const QStringList warnings = ConnectWarnings::take();
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+}
 
 void TestInspectorSyncPorts::offlinePortKeepsItsEntryOnlyWhileTicked_data()
 {
