@@ -1,3 +1,4 @@
+#include "qmdvelkakeys.h"
 #include "velkamenubar.h"
 
 #include "abstractsync.h"
@@ -23,10 +24,6 @@
 
 namespace {
 
-const QString ToolKey = QStringLiteral("Tool");
-const QString ShowGridKey = QStringLiteral("ShowGrid");
-const QString SnapToGridKey = QStringLiteral("SnapToGrid");
-const QString ShowNodeCountersKey = QStringLiteral("ShowNodeCounters");
 const QString RecentFilesGroup = QStringLiteral("RecentFiles");
 
 // A text field deletes its own selection; the focus may be in one when the
@@ -291,7 +288,7 @@ void VelkaMenuBar::setVelkaWindow(VelkaWindow *window)
     setPlayPauseActionText(false);
 
     if (controller) {
-        onItemsEffected(QmdIndex(), {ShowGridKey, SnapToGridKey, ShowNodeCountersKey, ToolKey});
+        onItemsEffected(QmdIndex(), {QmdVelkaKeys::ShowGrid, QmdVelkaKeys::SnapToGrid, QmdVelkaKeys::ShowNodeCounters, QmdVelkaKeys::Tool});
         const AbstractSync *clock = controller->sync();
         setPlayPauseActionText(clock && clock->isPlaying());
     }
@@ -305,7 +302,7 @@ void VelkaMenuBar::onModelReset()
 void VelkaMenuBar::onToolTriggered(QAction *action)
 {
     if (m_window && m_window->controller())
-        m_window->controller()->requestSetData(ToolKey, action->data(), QmdIndex(),
+        m_window->controller()->requestSetData(QmdVelkaKeys::Tool, action->data(), QmdIndex(),
                                                QmdRequestOptions(Qmd::NoUndoHistory));
 }
 
@@ -314,19 +311,19 @@ void VelkaMenuBar::onItemsEffected(const QmdIndex &parent, const QStringList &ke
     if (!m_window || !m_window->controller() || parent != QmdIndex())
         return;
     QmdVelkaController *controller = m_window->controller();
-    if (keys.contains(ShowGridKey))
-        setShowGridActionText(controller->data(ShowGridKey).toBool());
-    if (keys.contains(SnapToGridKey))
-        setSnapToGridActionText(controller->data(SnapToGridKey).toBool());
-    if (keys.contains(ShowNodeCountersKey))
-        setShowNodeCountersActionText(controller->data(ShowNodeCountersKey).toBool());
-    if (keys.contains(ToolKey)) {
+    if (keys.contains(QmdVelkaKeys::ShowGrid))
+        setShowGridActionText(controller->data(QmdVelkaKeys::ShowGrid).toBool());
+    if (keys.contains(QmdVelkaKeys::SnapToGrid))
+        setSnapToGridActionText(controller->data(QmdVelkaKeys::SnapToGrid).toBool());
+    if (keys.contains(QmdVelkaKeys::ShowNodeCounters))
+        setShowNodeCountersActionText(controller->data(QmdVelkaKeys::ShowNodeCounters).toBool());
+    if (keys.contains(QmdVelkaKeys::Tool)) {
         bool ok = false;
-        const uint tool = controller->data(ToolKey).toUInt(&ok);
+        const uint tool = controller->data(QmdVelkaKeys::Tool).toUInt(&ok);
         if (QAction *action = ok ? m_toolActions.value(tool) : nullptr)
             action->setChecked(true);
         else
-            controller->requestSetData(ToolKey, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+            controller->requestSetData(QmdVelkaKeys::Tool, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
     }
 }
 

@@ -1,3 +1,4 @@
+#include "qmdvelkakeys.h"
 #include "velkawindow.h"
 
 #include "abstractsync.h"
@@ -52,10 +53,6 @@ constexpr int BeatsMode = 3;
 constexpr int LowestTempo = 1;
 constexpr int HighestTempo = 999;
 
-const QString ToolKey = QStringLiteral("Tool");
-const QString ZoomScaleKey = QStringLiteral("ZoomScale");
-const QString TempoKey = QStringLiteral("Tempo");
-const QString DivsPerPrincipalKey = QStringLiteral("DivsPerPrincipal");
 const QString PlaybackPosDisplayModeKey = QStringLiteral("PlaybackPosDisplayMode");
 const QString TemplateFileSetting = QStringLiteral("TemplateFile");
 
@@ -128,7 +125,7 @@ VelkaWindow::VelkaWindow(QWidget *parent)
 
     // The template comes before the zoom, so the zoom is the document's own.
     loadTemplate();
-    m_controller->requestSetData(ZoomScaleKey, DefaultZoomScale, QmdIndex(),
+    m_controller->requestSetData(QmdVelkaKeys::ZoomScale, DefaultZoomScale, QmdIndex(),
                                  QmdRequestOptions(Qmd::NoUndoHistory, tr("Windows: Default Zoom")));
 
     m_scene = new NetworkScene(this);
@@ -251,12 +248,12 @@ QmdItemIdSet VelkaWindow::selectedElements() const
 
 bool VelkaWindow::canZoomIn() const
 {
-    return usableZoomScale(m_controller->data(ZoomScaleKey)) < MaxZoomScale;
+    return usableZoomScale(m_controller->data(QmdVelkaKeys::ZoomScale)) < MaxZoomScale;
 }
 
 bool VelkaWindow::canZoomOut() const
 {
-    return usableZoomScale(m_controller->data(ZoomScaleKey)) > MinZoomScale;
+    return usableZoomScale(m_controller->data(QmdVelkaKeys::ZoomScale)) > MinZoomScale;
 }
 
 void VelkaWindow::blockWhileOpen(QDialog *dialog)
@@ -325,15 +322,15 @@ void VelkaWindow::onItemsEffected(const QmdIndex &parent, const QStringList &key
 {
     if (parent != QmdIndex())
         return;
-    if (keys.contains(ToolKey)) {
+    if (keys.contains(QmdVelkaKeys::Tool)) {
         bool ok = false;
-        const uint tool = m_controller->data(ToolKey).toUInt(&ok);
+        const uint tool = m_controller->data(QmdVelkaKeys::Tool).toUInt(&ok);
         if (QAction *action = ok ? m_toolActions.value(int(tool)) : nullptr)
             action->setChecked(true);
         else
-            m_controller->requestSetData(ToolKey, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+            m_controller->requestSetData(QmdVelkaKeys::Tool, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
     }
-    if (keys.contains(ZoomScaleKey)) {
+    if (keys.contains(QmdVelkaKeys::ZoomScale)) {
         emit canZoomInChanged(canZoomIn());
         emit canZoomOutChanged(canZoomOut());
     }
@@ -341,7 +338,7 @@ void VelkaWindow::onItemsEffected(const QmdIndex &parent, const QStringList &key
 
 void VelkaWindow::onToolTriggered(QAction *action)
 {
-    m_controller->requestSetData(ToolKey, action->data(), QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    m_controller->requestSetData(QmdVelkaKeys::Tool, action->data(), QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
 }
 
 void VelkaWindow::onPlaybackStateChanged(bool isPlaying)
@@ -407,7 +404,7 @@ void VelkaWindow::updatePlaybackPosDisplayForCurrentMode()
     case PrincipalsMode:
         text = PlaybackPosText::principals(
             clock ? clock->currentTick() : 0,
-            PlaybackPosText::clampedDivsPerPrincipal(m_controller->data(DivsPerPrincipalKey)));
+            PlaybackPosText::clampedDivsPerPrincipal(m_controller->data(QmdVelkaKeys::DivsPerPrincipal)));
         break;
     case BeatsMode:
         text = PlaybackPosText::beats(clock ? clock->currentBeatTick() : 0);
@@ -491,7 +488,7 @@ void VelkaWindow::setUpPlaybackControls()
     form.tempoSpinBox->setRange(LowestTempo, HighestTempo);
     // A typed tempo is one change when it is complete, not one a keystroke.
     form.tempoSpinBox->setKeyboardTracking(false);
-    m_controller->bindKey(form.tempoSpinBox, "value", SIGNAL(valueChanged(int)), TempoKey, QmdIndex(), 0, QVariant(),
+    m_controller->bindKey(form.tempoSpinBox, "value", SIGNAL(valueChanged(int)), QmdVelkaKeys::Tempo, QmdIndex(), 0, QVariant(),
                           tr("Tempo"));
 }
 
@@ -627,7 +624,7 @@ void VelkaWindow::onFileSaveError(const QString &fileName, QFile::FileError erro
 void VelkaWindow::onFileLoaded()
 {
     // A loaded document always starts with the selection tool.
-    m_controller->requestSetData(ToolKey, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    m_controller->requestSetData(QmdVelkaKeys::Tool, 0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
     addRecentFile(m_controller->fileName());
     showFileWarnings(false);
 }
@@ -824,16 +821,16 @@ void VelkaWindow::zoomActualSize()
 void VelkaWindow::zoomIn()
 {
     // From the factor the view shows, also when the stored one is unusable.
-    zoom(usableZoomScale(m_controller->data(ZoomScaleKey)) * 2.0);
+    zoom(usableZoomScale(m_controller->data(QmdVelkaKeys::ZoomScale)) * 2.0);
 }
 
 void VelkaWindow::zoomOut()
 {
-    zoom(usableZoomScale(m_controller->data(ZoomScaleKey)) / 2.0);
+    zoom(usableZoomScale(m_controller->data(QmdVelkaKeys::ZoomScale)) / 2.0);
 }
 
 void VelkaWindow::zoom(qreal scale)
 {
-    m_controller->requestSetData(ZoomScaleKey, qBound(MinZoomScale, double(scale), MaxZoomScale), QmdIndex(),
+    m_controller->requestSetData(QmdVelkaKeys::ZoomScale, qBound(MinZoomScale, double(scale), MaxZoomScale), QmdIndex(),
                                  QmdRequestOptions(Qmd::NoUndoHistory, tr("Zoom")));
 }

@@ -6,6 +6,7 @@
 #include "qmdvelka.h"
 #include "qmdvelkaclipboard.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QActionGroup>
 #include <QClipboard>
@@ -15,11 +16,6 @@
 #include <QMimeData>
 
 namespace {
-
-const QString keyPath = QStringLiteral("Path");
-const QString keyIsWormhole = QStringLiteral("IsWormhole");
-const QString keySignallingMethod = QStringLiteral("SignallingMethod");
-const QString keyDontPlayNote = QStringLiteral("DontPlayNote");
 
 int checkedData(const QActionGroup *group)
 {
@@ -181,18 +177,18 @@ void CanvasContextMenu::prepare(QmdVelkaController *controller, NetworkScene *sc
     if (item->type() == EdgeItemType) {
         showEdgeEntries(true);
         controller->bind(this, "contextMenuEdgePath", SIGNAL(contextMenuEdgePathChanged()),
-                         selectedWatchMap(controller, selected, QmdVelka::Edge, keyPath), int(QmdVelka::CityBlock),
+                         selectedWatchMap(controller, selected, QmdVelka::Edge, QmdVelkaKeys::Path), int(QmdVelka::CityBlock),
                          int(QmdVelka::CityBlock), tr("Path"));
         controller->bind(m_wormhole, "checked", SIGNAL(toggled(bool)),
-                         selectedWatchMap(controller, selected, QmdVelka::Edge, keyIsWormhole), false, false,
+                         selectedWatchMap(controller, selected, QmdVelka::Edge, QmdVelkaKeys::IsWormhole), false, false,
                          tr("Wormhole"));
     } else if (item->type() == NodeItemType) {
         showNodeEntries(true);
         controller->bind(this, "contextMenuNodeSigMethod", SIGNAL(contextMenuNodeSigMethodChanged()),
-                         selectedWatchMap(controller, selected, QmdVelka::Node, keySignallingMethod), -1, -1,
+                         selectedWatchMap(controller, selected, QmdVelka::Node, QmdVelkaKeys::SignallingMethod), -1, -1,
                          tr("Signalling"));
         controller->bind(m_mute, "checked", SIGNAL(toggled(bool)),
-                         selectedWatchMap(controller, selected, QmdVelka::Node, keyDontPlayNote), false, false,
+                         selectedWatchMap(controller, selected, QmdVelka::Node, QmdVelkaKeys::DontPlayNote), false, false,
                          tr("Mute"));
     }
 }

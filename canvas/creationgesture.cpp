@@ -8,13 +8,12 @@
 #include "networkscene.h"
 #include "qmdvelka.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QApplication>
 #include <QPen>
 
 namespace {
-
-const QString keyTickPos = QStringLiteral("TickPos");
 
 QString viewText(const char *text)
 {
@@ -139,7 +138,7 @@ void CreationGesture::beginVoiceGroup(NetworkScene *scene, const QmdVelkaControl
     m_previewVoiceGroup = new GraphicsVoiceGroupItem(scene);
     takePreview(m_previewVoiceGroup, 1.0);
     m_previewVoiceGroup->setPos(
-        tickPosToScene(controller->elementData(m_toNode, keyTickPos).value<QmdVelka::TickPos>()));
+        tickPosToScene(controller->elementData(m_toNode, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>()));
 }
 
 void CreationGesture::setPreviewNodeColor(const QColor &color)
@@ -169,7 +168,7 @@ void CreationGesture::moveTo(const QPointF &snappedPoint, const QPoint &viewport
     if (m_previewVoiceGroup) {
         if (isNode(controller, m_toNode))
             m_previewVoiceGroup->setPos(
-                tickPosToScene(controller->elementData(m_toNode, keyTickPos).value<QmdVelka::TickPos>()));
+                tickPosToScene(controller->elementData(m_toNode, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>()));
         return;
     }
     if (!m_previewNode)

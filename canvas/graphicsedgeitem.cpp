@@ -2,6 +2,7 @@
 
 #include "displayscale.h"
 #include "palette.h"
+#include "qmdvelkakeys.h"
 
 #include <QCoreApplication>
 #include <QGraphicsPolygonItem>
@@ -13,13 +14,6 @@
 #include <cmath>
 
 namespace {
-
-const QString keyPath = QStringLiteral("Path");
-const QString keyFromNode = QStringLiteral("FromNode");
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyIsWormhole = QStringLiteral("IsWormhole");
-const QString keyTickPos = QStringLiteral("TickPos");
-const QString keyDivsPerPrincipal = QStringLiteral("DivsPerPrincipal");
 
 constexpr qreal nodeRadius = 10.0;  // points
 constexpr qreal arrowLength = 9.0;  // points
@@ -225,7 +219,7 @@ void GraphicsEdgeItem::updateToolTip()
         bool ok = false;
         const qint64 length = c->edgeLength(id(), &ok);
         if (ok) {
-            const double d = c->data(keyDivsPerPrincipal).toDouble();
+            const double d = c->data(QmdVelkaKeys::DivsPerPrincipal).toDouble();
             const double principal = double(ticksPerPrincipal);
             const double principals = double(length) / principal;
             const double divisions = d == 0 ? 0.0 : double(length) / (principal / d);
@@ -242,7 +236,7 @@ void GraphicsEdgeItem::updateToolTip()
 
 void GraphicsEdgeItem::placeAtNode(QmdItemId node, QPointF &point)
 {
-    point = tickPosToScene(controller()->elementData(node, keyTickPos).value<QmdVelka::TickPos>());
+    point = tickPosToScene(controller()->elementData(node, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>());
 }
 
 void GraphicsEdgeItem::onElementDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid)
@@ -255,30 +249,30 @@ void GraphicsEdgeItem::onElementDataChangedOrRemoved(QmdItemId id, const QString
     bool reroute = false;
     bool nodesChanged = false;
     if (id == ElementItem::id()) {
-        if (keys.contains(keyPath)) {
-            m_pathKind = c->elementData(id, keyPath).toInt();
+        if (keys.contains(QmdVelkaKeys::Path)) {
+            m_pathKind = c->elementData(id, QmdVelkaKeys::Path).toInt();
             reroute = true;
         }
-        if (keys.contains(keyFromNode)) {
-            m_fromNode = c->elementData(id, keyFromNode).toUInt();
+        if (keys.contains(QmdVelkaKeys::FromNode)) {
+            m_fromNode = c->elementData(id, QmdVelkaKeys::FromNode).toUInt();
             nodesChanged = true;
             if (m_fromNode == 0) {
                 setFromPoint(QPointF());
                 reroute = true;
             }
         }
-        if (keys.contains(keyToNode)) {
-            m_toNode = c->elementData(id, keyToNode).toUInt();
+        if (keys.contains(QmdVelkaKeys::ToNode)) {
+            m_toNode = c->elementData(id, QmdVelkaKeys::ToNode).toUInt();
             nodesChanged = true;
             if (m_toNode == 0) {
                 m_toPoint = QPointF();
                 reroute = true;
             }
         }
-        if (keys.contains(keyIsWormhole))
-            setWormhole(c->elementData(id, keyIsWormhole).toBool());
+        if (keys.contains(QmdVelkaKeys::IsWormhole))
+            setWormhole(c->elementData(id, QmdVelkaKeys::IsWormhole).toBool());
     }
-    const bool moved = keys.contains(keyTickPos);
+    const bool moved = keys.contains(QmdVelkaKeys::TickPos);
     if (m_fromNode != 0 && (id == m_fromNode || nodesChanged) && (moved || nodesChanged)) {
         QPointF point;
         placeAtNode(m_fromNode, point);

@@ -1,6 +1,7 @@
 #include "graphicsnodeitem.h"
 
 #include "displayscale.h"
+#include "qmdvelkakeys.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -12,10 +13,6 @@
 #include <cmath>
 
 namespace {
-
-const QString keyDontPlayNote = QStringLiteral("DontPlayNote");
-const QString keyPitchList = QStringLiteral("PitchList");
-const QString keySignallingMethod = QStringLiteral("SignallingMethod");
 
 constexpr qreal nodeRadius = 10.0; // points
 constexpr int fillAlpha = 40;
@@ -148,12 +145,12 @@ void GraphicsNodeItem::onElementDataChangedOrRemoved(QmdItemId id, const QString
     if (!c || id != ElementItem::id())
         return;
     setSynced(false);
-    if (keys.contains(keyDontPlayNote))
-        setMuted(c->elementData(id, keyDontPlayNote).toBool());
-    if (keys.contains(keyPitchList))
-        setToolTip(pitchListToolTip(c->elementData(id, keyPitchList).toString()));
+    if (keys.contains(QmdVelkaKeys::DontPlayNote))
+        setMuted(c->elementData(id, QmdVelkaKeys::DontPlayNote).toBool());
+    if (keys.contains(QmdVelkaKeys::PitchList))
+        setToolTip(pitchListToolTip(c->elementData(id, QmdVelkaKeys::PitchList).toString()));
     // Read on every notification of the node, whatever keys it names.
-    setSignallingMethod(c->elementData(id, keySignallingMethod).toInt());
+    setSignallingMethod(c->elementData(id, QmdVelkaKeys::SignallingMethod).toInt());
     setSynced(true);
 }
 

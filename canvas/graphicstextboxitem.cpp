@@ -3,18 +3,13 @@
 #include "elementindexes.h"
 #include "graphicstextboxedit.h"
 #include "qmdvelka.h"
+#include "qmdvelkakeys.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QGraphicsSceneMouseEvent>
 #include <QTextDocument>
 #include <QTextEdit>
-
-namespace {
-
-const QString keyText = QStringLiteral("Text");
-
-} // namespace
 
 const QString GraphicsTextBoxItem::DefaultStyleSheet = QStringLiteral(
     "body { font-family:'Arial'; font-size:12pt; font-style:normal; color:#FFFFFF; }");
@@ -70,10 +65,10 @@ void GraphicsTextBoxItem::onElementDataChangedOrRemoved(QmdItemId id, const QStr
 {
     GraphicsElementItem<QGraphicsTextItem>::onElementDataChangedOrRemoved(id, keys, rid);
     const QmdVelkaController *c = controller();
-    if (!c || id != ElementItem::id() || !keys.contains(keyText))
+    if (!c || id != ElementItem::id() || !keys.contains(QmdVelkaKeys::Text))
         return;
     setSynced(false);
-    const QString text = c->elementData(id, keyText).toString();
+    const QString text = c->elementData(id, QmdVelkaKeys::Text).toString();
     // HTML written back from here gains explicit formats from the style
     // sheet when read again: the text this item wrote itself is not read back.
     if (text != m_shownText && !hasHtml(text))
@@ -119,11 +114,11 @@ void GraphicsTextBoxItem::closeEditor()
     // one names the document root.
     if (c && isSynced() && c->elementType(id()) == QmdVelka::TextBox) {
         const QString html = toHtml();
-        if (html != m_shownHtml && !hasHtml(c->elementData(id(), keyText).toString())) {
+        if (html != m_shownHtml && !hasHtml(c->elementData(id(), QmdVelkaKeys::Text).toString())) {
             if (const std::optional<QmdIndex> record = existingElementIndex(c, id())) {
                 m_shownText = html;
                 m_shownHtml = html;
-                c->requestSetData(keyText, html, *record, QmdRequestOptions(tr("Text")));
+                c->requestSetData(QmdVelkaKeys::Text, html, *record, QmdRequestOptions(tr("Text")));
             }
         }
     }

@@ -1,17 +1,12 @@
 #include "graphicsvoicegroupitem.h"
 
 #include "displayscale.h"
+#include "qmdvelkakeys.h"
 
 #include <QPen>
 #include <QStyleOptionGraphicsItem>
 
 namespace {
-
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyTickPos = QStringLiteral("TickPos");
-const QString keyInitialInstrument = QStringLiteral("InitialInstrument");
-const QString keyColor = QStringLiteral("Color");
-const QString keyLabel = QStringLiteral("Label");
 
 constexpr qreal nodeRadius = 10.0;   // points
 constexpr qreal markerLength = 17.0; // points
@@ -69,7 +64,7 @@ void GraphicsVoiceGroupItem::applyDefaultLook()
 QmdItemId GraphicsVoiceGroupItem::toNode() const
 {
     const QmdVelkaController *c = controller();
-    return c ? c->elementData(id(), keyToNode).toUInt() : 0;
+    return c ? c->elementData(id(), QmdVelkaKeys::ToNode).toUInt() : 0;
 }
 
 void GraphicsVoiceGroupItem::applyInstrument(QmdItemId instrument)
@@ -77,8 +72,8 @@ void GraphicsVoiceGroupItem::applyInstrument(QmdItemId instrument)
     const QmdVelkaController *c = controller();
     if (!c)
         return;
-    const QColor color = c->instrumentData(instrument, keyColor).value<QColor>();
-    setToolTip(c->instrumentData(instrument, keyLabel).toString());
+    const QColor color = c->instrumentData(instrument, QmdVelkaKeys::Color).value<QColor>();
+    setToolTip(c->instrumentData(instrument, QmdVelkaKeys::Label).toString());
     // A group without a usable instrument keeps the look it has without one,
     // rather than a black marker that vanishes on a dark canvas.
     if (!color.isValid()) {
@@ -111,11 +106,11 @@ void GraphicsVoiceGroupItem::onElementDataChangedOrRemoved(QmdItemId id, const Q
     const QmdItemId node = toNode();
     const bool own = id == ElementItem::id();
     // The group's own position never counts: it always sits at its node.
-    if ((own && (keys.contains(keyToNode) || keys.contains(keyTickPos)))
-        || (id == node && node != 0 && keys.contains(keyTickPos)))
-        setPos(tickPosToScene(c->elementData(node, keyTickPos).value<QmdVelka::TickPos>()));
-    if (own && keys.contains(keyInitialInstrument))
-        applyInstrument(c->elementData(id, keyInitialInstrument).toUInt());
+    if ((own && (keys.contains(QmdVelkaKeys::ToNode) || keys.contains(QmdVelkaKeys::TickPos)))
+        || (id == node && node != 0 && keys.contains(QmdVelkaKeys::TickPos)))
+        setPos(tickPosToScene(c->elementData(node, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>()));
+    if (own && keys.contains(QmdVelkaKeys::InitialInstrument))
+        applyInstrument(c->elementData(id, QmdVelkaKeys::InitialInstrument).toUInt());
     setSynced(true);
 }
 
@@ -127,8 +122,8 @@ void GraphicsVoiceGroupItem::onInstrumentDataChangedOrRemoved(QmdItemId id, cons
     if (!c)
         return;
     setSynced(false);
-    if (id != 0 && id == c->elementData(ElementItem::id(), keyInitialInstrument).toUInt()
-        && (keys.contains(keyColor) || keys.contains(keyLabel)))
+    if (id != 0 && id == c->elementData(ElementItem::id(), QmdVelkaKeys::InitialInstrument).toUInt()
+        && (keys.contains(QmdVelkaKeys::Color) || keys.contains(QmdVelkaKeys::Label)))
         applyInstrument(id);
     setSynced(true);
 }

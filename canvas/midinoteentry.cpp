@@ -5,6 +5,7 @@
 #include "notenames.h"
 #include "qmdvelka.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -16,11 +17,6 @@ namespace {
 constexpr unsigned char NoteOffStatus = 0x80;
 constexpr unsigned char NoteOnStatus = 0x90;
 constexpr unsigned char StatusKindMask = 0xf0;
-
-const QString keyPitchList = QStringLiteral("PitchList");
-const QString keyVelocityList = QStringLiteral("VelocityList");
-const QString keyInitialPitch = QStringLiteral("InitialPitch");
-const QString keyInitialVelocity = QStringLiteral("InitialVelocity");
 
 QString listWith(const QString &old, const QString &entry, bool append)
 {
@@ -64,14 +60,14 @@ void MidiNoteEntry::enterNote(QmdVelkaController *controller, const QmdItemIdSet
         QHash<QString, QVariant> values;
         switch (controller->elementType(id)) {
         case QmdVelka::Node:
-            values.insert(keyPitchList,
-                          listWith(controller->elementData(id, keyPitchList).toString(), pitchText, append));
-            values.insert(keyVelocityList,
-                          listWith(controller->elementData(id, keyVelocityList).toString(), velocityText, append));
+            values.insert(QmdVelkaKeys::PitchList,
+                          listWith(controller->elementData(id, QmdVelkaKeys::PitchList).toString(), pitchText, append));
+            values.insert(QmdVelkaKeys::VelocityList,
+                          listWith(controller->elementData(id, QmdVelkaKeys::VelocityList).toString(), velocityText, append));
             break;
         case QmdVelka::VoiceGroup:
-            values.insert(keyInitialPitch, pitchText);
-            values.insert(keyInitialVelocity, velocityText);
+            values.insert(QmdVelkaKeys::InitialPitch, pitchText);
+            values.insert(QmdVelkaKeys::InitialVelocity, velocityText);
             break;
         default:
             break;

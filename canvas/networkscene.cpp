@@ -10,6 +10,7 @@
 #include "graphicsvoicegroupitem.h"
 #include "gridbackground.h"
 #include "qmdvelka.h"
+#include "qmdvelkakeys.h"
 
 #include <QGraphicsView>
 #include <QMutexLocker>
@@ -21,16 +22,6 @@
 #include <vector>
 
 namespace {
-
-const QString keyDivsPerPrincipal = QStringLiteral("DivsPerPrincipal");
-const QString keyShowGrid = QStringLiteral("ShowGrid");
-const QString keySnapToGrid = QStringLiteral("SnapToGrid");
-const QString keyShowNodeCounters = QStringLiteral("ShowNodeCounters");
-const QString keyHitCount = QStringLiteral("HitCount");
-const QString keyFromNode = QStringLiteral("FromNode");
-const QString keyToNode = QStringLiteral("ToNode");
-const QString keyInitialInstrument = QStringLiteral("InitialInstrument");
-const QString keyColor = QStringLiteral("Color");
 
 bool isExtentItemType(int type)
 {
@@ -142,7 +133,7 @@ void NetworkScene::reset()
     removeElementItems(m_items.values());
 
     if (QmdVelkaController *c = controller()) {
-        onItemsChanged(QmdIndex(), {keyDivsPerPrincipal, keyShowGrid, keySnapToGrid, keyShowNodeCounters});
+        onItemsChanged(QmdIndex(), {QmdVelkaKeys::DivsPerPrincipal, QmdVelkaKeys::ShowGrid, QmdVelkaKeys::SnapToGrid, QmdVelkaKeys::ShowNodeCounters});
         onElementsAdded(c->elementIds(), ResetRequestId);
         m_feedbackTimer->start();
     }
@@ -262,7 +253,7 @@ void NetworkScene::onElementDataChangedOrRemoved(QmdItemId id, const QStringList
         return;
     ElementItem *own = m_items.value(id);
     if (own) {
-        if (keys.contains(keyFromNode) || keys.contains(keyToNode) || keys.contains(keyInitialInstrument))
+        if (keys.contains(QmdVelkaKeys::FromNode) || keys.contains(QmdVelkaKeys::ToNode) || keys.contains(QmdVelkaKeys::InitialInstrument))
             followReferences(own, c->elementType(id));
         own->onElementDataChangedOrRemoved(id, keys, rid);
         growSceneContentsRect(own);
@@ -293,35 +284,35 @@ void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &key
 
     if (parent != QmdIndex()) {
         // A node's hit counter, written by the voice threads.
-        if (!m_showNodeCounters || !keys.contains(keyHitCount))
+        if (!m_showNodeCounters || !keys.contains(QmdVelkaKeys::HitCount))
             return;
         QMutexLocker locker(c->mutex());
         if (c->parent(parent) != c->elementStatesIndex())
             return;
         ElementItem *item = m_items.value(parent.id());
         if (item && item->elementType() == QmdVelka::Node)
-            item->setCounter(c->data(keyHitCount, parent).toUInt());
+            item->setCounter(c->data(QmdVelkaKeys::HitCount, parent).toUInt());
         return;
     }
 
-    const bool divsChanged = keys.contains(keyDivsPerPrincipal);
+    const bool divsChanged = keys.contains(QmdVelkaKeys::DivsPerPrincipal);
     if (divsChanged) {
         // Files may hold any number here: the spacing stays between 1 and a principal.
-        const qint64 divs = qBound<qint64>(1, c->data(keyDivsPerPrincipal).toLongLong(),
+        const qint64 divs = qBound<qint64>(1, c->data(QmdVelkaKeys::DivsPerPrincipal).toLongLong(),
                                            qint64(ticksPerPrincipal));
         m_snapSpacing = qint64(ticksPerPrincipal) / divs;
     }
-    if (keys.contains(keySnapToGrid))
-        m_snapToGrid = c->data(keySnapToGrid).toBool();
-    if (keys.contains(keyShowGrid) || divsChanged)
+    if (keys.contains(QmdVelkaKeys::SnapToGrid))
+        m_snapToGrid = c->data(QmdVelkaKeys::SnapToGrid).toBool();
+    if (keys.contains(QmdVelkaKeys::ShowGrid) || divsChanged)
         resetViewsCachedContent();
-    if (keys.contains(keyShowNodeCounters)) {
+    if (keys.contains(QmdVelkaKeys::ShowNodeCounters)) {
         QMutexLocker locker(c->mutex());
-        m_showNodeCounters = c->data(keyShowNodeCounters).toBool();
+        m_showNodeCounters = c->data(QmdVelkaKeys::ShowNodeCounters).toBool();
         for (ElementItem *item : std::as_const(m_items)) {
             if (item->elementType() != QmdVelka::Node)
                 continue;
-            item->setCounter(c->data(keyHitCount, c->elementStateIndex(item->id())).toUInt());
+            item->setCounter(c->data(QmdVelkaKeys::HitCount, c->elementStateIndex(item->id())).toUInt());
             item->setCounterVisible(m_showNodeCounters);
         }
     }
@@ -360,7 +351,7 @@ void NetworkScene::checkFeedbackPipe()
             ElementItem *node = record.node != 0 ? m_items.value(record.node) : nullptr;
             if (!node || node->elementType() != QmdVelka::Node)
                 continue;
-            const QColor instrumentColor = c->instrumentData(record.instrument, keyColor).value<QColor>();
+            const QColor instrumentColor = c->instrumentData(record.instrument, QmdVelkaKeys::Color).value<QColor>();
             node->startFlash(record.voiceGroup, record.voiceNumber,
                              flashColor(instrumentColor, record.velocity, nodesColor()), true);
             touched.insert(node);
@@ -391,8 +382,8 @@ void NetworkScene::drawBackground(QPainter *painter, const QRectF &rect)
     if (!c)
         return;
     GridBackground grid;
-    grid.divisions = GridBackground::divisionsFrom(c->data(keyDivsPerPrincipal));
-    grid.showGrid = c->data(keyShowGrid).toBool();
+    grid.divisions = GridBackground::divisionsFrom(c->data(QmdVelkaKeys::DivsPerPrincipal));
+    grid.showGrid = c->data(QmdVelkaKeys::ShowGrid).toBool();
     grid.backgroundColor = backgroundColor();
     grid.divisionLinesColor = divisionLinesColor();
     grid.principalLinesColor = principalLinesColor();
@@ -513,12 +504,12 @@ void NetworkScene::followReferences(ElementItem *item, int elementType)
     const QmdItemId id = item->id();
     switch (elementType) {
     case QmdVelka::Edge:
-        m_elementFollowers.setFollowed(item, {c->elementData(id, keyFromNode).toUInt(),
-                                              c->elementData(id, keyToNode).toUInt()});
+        m_elementFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::FromNode).toUInt(),
+                                              c->elementData(id, QmdVelkaKeys::ToNode).toUInt()});
         break;
     case QmdVelka::VoiceGroup:
-        m_elementFollowers.setFollowed(item, {c->elementData(id, keyToNode).toUInt()});
-        m_instrumentFollowers.setFollowed(item, {c->elementData(id, keyInitialInstrument).toUInt()});
+        m_elementFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::ToNode).toUInt()});
+        m_instrumentFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::InitialInstrument).toUInt()});
         break;
     default:
         m_elementFollowers.remove(item);

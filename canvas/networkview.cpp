@@ -10,6 +10,7 @@
 #include "networkscene.h"
 #include "nodeaudition.h"
 #include "qmdvelka.h"
+#include "qmdvelkakeys.h"
 #include "qwpcombobox.h"
 
 #include <QContextMenuEvent>
@@ -19,10 +20,6 @@
 #include <QPixmap>
 
 namespace {
-
-const QString keyTool = QStringLiteral("Tool");
-const QString keyZoomScale = QStringLiteral("ZoomScale");
-const QString keyTickPos = QStringLiteral("TickPos");
 
 constexpr int zoomComboBoxWidth = 60;
 
@@ -95,7 +92,7 @@ void NetworkView::setController(QmdVelkaController *c)
                 this, &NetworkView::onItemsChanged);
         connect(c, &QmdController::modelReset, this, &NetworkView::reset);
         connect(c, &QmdController::requestFinished, this, &NetworkView::onRequestFinished);
-        c->bindKey(m_zoomComboBox, "currentKey", SIGNAL(activated(int)), keyZoomScale, QmdIndex(), QVariant(),
+        c->bindKey(m_zoomComboBox, "currentKey", SIGNAL(activated(int)), QmdVelkaKeys::ZoomScale, QmdIndex(), QVariant(),
                    QVariant(), QString(), Qmd::NoUndoHistory);
     }
     reset();
@@ -112,7 +109,7 @@ void NetworkView::reset()
     clearPreviews();
     resetCachedContent();
     if (hasModel())
-        onItemsChanged(QmdIndex(), {keyZoomScale, keyTool});
+        onItemsChanged(QmdIndex(), {QmdVelkaKeys::ZoomScale, QmdVelkaKeys::Tool});
     updateCursor();
 }
 
@@ -193,11 +190,11 @@ void NetworkView::onItemsChanged(const QmdIndex &parent, const QStringList &keys
     const QmdVelkaController *c = controller();
     if (!c || parent != QmdIndex())
         return;
-    if (keys.contains(keyZoomScale))
+    if (keys.contains(QmdVelkaKeys::ZoomScale))
         applyZoomScale();
-    if (keys.contains(keyTool)) {
+    if (keys.contains(QmdVelkaKeys::Tool)) {
         bool ok = false;
-        const int tool = c->data(keyTool).toInt(&ok);
+        const int tool = c->data(QmdVelkaKeys::Tool).toInt(&ok);
         if (ok && tool >= SelectionTool && tool <= TextBoxTool)
             m_tool = Tool(tool);
         updateCursor();
@@ -211,7 +208,7 @@ void NetworkView::applyZoomScale()
     const QmdVelkaController *c = controller();
     if (!c)
         return;
-    const double scale = usableZoomScale(c->data(keyZoomScale));
+    const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale));
     // A zoom-tool click keeps the clicked point under the mouse.
     if (m_zoomRequestId != 0)
         setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
@@ -225,7 +222,7 @@ void NetworkView::applyZoomScale()
 void NetworkView::updateZoomMode(bool zoomOut)
 {
     const QmdVelkaController *c = controller();
-    const double scale = c ? usableZoomScale(c->data(keyZoomScale)) : 1.0;
+    const double scale = c ? usableZoomScale(c->data(QmdVelkaKeys::ZoomScale)) : 1.0;
     m_zoomMode = zoomModeFor(scale, zoomOut);
     updateCursor();
 }
@@ -236,8 +233,8 @@ void NetworkView::zoomByTool()
     if (!c || m_zoomMode == ZoomMode::None)
         return;
     const double factor = m_zoomMode == ZoomMode::Out ? 0.5 : 2.0;
-    const double scale = usableZoomScale(c->data(keyZoomScale)) * factor;
-    m_zoomRequestId = c->requestSetData(keyZoomScale, scale, QmdIndex(),
+    const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale)) * factor;
+    m_zoomRequestId = c->requestSetData(QmdVelkaKeys::ZoomScale, scale, QmdIndex(),
                                         QmdRequestOptions(Qmd::NoUndoHistory, tr("Zoom")));
 }
 
@@ -395,7 +392,7 @@ void NetworkView::mouseMoveEvent(QMouseEvent *event)
             const int type = c->elementType(id);
             if (type != QmdVelka::Node && type != QmdVelka::TextBox)
                 continue;
-            const std::optional<QmdIndex> entry = existingElementEntry(c, id, keyTickPos);
+            const std::optional<QmdIndex> entry = existingElementEntry(c, id, QmdVelkaKeys::TickPos);
             if (!entry)
                 continue;
             m_moveOffsets.insert(*entry, c->data(*entry).value<QmdVelka::TickPos>() - m_lastTickPos);

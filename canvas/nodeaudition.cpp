@@ -6,6 +6,7 @@
 #include "notenames.h"
 #include "qmdvelka.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QStringList>
 
@@ -19,8 +20,6 @@ constexpr int HighestPitch = 127;
 // Any offset beyond this takes every pitch to the edge of the range; bounding
 // it keeps the sum far inside 64 bits.
 constexpr qint64 LargestOffset = 2 * (HighestPitch + 1);
-
-const QString keyPitchList = QStringLiteral("PitchList");
 
 int nextPitch(int pitch, const QString &entry)
 {
@@ -58,7 +57,7 @@ void auditionNode(const QmdVelkaController *controller, QmdItemId node, Audition
     output->allNotesOff();
 
     quint64 tick = output->currentTick();
-    const std::vector<int> pitches = auditionPitches(controller->elementData(node, keyPitchList).toString());
+    const std::vector<int> pitches = auditionPitches(controller->elementData(node, QmdVelkaKeys::PitchList).toString());
     for (int pitch : pitches) {
         if (!queue.insertPair(InstrumentEvent::noteOn(tick, pitch, AuditionVelocity),
                               InstrumentEvent::noteOff(tick + ticksPerPrincipal, pitch, AuditionVelocity)))

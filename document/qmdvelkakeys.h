@@ -42,6 +42,7 @@ inline const QString ElementStates = QStringLiteral("ElementStates");
 // Keys of a clock input or output.
 inline const QString Identifier = QStringLiteral("Identifier");
 inline const QString OutputType = QStringLiteral("OutputType");
+inline const QString MidiSync = QStringLiteral("MidiSync");
 
 // Keys of every element.
 inline const QString Type = QStringLiteral("Type");
@@ -57,6 +58,7 @@ inline const QString ArcIdentifiers = QStringLiteral("ArcIdentifiers");
 inline const QString ArcUsageList = QStringLiteral("ArcUsageList");
 inline const QString Instrument = QStringLiteral("Instrument");
 inline const QString DoInstrumentChange = QStringLiteral("DoInstrumentChange");
+inline const QString DontPlayNote = QStringLiteral("DontPlayNote");
 
 // Keys of a node written by older versions, upgraded on load.
 inline const QString OrderedArcUsages = QStringLiteral("OrderedArcUsages");
@@ -67,6 +69,7 @@ inline const QString UsageRule = QStringLiteral("UsageRule");
 inline const QString Path = QStringLiteral("Path");
 inline const QString FromNode = QStringLiteral("FromNode");
 inline const QString ToNode = QStringLiteral("ToNode");
+inline const QString IsWormhole = QStringLiteral("IsWormhole");
 
 // Keys of a voice group ("ToNode" names the node it starts at).
 inline const QString InitialPitch = QStringLiteral("InitialPitch");

@@ -2,16 +2,11 @@
 
 #include "abstractsync.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QMutexLocker>
 
 namespace {
-const QString MidiPortKey = QStringLiteral("MidiPort");
-const QString MidiChannelsKey = QStringLiteral("MidiChannels");
-const QString MidiDoProgramChangeKey = QStringLiteral("MidiDoProgramChange");
-const QString MidiProgramKey = QStringLiteral("MidiProgram");
-const QString MidiBankMsbKey = QStringLiteral("MidiBankMSB");
-const QString MidiBankLsbKey = QStringLiteral("MidiBankLSB");
 constexpr QmdRequestId AllRequests = 0xffffffffu;
 } // namespace
 
@@ -29,15 +24,15 @@ void MidiInstrument::reset()
 {
     AbstractInstrument::reset();
     onInstrumentDataEffected(instrument(),
-                             {MidiBankLsbKey, MidiBankMsbKey, MidiChannelsKey, MidiDoProgramChangeKey,
-                              MidiPortKey, MidiProgramKey},
+                             {QmdVelkaKeys::MidiBankLSB, QmdVelkaKeys::MidiBankMSB, QmdVelkaKeys::MidiChannels, QmdVelkaKeys::MidiDoProgramChange,
+                              QmdVelkaKeys::MidiPort, QmdVelkaKeys::MidiProgram},
                              AllRequests);
 }
 
 void MidiInstrument::play()
 {
     onInstrumentDataEffected(instrument(),
-                             {MidiBankLsbKey, MidiBankMsbKey, MidiDoProgramChangeKey, MidiProgramKey},
+                             {QmdVelkaKeys::MidiBankLSB, QmdVelkaKeys::MidiBankMSB, QmdVelkaKeys::MidiDoProgramChange, QmdVelkaKeys::MidiProgram},
                              AllRequests);
     AbstractInstrument::play();
 }
@@ -61,28 +56,28 @@ void MidiInstrument::onInstrumentDataEffected(QmdItemId instrument, const QStrin
     {
         QMutexLocker locker(&m_configMutex);
         bool changed = false;
-        if (keys.contains(MidiPortKey)) {
+        if (keys.contains(QmdVelkaKeys::MidiPort)) {
             applyPort(controller);
             changed = true;
         }
-        if (keys.contains(MidiChannelsKey)) {
-            setChannels(controller->instrumentData(instrument, MidiChannelsKey).toBitArray());
+        if (keys.contains(QmdVelkaKeys::MidiChannels)) {
+            setChannels(controller->instrumentData(instrument, QmdVelkaKeys::MidiChannels).toBitArray());
             changed = true;
         }
-        const bool programKeys = keys.contains(MidiDoProgramChangeKey) || keys.contains(MidiProgramKey)
-                                 || keys.contains(MidiBankMsbKey) || keys.contains(MidiBankLsbKey);
+        const bool programKeys = keys.contains(QmdVelkaKeys::MidiDoProgramChange) || keys.contains(QmdVelkaKeys::MidiProgram)
+                                 || keys.contains(QmdVelkaKeys::MidiBankMSB) || keys.contains(QmdVelkaKeys::MidiBankLSB);
         // A closed port has nobody to hear the program change; sending would
         // only take the failure path again.
-        if (controller->instrumentData(instrument, MidiDoProgramChangeKey).toBool()
+        if (controller->instrumentData(instrument, QmdVelkaKeys::MidiDoProgramChange).toBool()
             && (changed || programKeys) && isOpen()) {
             AbstractSync *clock = sync();
             // Programs are numbered 1 to 128 in the record and 0 to 127 on the
             // wire; kept to that range before the subtraction.
-            const int program = qBound(1, controller->instrumentData(instrument, MidiProgramKey).toInt(), 128);
+            const int program = qBound(1, controller->instrumentData(instrument, QmdVelkaKeys::MidiProgram).toInt(), 128);
             const InstrumentEvent event = InstrumentEvent::programChange(
                 clock ? clock->currentTick() : 0, program - 1,
-                controller->instrumentData(instrument, MidiBankMsbKey).toInt(),
-                controller->instrumentData(instrument, MidiBankLsbKey).toInt());
+                controller->instrumentData(instrument, QmdVelkaKeys::MidiBankMSB).toInt(),
+                controller->instrumentData(instrument, QmdVelkaKeys::MidiBankLSB).toInt());
             failed = !sendEvents(std::vector<InstrumentEvent>{event});
             generation = m_portGeneration;
         }
@@ -106,14 +101,14 @@ void MidiInstrument::outputEvents(const std::vector<InstrumentEvent> &events)
 
 void MidiInstrument::applyPort(QmdVelkaController *controller)
 {
-    QString name = controller->instrumentData(instrument(), MidiPortKey).toString();
+    QString name = controller->instrumentData(instrument(), QmdVelkaKeys::MidiPort).toString();
     const QStringList available = MidiOutput::availablePortNames().values();
     if (name.isNull() || MidiIO::resolveName(name, available).isNull()) {
         const QString fallback = QmdVelkaController::defaultMidiOutputPortName();
         // Writing the same text again would only announce a change that is none.
         const QmdIndex record = controller->instrumentIndex(instrument());
         if (fallback != name && record.isValid())
-            controller->requestSetData(MidiPortKey, fallback, record,
+            controller->requestSetData(QmdVelkaKeys::MidiPort, fallback, record,
                                        QmdRequestOptions(Qmd::NoUndoHistory));
         name = fallback;
     }
@@ -148,5 +143,5 @@ void MidiInstrument::handleSendFailure(quint64 generation)
         return;
     const QmdIndex record = controller->instrumentIndex(instrument());
     if (record.isValid())
-        controller->requestSetData(MidiPortKey, QString(), record, QmdRequestOptions(Qmd::NoUndoHistory));
+        controller->requestSetData(QmdVelkaKeys::MidiPort, QString(), record, QmdRequestOptions(Qmd::NoUndoHistory));
 }

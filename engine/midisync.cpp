@@ -4,6 +4,7 @@
 #include "midioutputsyncclock.h"
 #include "monotonicclock.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QDebug>
 #include <QMutexLocker>
@@ -429,12 +430,12 @@ void MidiSync::collectPortChanges(const QmdIndex &container, const QmdIndex &par
         return;
     if (parent == container) {
         for (const QString &port : keys) {
-            if (controller->data(QStringLiteral("MidiSync"), controller->index(port, container)).toBool())
+            if (controller->data(QmdVelkaKeys::MidiSync, controller->index(port, container)).toBool())
                 changes->open.append(port);
         }
     } else if (parent.isValid() && controller->parent(parent) == container
-               && keys.contains(QStringLiteral("MidiSync"))) {
-        if (controller->data(QStringLiteral("MidiSync"), parent).toBool())
+               && keys.contains(QmdVelkaKeys::MidiSync)) {
+        if (controller->data(QmdVelkaKeys::MidiSync, parent).toBool())
             changes->open.append(parent.key());
         else
             changes->close.append(parent.key());
@@ -449,7 +450,7 @@ void MidiSync::collectPortRemovals(const QmdIndex &container, const QmdIndex &pa
     if (parent == container)
         changes->close.append(keys);
     else if (parent.isValid() && controller()->parent(parent) == container
-             && keys.contains(QStringLiteral("MidiSync")))
+             && keys.contains(QmdVelkaKeys::MidiSync))
         changes->close.append(parent.key());
 }
 

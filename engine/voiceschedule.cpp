@@ -1,3 +1,4 @@
+#include "qmdvelkakeys.h"
 #include "voiceschedule.h"
 
 #include "abstractsync.h"
@@ -23,8 +24,6 @@ constexpr quint64 Never = std::numeric_limits<quint64>::max();
 // Rounds of one tick in one pass: the arrivals due at it and those sent on
 // from them along edges that take no time.
 constexpr int MaxRoundsPerTick = 2;
-
-const QString ToNodeKey = QStringLiteral("ToNode");
 
 std::atomic<quint64> horizonNanoseconds{VoiceSchedule::DefaultHorizon};
 
@@ -243,7 +242,7 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals)
         QHash<VoiceGroup *, int> groupNode;
         QmdReadLocker documentLock(m_controller);
         for (const Arrival &arrival : arrivals) {
-            const QmdItemId node = m_controller->elementData(arrival.voice->state.item, ToNodeKey).toUInt();
+            const QmdItemId node = m_controller->elementData(arrival.voice->state.item, QmdVelkaKeys::ToNode).toUInt();
             auto it = nodeIndex.constFind(node);
             if (it == nodeIndex.cend()) {
                 it = nodeIndex.insert(node, int(byNode.size()));

@@ -2,6 +2,7 @@
 // voice goes on. Part of VoiceGroup; the rules that read the node's lists are
 // in voicerules.h.
 
+#include "qmdvelkakeys.h"
 #include "voicegroup.h"
 
 #include "feedbackevent.h"
@@ -14,25 +15,7 @@
 #include <QMutexLocker>
 
 namespace {
-const QString ToNodeKey = QStringLiteral("ToNode");
-const QString IsWormholeKey = QStringLiteral("IsWormhole");
-const QString PitchListKey = QStringLiteral("PitchList");
-const QString VelocityListKey = QStringLiteral("VelocityList");
-const QString DurationListKey = QStringLiteral("DurationList");
 const QString UserMidiMessageListKey = QStringLiteral("UserMidiMessageList");
-const QString DontPlayNoteKey = QStringLiteral("DontPlayNote");
-const QString DoInstrumentChangeKey = QStringLiteral("DoInstrumentChange");
-const QString InstrumentKey = QStringLiteral("Instrument");
-const QString SignallingMethodKey = QStringLiteral("SignallingMethod");
-const QString ArcUsageListKey = QStringLiteral("ArcUsageList");
-const QString CurrentPitchIdKey = QStringLiteral("CurrentPitchId");
-const QString CurrentVelocityIdKey = QStringLiteral("CurrentVelocityId");
-const QString CurrentDurationIdKey = QStringLiteral("CurrentDurationId");
-const QString CurrentUserMidiMessageIdKey = QStringLiteral("CurrentUserMidiMessageId");
-const QString HitCountKey = QStringLiteral("HitCount");
-const QString CurrentEdgeUsageIdKey = QStringLiteral("CurrentEdgeUsageId");
-const QString CurrentEdgeUsageUsesKey = QStringLiteral("CurrentEdgeUsageUses");
-const QString CurrentScaleIdKey = QStringLiteral("CurrentScaleId");
 
 enum SignallingMethod { Sequential = 0, Parallel = 1, Random = 2 };
 
@@ -64,12 +47,12 @@ bool VoiceGroup::stepVoice(Voice *voice)
         // steps at one node side by side: the read-advance-write of its state
         // below needs no further lock.
         QmdReadLocker documentLock(controller);
-        node = controller->elementData(state.item, ToNodeKey).toUInt();
+        node = controller->elementData(state.item, QmdVelkaKeys::ToNode).toUInt();
         const QmdIndex nodeEntry = controller->elementIndex(node);
         if (!nodeEntry.isValid())
             return false; // tried again at the next pass
         const QString messages = controller->data(UserMidiMessageListKey, nodeEntry).toString();
-        const bool dontPlayNote = controller->data(DontPlayNoteKey, nodeEntry).toBool();
+        const bool dontPlayNote = controller->data(QmdVelkaKeys::DontPlayNote, nodeEntry).toBool();
 
         nodeState = controller->elementStateIndex(node);
         chooseEdges(nodeEntry, nodeState, voice->draw, &first, &further, &nodeWrites);
@@ -78,18 +61,18 @@ bool VoiceGroup::stepVoice(Voice *voice)
         // sent along it.
         firstTicks = first != 0 ? travelTime(first, &firstFound) : 0;
 
-        if (controller->data(DoInstrumentChangeKey, nodeEntry).toBool())
-            state.instrument = controller->data(InstrumentKey, nodeEntry).toUInt();
+        if (controller->data(QmdVelkaKeys::DoInstrumentChange, nodeEntry).toBool())
+            state.instrument = controller->data(QmdVelkaKeys::Instrument, nodeEntry).toUInt();
 
         if (nodeState.isValid()) {
-            quint32 pitchCursor = controller->data(CurrentPitchIdKey, nodeState).toUInt();
-            quint32 velocityCursor = controller->data(CurrentVelocityIdKey, nodeState).toUInt();
-            quint32 durationCursor = controller->data(CurrentDurationIdKey, nodeState).toUInt();
-            quint32 messageCursor = controller->data(CurrentUserMidiMessageIdKey, nodeState).toUInt();
-            const quint32 hitCount = controller->data(HitCountKey, nodeState).toUInt();
-            const QString pitches = controller->data(PitchListKey, nodeEntry).toString();
-            const QString velocities = controller->data(VelocityListKey, nodeEntry).toString();
-            const QString durations = controller->data(DurationListKey, nodeEntry).toString();
+            quint32 pitchCursor = controller->data(QmdVelkaKeys::CurrentPitchId, nodeState).toUInt();
+            quint32 velocityCursor = controller->data(QmdVelkaKeys::CurrentVelocityId, nodeState).toUInt();
+            quint32 durationCursor = controller->data(QmdVelkaKeys::CurrentDurationId, nodeState).toUInt();
+            quint32 messageCursor = controller->data(QmdVelkaKeys::CurrentUserMidiMessageId, nodeState).toUInt();
+            const quint32 hitCount = controller->data(QmdVelkaKeys::HitCount, nodeState).toUInt();
+            const QString pitches = controller->data(QmdVelkaKeys::PitchList, nodeEntry).toString();
+            const QString velocities = controller->data(QmdVelkaKeys::VelocityList, nodeEntry).toString();
+            const QString durations = controller->data(QmdVelkaKeys::DurationList, nodeEntry).toString();
 
             QString field;
             if (!pitches.isEmpty() && VoiceRules::listField(pitches, &pitchCursor, &field))
@@ -103,11 +86,11 @@ bool VoiceGroup::stepVoice(Voice *voice)
                     state.instrument, InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field)));
             }
 
-            nodeWrites.insert(CurrentPitchIdKey, pitchCursor + 1);
-            nodeWrites.insert(CurrentVelocityIdKey, velocityCursor + 1);
-            nodeWrites.insert(CurrentDurationIdKey, durationCursor + 1);
-            nodeWrites.insert(CurrentUserMidiMessageIdKey, messageCursor + 1);
-            nodeWrites.insert(HitCountKey, hitCount + 1);
+            nodeWrites.insert(QmdVelkaKeys::CurrentPitchId, pitchCursor + 1);
+            nodeWrites.insert(QmdVelkaKeys::CurrentVelocityId, velocityCursor + 1);
+            nodeWrites.insert(QmdVelkaKeys::CurrentDurationId, durationCursor + 1);
+            nodeWrites.insert(QmdVelkaKeys::CurrentUserMidiMessageId, messageCursor + 1);
+            nodeWrites.insert(QmdVelkaKeys::HitCount, hitCount + 1);
         }
 
         muted = dontPlayNote;
@@ -163,20 +146,20 @@ void VoiceGroup::chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeStat
     QmdVelkaController *controller = this->controller();
     if (!controller || !nodeState.isValid())
         return;
-    const QString list = controller->data(ArcUsageListKey, nodeEntry).toString();
+    const QString list = controller->data(QmdVelkaKeys::ArcUsageList, nodeEntry).toString();
     if (list.isEmpty())
         return;
 
-    switch (controller->data(SignallingMethodKey, nodeEntry).toInt()) {
+    switch (controller->data(QmdVelkaKeys::SignallingMethod, nodeEntry).toInt()) {
     case Sequential: {
         if (!hasFreeVoice())
             return; // nothing chosen, the position in the list stays
-        quint32 index = controller->data(CurrentEdgeUsageIdKey, nodeState).toUInt();
-        qint32 uses = controller->data(CurrentEdgeUsageUsesKey, nodeState).toInt();
+        quint32 index = controller->data(QmdVelkaKeys::CurrentEdgeUsageId, nodeState).toUInt();
+        qint32 uses = controller->data(QmdVelkaKeys::CurrentEdgeUsageUses, nodeState).toInt();
         if (!VoiceRules::chooseSequential(list, &index, &uses, first))
             return;
-        nodeWrites->insert(CurrentEdgeUsageIdKey, index);
-        nodeWrites->insert(CurrentEdgeUsageUsesKey, uses);
+        nodeWrites->insert(QmdVelkaKeys::CurrentEdgeUsageId, index);
+        nodeWrites->insert(QmdVelkaKeys::CurrentEdgeUsageUses, uses);
         break;
     }
     case Parallel:
@@ -206,7 +189,7 @@ void VoiceGroup::writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong)
     for (auto it = sentAlong.cbegin(); it != sentAlong.cend(); ++it) {
         const QmdIndex edgeState = controller->elementStateIndex(it.key());
         if (edgeState.isValid())
-            controller->requestSetData(CurrentScaleIdKey, it.value(), edgeState, writeBack());
+            controller->requestSetData(QmdVelkaKeys::CurrentScaleId, it.value(), edgeState, writeBack());
     }
 }
 
@@ -228,7 +211,7 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 tic
     voice->state.arrival = state.arrival + ticks;
     const auto sent = sentAlong->constFind(edge);
     const quint32 before = sent != sentAlong->cend() ? sent.value()
-                                                     : controller->data(CurrentScaleIdKey, edgeState).toUInt();
+                                                     : controller->data(QmdVelkaKeys::CurrentScaleId, edgeState).toUInt();
     sentAlong->insert(edge, before + 1);
     return true;
 }
@@ -243,7 +226,7 @@ quint64 VoiceGroup::travelTime(QmdItemId item, bool *found) const
     QmdVelkaController *controller = this->controller();
     if (!controller)
         return 0;
-    if (controller->elementData(item, IsWormholeKey).toBool()) {
+    if (controller->elementData(item, QmdVelkaKeys::IsWormhole).toBool()) {
         *found = true;
         return 0;
     }

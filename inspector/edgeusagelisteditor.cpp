@@ -4,6 +4,7 @@
 #include "edgeusagetile.h"
 #include "palette.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QAction>
 #include <QGraphicsScene>
@@ -15,9 +16,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString keyArcUsageList = QStringLiteral("ArcUsageList");
-const QString keyArcIdentifiers = QStringLiteral("ArcIdentifiers");
 
 const int editorHeight = 36;
 const int tileWidth = 30;
@@ -173,7 +171,7 @@ void EdgeUsageListEditor::onRemoveTriggered(EdgeUsageTile *tile)
 
 void EdgeUsageListEditor::onItemsChangedOrRemoved(const QmdIndex &parent)
 {
-    if (parent.key() == keyArcIdentifiers)
+    if (parent.key() == QmdVelkaKeys::ArcIdentifiers)
         syncAddMenu();
 }
 
@@ -187,7 +185,7 @@ void EdgeUsageListEditor::onAddActionTriggered(QAction *action)
         return;
     EdgeUsageList entries = parseEdgeUsageList(storedText());
     entries.append({edge, 1});
-    controller()->requestSetData(keyArcUsageList, edgeUsageListText(entries), m_nodeIndex,
+    controller()->requestSetData(QmdVelkaKeys::ArcUsageList, edgeUsageListText(entries), m_nodeIndex,
                                  QmdRequestOptions(tr("Edge Usage")));
     syncTiles();
 }
@@ -196,9 +194,9 @@ void EdgeUsageListEditor::onKeysChangedOrRemoved(const QmdIndex &parent, const Q
 {
     if (m_nodeIndex.model() == nullptr || parent != m_nodeIndex)
         return;
-    if (keys.contains(keyArcUsageList))
+    if (keys.contains(QmdVelkaKeys::ArcUsageList))
         followDocument();
-    if (keys.contains(keyArcIdentifiers))
+    if (keys.contains(QmdVelkaKeys::ArcIdentifiers))
         syncAddMenu();
 }
 
@@ -272,7 +270,7 @@ void EdgeUsageListEditor::syncAddMenu()
 {
     m_addMenu->clear();
     if (hasNode()) {
-        const QmdIndex arcs = controller()->index(keyArcIdentifiers, m_nodeIndex);
+        const QmdIndex arcs = controller()->index(QmdVelkaKeys::ArcIdentifiers, m_nodeIndex);
         if (arcs.isValid()) {
             for (const QmdIndex &arc : controller()->childIndexes(arcs)) {
                 const int paletteIndex = controller()->data(arc).toInt();
@@ -319,7 +317,7 @@ void EdgeUsageListEditor::writeList()
     const EdgeUsageList entries = stripEntries();
     if (entries == parseEdgeUsageList(storedText()))
         return;
-    controller()->requestSetData(keyArcUsageList, edgeUsageListText(entries), m_nodeIndex,
+    controller()->requestSetData(QmdVelkaKeys::ArcUsageList, edgeUsageListText(entries), m_nodeIndex,
                                  QmdRequestOptions(tr("Edge Usage")));
 }
 
@@ -331,7 +329,7 @@ bool EdgeUsageListEditor::hasNode() const
 
 QString EdgeUsageListEditor::storedText() const
 {
-    return hasNode() ? controller()->data(keyArcUsageList, m_nodeIndex).toString() : QString();
+    return hasNode() ? controller()->data(QmdVelkaKeys::ArcUsageList, m_nodeIndex).toString() : QString();
 }
 
 EdgeUsageList EdgeUsageListEditor::stripEntries() const

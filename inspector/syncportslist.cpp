@@ -1,3 +1,4 @@
+#include "qmdvelkakeys.h"
 #include "syncportslist.h"
 
 #include "midiportsboxgraphicsview.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const QString MidiSyncKey = QStringLiteral("MidiSync");
 const QColor BoxColor(223, 228, 234);
 constexpr int EntryHeight = 18;
 
@@ -59,7 +59,7 @@ void SyncPortsList::rescan(QmdVelkaController *controller, const QStringList &pr
                                             QmdRequestOptions(Qmd::NoUndoHistory, m_creationText));
         const QmdIndex entry = controller->index(name, container);
         if (entry.isValid()) {
-            controller->bindKey(checkBox, "checked", SIGNAL(toggled(bool)), MidiSyncKey, entry, false, false,
+            controller->bindKey(checkBox, "checked", SIGNAL(toggled(bool)), QmdVelkaKeys::MidiSync, entry, false, false,
                                 m_syncText);
         }
     }
@@ -104,7 +104,7 @@ QStringList SyncPortsList::dropOfflineEntries(QmdVelkaController *controller, co
         const QString name = entry.key();
         if (present.contains(name))
             continue;
-        if (controller->data(MidiSyncKey, entry).toBool())
+        if (controller->data(QmdVelkaKeys::MidiSync, entry).toBool())
             keptOffline.append(name);
         else
             controller->requestRemove(entry, QmdRequestOptions(Qmd::NoUndoHistory, m_removalText));
