@@ -415,15 +415,7 @@ void TestDocumentCommands::exitAsksEveryChangedWindow()
 
 int main(int argc, char *argv[])
 {
-    ApplicationEnvironment environment;
-    if (!environment.isValid())
-        return 1;
-    QByteArray program(argv[0]);
-    int appArgc = 1;
-    char *appArgv[] = {program.data(), nullptr};
-    VelkaApplication app(appArgc, appArgv);
-    TestDocumentCommands test(environment.workPath());
-    return QTest::qExec(&test, argc, argv);
+    return runWithApplication<TestDocumentCommands>(argc, argv);
 }
 
 #include "tst_documentcommands.moc"

@@ -57,15 +57,7 @@ void TestEditedStartupWindow::editedStartupWindowIsLeftAlone()
 
 int main(int argc, char *argv[])
 {
-    ApplicationEnvironment environment;
-    if (!environment.isValid())
-        return 1;
-    QByteArray program(argv[0]);
-    int appArgc = 1;
-    char *appArgv[] = {program.data(), nullptr};
-    VelkaApplication app(appArgc, appArgv);
-    TestEditedStartupWindow test(environment.workPath());
-    return QTest::qExec(&test, argc, argv);
+    return runWithApplication<TestEditedStartupWindow>(argc, argv);
 }
 
 #include "tst_editedstartupwindow.moc"

@@ -6,6 +6,7 @@
 #include "recentfiles.h"
 #include "settingscontroller.h"
 #include "shareddialogs.h"
+#include "applicationenvironment.h"
 #include "velkaapplication.h"
 #include "velkawindow.h"
 
@@ -348,23 +349,14 @@ void TestVelkaApplication::closingTheLastWindowEndsWithZero()
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir runtime;
-    QTemporaryDir config;
-    QTemporaryDir work;
-    if (!runtime.isValid() || !config.isValid() || !work.isValid())
+    // This process, and the launches it starts, keep to their own instance
+    // and store, with no MIDI system.
+    ApplicationEnvironment environment;
+    if (!environment.isValid())
         return 1;
-    // This process, and the launches it starts, keep to their own instance and store.
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // No MIDI system: JACK chosen, and no server of that name.
-    qputenv("VELKA_MIDI_API", "jack");
-    qputenv("JACK_DEFAULT_SERVER", "velka-absent-" + QByteArray::number(QCoreApplication::applicationPid()));
-    qputenv("JACK_NO_START_SERVER", "1");
 
     QByteArray program(argv[0]);
-    QByteArray missing = QFile::encodeName(QDir(work.path()).filePath(QStringLiteral("missing.vlk")));
+    QByteArray missing = QFile::encodeName(QDir(environment.workPath()).filePath(QStringLiteral("missing.vlk")));
     int appArgc = 2;
     char *appArgv[] = {program.data(), missing.data(), nullptr};
     VelkaApplication app(appArgc, appArgv);
@@ -378,7 +370,7 @@ int main(int argc, char *argv[])
             label->installEventFilter(&steps);
         }
     }
-    TestVelkaApplication test(&steps, work.path());
+    TestVelkaApplication test(&steps, environment.workPath());
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -1,10 +1,13 @@
 #ifndef APPLICATIONENVIRONMENT_H
 #define APPLICATIONENVIRONMENT_H
 
+#include "velkaapplication.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 // What a test process that runs the application object needs: an instance
 // socket and a settings store of its own, no screen, and no MIDI system (JACK
@@ -31,5 +34,21 @@ private:
     QTemporaryDir m_config;
     QTemporaryDir m_work;
 };
+
+// Runs the test case Test, made with the work folder, in such a process under
+// the application object. The test's own arguments are not documents to open.
+template <class Test>
+int runWithApplication(int argc, char *argv[])
+{
+    ApplicationEnvironment environment;
+    if (!environment.isValid())
+        return 1;
+    QByteArray program(argv[0]);
+    int appArgc = 1;
+    char *appArgv[] = {program.data(), nullptr};
+    VelkaApplication app(appArgc, appArgv);
+    Test test(environment.workPath());
+    return QTest::qExec(&test, argc, argv);
+}
 
 #endif // APPLICATIONENVIRONMENT_H
