@@ -43,6 +43,13 @@ QString FileMessages::codeText(QFile::FileError error)
     return tr("Code: %1").arg(int(error));
 }
 
+QString FileMessages::errorDetailText(const QString &reason, QFile::FileError error)
+{
+    if (reason.isEmpty())
+        return codeText(error);
+    return reason + QLatin1Char('\n') + codeText(error);
+}
+
 QString FileMessages::loadWarningsText(const QString &fileName)
 {
     return tr("Parts of the network %1 could not be read and were left out.").arg(quotedName(fileName));

@@ -21,6 +21,9 @@ public:
     static QString saveErrorText(const QString &fileName, QFile::FileError error);
     static QString loadErrorText(const QString &fileName, QFile::FileError error);
     static QString codeText(QFile::FileError error);
+    // The informative text under a failed save or load: the reason the
+    // document's controller gives, when it gives one, above the code.
+    static QString errorDetailText(const QString &reason, QFile::FileError error);
     // A load that left parts of the file out, a save that had to change
     // what it wrote; the single warnings follow as the informative text.
     static QString loadWarningsText(const QString &fileName);

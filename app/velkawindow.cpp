@@ -616,7 +616,8 @@ void VelkaWindow::onFileSaveError(const QString &fileName, QFile::FileError erro
 {
     m_closeAfterSave = false;
     m_fileWarnings.clear();
-    QMessageBox *box = warningBox(this, FileMessages::saveErrorText(fileName, error), FileMessages::codeText(error));
+    QMessageBox *box = warningBox(this, FileMessages::saveErrorText(fileName, error),
+                                  FileMessages::errorDetailText(m_controller->fileErrorString(), error));
     box->setWindowModality(Qt::WindowModal);
     box->open();
 }
@@ -632,7 +633,8 @@ void VelkaWindow::onFileLoaded()
 void VelkaWindow::onFileLoadError(const QString &fileName, QFile::FileError error)
 {
     m_fileWarnings.clear();
-    QMessageBox *box = warningBox(nullptr, FileMessages::loadErrorText(fileName, error), FileMessages::codeText(error));
+    QMessageBox *box = warningBox(nullptr, FileMessages::loadErrorText(fileName, error),
+                                  FileMessages::errorDetailText(m_controller->fileErrorString(), error));
     box->setWindowModality(Qt::ApplicationModal);
     box->exec();
     // A failed load changed nothing: the last window stays, so that the

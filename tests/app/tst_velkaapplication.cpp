@@ -1,5 +1,6 @@
 #include "abstractsync.h"
 #include "csettingschangevalueevent.h"
+#include "inspector.h"
 #include "midiinstrument.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
@@ -11,6 +12,7 @@
 #include "velkawindow.h"
 
 #include <QColorDialog>
+#include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -87,6 +89,7 @@ private slots:
     void emptyStoreEnablesMidiAndOpensNoPort();
     void absentStoredPortStaysStored();
     void secondInitDoesNothing();
+    void windowInspectorFollowsThePortLists();
     void aboutBoxShowsTheVersionAndHidesOnClick();
     void sharedColorDialogReachesItsReceiver();
     void spaceTogglesTheFocusWindowOncePerPress();
@@ -177,6 +180,26 @@ void TestVelkaApplication::secondInitDoesNothing()
     QCOMPARE(app()->settings(), settings);
     QCOMPARE(app()->thruInstrument(), thru);
     QCOMPARE(app()->windows().size(), 1);
+}
+
+void TestVelkaApplication::windowInspectorFollowsThePortLists()
+{
+    VelkaWindow *window = app()->windows().value(0);
+    QVERIFY(window);
+    auto *inspector = qobject_cast<Inspector *>(window->inspectorDock()->widget());
+    QVERIFY(inspector);
+    QCOMPARE(inspector->midiInputPortNames(), app()->sortedMidiInputPortNames());
+    QCOMPARE(inspector->midiOutputPortNames(), app()->sortedMidiOutputPortNames());
+
+    // Whenever the application announces new lists, the panel takes them.
+    const QStringList stale{QStringLiteral("gone:port")};
+    inspector->setMidiInputPortNames(stale);
+    inspector->setMidiOutputPortNames(stale);
+    emit app()->midiInputPortsChanged();
+    QCOMPARE(inspector->midiInputPortNames(), app()->sortedMidiInputPortNames());
+    QCOMPARE(inspector->midiOutputPortNames(), stale);
+    emit app()->midiOutputPortsChanged();
+    QCOMPARE(inspector->midiOutputPortNames(), app()->sortedMidiOutputPortNames());
 }
 
 void TestVelkaApplication::aboutBoxShowsTheVersionAndHidesOnClick()

@@ -251,8 +251,11 @@ void TestWindowCommands::saveErrorNamesFileAndCode()
     QCOMPARE(box->windowModality(), Qt::WindowModal);
     QCOMPARE(box->windowTitle(), QStringLiteral("Velka"));
     QCOMPARE(box->text(), QStringLiteral("The network could not be saved as “x.vlk”. You may not have permission."));
+    // The reason the controller found stands above the code.
+    QVERIFY(!window->controller()->fileErrorString().isEmpty());
     QCOMPARE(box->informativeText(),
-             QStringLiteral("Code: %1").arg(int(failed.at(0).at(1).value<QFile::FileError>())));
+             window->controller()->fileErrorString()
+                 + QStringLiteral("\nCode: %1").arg(int(failed.at(0).at(1).value<QFile::FileError>())));
     QVERIFY(!window->controller()->isAtCleanState());
     QVERIFY(!window->closeAfterSave());
     clickButton(box, QMessageBox::Ok);
@@ -334,8 +337,10 @@ void TestWindowCommands::loadErrorKeepsLastWindow()
     // The only window stays, untitled and unchanged.
     QPointer<VelkaWindow> only = shownWindow();
     QString text;
+    QString detail;
     answerWhenShown<QMessageBox>([&](QMessageBox *box) {
         text = box->text();
+        detail = box->informativeText();
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         clickButton(box, QMessageBox::Ok);
     });
@@ -343,6 +348,10 @@ void TestWindowCommands::loadErrorKeepsLastWindow()
     only->controller()->requestLoad(damaged);
     QTRY_VERIFY(!text.isEmpty());
     QVERIFY(text.startsWith(QStringLiteral("The network “damaged.vlk” could not be opened.")));
+    // A damaged file says what is wrong with it, not only a code.
+    QVERIFY(!only->controller()->fileErrorString().isEmpty());
+    QCOMPARE(detail, only->controller()->fileErrorString()
+                         + QStringLiteral("\nCode: %1").arg(int(failed.at(0).at(1).value<QFile::FileError>())));
     settle();
     QVERIFY(only);
     QVERIFY(only->isVisible());
@@ -466,14 +475,19 @@ void TestWindowCommands::undoPastSaveAsks()
 
     // Escape keeps the saved state.
     QString informative;
+    QStringList buttons;
     answerWhenShown<QMessageBox>([&](QMessageBox *box) {
         QCOMPARE(box->text(), QStringLiteral("Warning"));
         informative = box->informativeText();
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
         QTest::keyClick(box, Qt::Key_Escape);
     });
     window->undo();
     settle();
     QVERIFY(informative.startsWith(QStringLiteral("You are about to undo past the last point")));
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{"&Don't Undo", "&Undo"}));
     QCOMPARE(controller->data(TempoKey).toInt(), 111);
     QVERIFY(!window->isBlockedByDialog());
 

@@ -2,11 +2,13 @@
 #include "elementindexes.h"
 #include "graphicsedgeitem.h"
 #include "graphicsnodeitem.h"
+#include "graphicstextboxitem.h"
 #include "graphicsvoicegroupitem.h"
 #include "qwpcombobox.h"
 #include "recordingitems.h"
 #include "zoomrules.h"
 
+#include <QGraphicsSimpleTextItem>
 #include <QPixmap>
 #include <QScrollBar>
 
@@ -33,15 +35,18 @@ private slots:
     void sceneRectCoversContentsAndVisibleArea();
     void viewportCenterInTicks();
     void dragMovesTheSelectionAsOneStep();
+    void dragOfASelectedTextBoxMovesIt();
     void dragCarriesEdgesAndVoiceGroups();
     void shiftClickTogglesSelection();
-    void dragEndsWhenItsElementsGoOrUndoRuns();
+    void dragEndsWithItsElementsOrTheDocument_data();
+    void dragEndsWithItsElementsOrTheDocument();
     void dragSkipsElementsWithoutPosition();
     void releaseGoesWhereThePressWent();
     void resetAndControllerChanges();
     void sceneOrControllerDeletedFirst();
     void nodeToolClickMakesANode();
     void nodeToolDrawsAnEdgeBetweenNodes();
+    void pressOnACounterLabelActsOnItsNode();
     void nodeToolDrawsANodeWithItsEdge();
     void nodeToolMakesNothingOnANode();
     void nodeToolReleaseWithShiftLeavesNoGrab();
@@ -419,6 +424,26 @@ void TestNetworkView::dragMovesTheSelectionAsOneStep()
     QCOMPARE(c->undoText(), undoBefore);
 }
 
+// A selected text box dragged by its text moves like any element, and the
+// press that started the drag opens no editor.
+void TestNetworkView::dragOfASelectedTextBoxMovesIt()
+{
+    CanvasFixture f;
+    const DragDocument d(f);
+    // The new box came with its editor open.
+    f.itemFor<GraphicsTextBoxItem>(d.text)->closeEditor();
+    QTRY_VERIFY(!f.scene()->focusItem());
+    f.scene()->clearSelection();
+    f.scene()->elementItem(d.text)->graphicsItem()->setSelected(true);
+
+    // 40 scene units are one division, a quarter principal.
+    const QPointF grip = f.scene()->elementItem(d.text)->graphicsItem()->sceneBoundingRect().center();
+    f.drag(grip, grip + QPointF(40, 0));
+    QCOMPARE(tickPos(f, d.text), QmdVelka::TickPos(CanvasFixture::P + CanvasFixture::P / 4, 2 * CanvasFixture::P));
+    QCOMPARE(f.controller()->undoText(), QStringLiteral("Move"));
+    QVERIFY(!f.itemFor<GraphicsTextBoxItem>(d.text)->editor());
+}
+
 void TestNetworkView::shiftClickTogglesSelection()
 {
     CanvasFixture f(new RecordingScene);
@@ -436,48 +461,57 @@ void TestNetworkView::shiftClickTogglesSelection()
     QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
 }
 
-void TestNetworkView::dragEndsWhenItsElementsGoOrUndoRuns()
+void TestNetworkView::dragEndsWithItsElementsOrTheDocument_data()
 {
-    {
-        // The dragged node removed mid-drag: no step follows.
-        CanvasFixture f(new RecordingScene);
-        const DragDocument d(f);
-        QmdVelkaController *c = f.controller();
-        const QPointF start = itemPos(f, d.a);
-        f.scene()->clearSelection();
-        f.press(start);
-        f.move(start + QPointF(40, 0));
-        CanvasFixture::settle();
-        QCOMPARE(c->undoText(), QStringLiteral("Move"));
+    QTest::addColumn<QString>("how");
+    QTest::newRow("dragged node removed") << QStringLiteral("remove");
+    QTest::newRow("undo") << QStringLiteral("undo");
+    QTest::newRow("reset") << QStringLiteral("reset");
+    QTest::newRow("escape") << QStringLiteral("escape");
+}
+
+// Whatever ends a drag midway, the rest of the mouse's path writes nothing:
+// no step into a removed element, none that would clear the redo history.
+void TestNetworkView::dragEndsWithItsElementsOrTheDocument()
+{
+    QFETCH(QString, how);
+    CanvasFixture f(new RecordingScene);
+    const DragDocument d(f);
+    QmdVelkaController *c = f.controller();
+    const QPointF start = itemPos(f, d.a);
+    f.scene()->clearSelection();
+    f.press(start);
+    f.move(start + QPointF(40, 0));
+    CanvasFixture::settle();
+    QCOMPARE(c->undoText(), QStringLiteral("Move"));
+
+    if (how == QLatin1String("remove"))
         f.remove(d.a);
-        const QString afterRemove = c->undoText();
-        const int steps = c->undoRedoCount();
-        f.move(start + QPointF(120, 0));
-        f.release(start + QPointF(120, 0));
-        CanvasFixture::settle();
-        QCOMPARE(c->undoText(), afterRemove);
-        QCOMPARE(c->undoRedoCount(), steps);
-        QCOMPARE(c->elementType(d.a), 0);
-    }
-    {
-        // Undo mid-drag: the drag stops, the redo stays.
-        CanvasFixture f(new RecordingScene);
-        const DragDocument d(f);
-        QmdVelkaController *c = f.controller();
-        const QPointF start = itemPos(f, d.a);
-        f.scene()->clearSelection();
-        f.press(start);
-        f.move(start + QPointF(40, 0));
-        CanvasFixture::settle();
+    else if (how == QLatin1String("undo"))
         c->requestUndo();
-        CanvasFixture::settle();
-        QVERIFY(c->canRedo());
-        f.move(start + QPointF(120, 0));
-        f.release(start + QPointF(120, 0));
-        CanvasFixture::settle();
-        QVERIFY(c->canRedo());
-        QCOMPARE(c->redoText(), QStringLiteral("Move"));
-        QCOMPARE(tickPos(f, d.a), QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
+    else if (how == QLatin1String("reset"))
+        c->reset();
+    else
+        QTest::keyClick(f.view(), Qt::Key_Escape);
+    CanvasFixture::settle();
+    const QString undoText = c->undoText();
+    const QString redoText = c->redoText();
+    const int steps = c->undoRedoCount();
+    const bool nodeLeft = c->elementType(d.a) == 2;
+    const QmdVelka::TickPos position = nodeLeft ? tickPos(f, d.a) : QmdVelka::TickPos();
+
+    f.move(start + QPointF(120, 0));
+    f.release(start + QPointF(120, 0));
+    CanvasFixture::settle();
+    QCOMPARE(c->undoText(), undoText);
+    QCOMPARE(c->redoText(), redoText);
+    QCOMPARE(c->undoRedoCount(), steps);
+    QCOMPARE(c->elementType(d.a) == 2, nodeLeft);
+    if (nodeLeft)
+        QCOMPARE(tickPos(f, d.a), position);
+    if (how == QLatin1String("undo")) {
+        QCOMPARE(redoText, QStringLiteral("Move"));
+        QCOMPARE(position, QmdVelka::TickPos(CanvasFixture::P, CanvasFixture::P));
     }
 }
 
@@ -709,6 +743,32 @@ void TestNetworkView::nodeToolDrawsAnEdgeBetweenNodes()
     QCOMPARE(edges.size(), 3);
     QCOMPARE(c->elementData(edges.last(), keyFromNode).toUInt(), d.a);
     QCOMPARE(c->elementData(edges.last(), keyToNode).toUInt(), d.a);
+    QCOMPARE(elementsOfType(f, 2).size(), 2);
+}
+
+
+// A node's counter label is part of its node: an edge drawn from the label
+// starts at the node.
+void TestNetworkView::pressOnACounterLabelActsOnItsNode()
+{
+    CanvasFixture f;
+    const NodeDocument d(f, NetworkView::NodeAndEdgeTool);
+    f.controller()->requestToggleShowNodeCounters();
+    CanvasFixture::settle();
+    auto *nodeA = f.itemFor<GraphicsNodeItem>(d.a);
+    QVERIFY(nodeA && nodeA->counterLabel()->isVisible());
+    const QPointF label = nodeA->counterLabel()->sceneBoundingRect().center();
+    QVERIFY(!nodeA->mapRectToScene(nodeA->rect()).contains(label));
+
+    f.press(label);
+    f.move(label + QPointF(60, 5));
+    f.move(d.posB + QPointF(4, -3));
+    f.release(d.posB + QPointF(4, -3));
+    CanvasFixture::settle();
+    const QmdItemIdList edges = elementsOfType(f, 1);
+    QCOMPARE(edges.size(), 1);
+    QCOMPARE(f.controller()->elementData(edges.first(), keyFromNode).toUInt(), d.a);
+    QCOMPARE(f.controller()->elementData(edges.first(), keyToNode).toUInt(), d.b);
     QCOMPARE(elementsOfType(f, 2).size(), 2);
 }
 

@@ -147,6 +147,9 @@ void TestOutputThread::pauseAndWaitLetsTheRunningStepFinish()
         pauseReturned = true;
     });
     pauser->start();
+    // Only once the pause is asked for may the step end: the thread would
+    // otherwise go on to a next step, which the test holds for ever.
+    QTRY_COMPARE(thread.state(), AbstractOutputThread::Paused);
     QTest::qWait(20);
     QVERIFY(!pauseReturned); // the step in progress holds the pause
     thread.releaseStep.release();
