@@ -34,8 +34,9 @@ class VoicePlayer;
 // upgrades documents of the older layout, rebuilds "Temp" and has playback()
 // replace the players: the clock, one player per instrument record and one
 // per voice group, made by the installed PlayerFactory. The controller keeps
-// the document's rules (when players are made, stopped and re-traverse, what go to start does to the element states); the players
-// themselves, their threads and the routing of notes belong to playback().
+// the document's rules (when players are made, stopped and re-traverse, what
+// go to start does to the element states); the players themselves, their
+// threads and the routing of notes belong to playback().
 //
 // Bulk changes arrive in batches, so that a view can update once per batch:
 // - A load or template load replaces the whole document in one change:
