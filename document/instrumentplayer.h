@@ -10,14 +10,14 @@ class QmdVelkaController;
 
 // What a network document asks of the player behind one of its instrument
 // records. The playback engine implements it (its instruments are output
-// threads); the document creates players through a PlayerFactory and drives
-// them through this interface only.
+// threads); the document's Playback creates players through a PlayerFactory
+// and drives them through this interface only.
 class InstrumentPlayer
 {
 public:
     virtual ~InstrumentPlayer() = default;
 
-    // The thread that sends this instrument's events; the document starts it,
+    // The thread that sends this instrument's events; the Playback starts it,
     // waits for it after terminateSafely() and then deletes the player.
     virtual QThread *playerThread() = 0;
 
@@ -31,7 +31,7 @@ public:
     virtual void reset() = 0;
     virtual void terminateSafely() = 0;
 
-    // The tick-ordered queue that voice steps fill through the controller.
+    // The tick-ordered queue that voice steps fill through the Playback.
     virtual TimedEventQueue<InstrumentEvent> &eventQueue() = 0;
 };
 

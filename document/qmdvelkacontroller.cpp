@@ -1,14 +1,12 @@
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 
-#include "abstractsync.h"
 #include "edgelength.h"
 #include "instrumentsmodel.h"
-#include "instrumentplayer.h"
 #include "qmdmodel.h"
 #include "outputportnames.h"
 #include "palette.h"
-#include "playerfactory.h"
+#include "playback.h"
 #include "qmdreadlocker.h"
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
@@ -26,14 +24,12 @@
 namespace {
 
 const int midiChannelCount = 16;
-const quint32 feedbackQueueLimit = 1000;
-
 
 } // namespace
 
 QmdVelkaController::QmdVelkaController(QObject *parent)
     : QmdSyncronizedController<QmdElementDocController>(parent)
-    , m_feedbackQueue(feedbackQueueLimit)
+    , m_playback(std::make_unique<Playback>(this))
 {
     qRegisterMetaType<QmdVelka::TickPos>("QmdVelka::TickPos");
     // The list follows every reset through modelReset.
@@ -43,7 +39,8 @@ QmdVelkaController::QmdVelkaController(QObject *parent)
 
 QmdVelkaController::~QmdVelkaController()
 {
-    stopPlayers(takePlayers());
+    // Every player ends while the document it reads is still whole.
+    m_playback->stopPlayers();
 }
 
 // --- Elements ---------------------------------------------------------------
@@ -288,31 +285,11 @@ qint64 QmdVelkaController::edgeLengthOf(const QmdIndex &fromNode, const QmdIndex
     return edgePathLength(a, b, path, ok);
 }
 
-// --- Players and queues -----------------------------------------------------
+// --- The controller's own lock and defaults -----------------------------------
 
 QMutex *QmdVelkaController::mutex() const
 {
     return &m_mutex;
-}
-
-TimedEventQueue<FeedbackEvent> &QmdVelkaController::feedbackPipe()
-{
-    return m_feedbackQueue;
-}
-
-bool QmdVelkaController::queueInstrumentEvent(QmdItemId instrument, const InstrumentEvent &event)
-{
-    QmdReadLocker locker(this);
-    InstrumentPlayer *player = m_instrumentThreads.value(instrument);
-    return player && player->eventQueue().insert(event);
-}
-
-bool QmdVelkaController::queueInstrumentEventPair(QmdItemId instrument, const InstrumentEvent &first,
-                                                  const InstrumentEvent &second)
-{
-    QmdReadLocker locker(this);
-    InstrumentPlayer *player = m_instrumentThreads.value(instrument);
-    return player && player->eventQueue().insertPair(first, second);
 }
 
 QString QmdVelkaController::defaultMidiOutputPortName()
@@ -332,10 +309,9 @@ void QmdVelkaController::Reset()
     QmdSyncronizedController<QmdElementDocController>::Reset();
     if (!model()) {
         // Without a document there is nothing to play.
-        stopPlayers(takePlayers());
+        m_playback->stopPlayers();
         return;
     }
-    Players old;
     {
         QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("QmdVelkaController::Reset")));
         setDocumentDefaults();
@@ -345,16 +321,10 @@ void QmdVelkaController::Reset()
             upgradeArcUsageLists();
             upgradeVoiceGroupInstruments();
         }
-        old = takePlayers();
-        m_feedbackQueue.clear();
     }
     // The old players are joined only once the request lock is free, so a
-    // player finishing its step can still read the document; they end before
-    // the clock they use is replaced.
-    stopPlayers(old);
-    setupSync();
-    createInstrumentThreads(instrumentIds());
-    createVoiceGroups(elementIds());
+    // player finishing its step can still read the document.
+    m_playback->replacePlayers();
     rebuildEdgeFromNodes();
 }
 

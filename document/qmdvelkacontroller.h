@@ -2,7 +2,6 @@
 #define QMDVELKACONTROLLER_H
 
 #include "feedbackevent.h"
-#include "instrumentevent.h"
 #include "qmdelementdoccontroller.h"
 #include "qmdsyncronizedcontroller.h"
 #include "qmdvelka.h"
@@ -16,9 +15,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class AbstractSync;
 class InstrumentPlayer;
 class InstrumentsModel;
+class Playback;
 class PlayerFactory;
 class VoicePlayer;
 
@@ -29,9 +31,12 @@ class VoicePlayer;
 // "Instruments" (instrument records keyed by id), "SyncMidiInputs",
 // "SyncMidiOutputs" and "Temp" (run-time data that is never saved: the
 // "ElementStates" of nodes and edges). reset() fills in missing defaults,
-// upgrades documents of the older layout, rebuilds "Temp" and replaces the
-// players: the clock, one player per instrument record and one per voice
-// group, made by the installed PlayerFactory.
+// upgrades documents of the older layout, rebuilds "Temp" and has playback()
+// replace the players: the clock, one player per instrument record and one
+// per voice group, made by the installed PlayerFactory. The controller keeps
+// the document's rules (when players are made, stopped and re-traverse, what
+// go to start does to the element states); the players themselves, their
+// threads and the routing of notes belong to playback().
 //
 // Bulk changes arrive in batches, so that a view can update once per batch:
 // - A load or template load replaces the whole document in one change:
@@ -105,22 +110,24 @@ public:
     qint64 edgeLengthBetween(const QmdIndex &fromNode, const QmdIndex &toNode, int path,
                              bool *ok = nullptr) const;
 
-    // The controller's own lock, held by the voice step and the canvas while they
-    // read and advance element states. Not the lock of requests and reads; take
-    // it before any request or read lock.
+    // The controller's own lock, held by the canvas while it reads the
+    // element states that playback writes back. Not the lock of requests and
+    // reads; take it before any request or read lock. Playback never takes
+    // it: a voice step writes a node's state back in one request.
     QMutex *mutex() const;
 
-    // Played-node records for the canvas (limit 1000).
+    // The owner of the document's players: the clock, the instrument and
+    // voice-group players, their threads, the transport and the routing of
+    // notes into the instruments' queues, under a lock of its own. Made with
+    // the controller and alive as long as it.
+    Playback *playback() const;
+
+    // Played-node records for the canvas (limit 1000), kept by playback().
     TimedEventQueue<FeedbackEvent> &feedbackPipe();
 
-    // Queues note events to an instrument's player; false when the instrument has
-    // no player or its queue has no room (a pair is queued whole or not at all).
-    bool queueInstrumentEvent(QmdItemId instrument, const InstrumentEvent &event);
-    bool queueInstrumentEventPair(QmdItemId instrument, const InstrumentEvent &first,
-                                  const InstrumentEvent &second);
-    // The instrument players, keyed by instrument id (a copy, taken under the read lock).
+    // The instrument players, keyed by instrument id (a copy of playback()'s table).
     QHash<QmdItemId, InstrumentPlayer *> instrumentThreads() const;
-    // The voice-group players, keyed by element id (a copy, taken under the read lock).
+    // The voice-group players, keyed by element id (a copy of playback()'s table).
     QHash<QmdItemId, VoicePlayer *> voiceGroups() const;
 
     // The factory that makes the players of every document; the engine installs
@@ -133,16 +140,14 @@ public:
     // and hands it to every player; the old clock is deleted later.
     void setupSync();
 
-    // Players of the document. The controller owns every player in its tables.
-    // Creating keeps a player that already runs for an id; new players play at
-    // once when the clock plays. Stopping joins the player's thread and deletes
-    // it: call it on the controller's thread, outside the request lock and the
-    // controller's mutex, after taking the player out of its table.
+    // Players of the document, made and kept by playback(). Creating keeps a
+    // player that already runs for an id; new players play at once when the
+    // clock plays. Call them on the controller's thread, outside the request
+    // lock and the controller's mutex: replacing and stopping players joins
+    // their threads.
     void createInstrumentThreads(const QmdItemIdList &instruments);
-    void stopInstrumentThread(InstrumentPlayer *player);
     // Only ids of voice-group elements get a player.
     void createVoiceGroups(const QmdItemIdList &elements);
-    void stopVoiceGroup(VoicePlayer *player);
     // Every voice group re-traverses from the playback position when the element
     // is an edge, node or voice group; the keys do not enter the decision.
     void retraverseVoiceGroups(QmdItemId element, const QStringList &keys);
@@ -167,8 +172,9 @@ signals:
     void instrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
 
 public slots:
-    // Playback. The playback requests make no recorded change and return
-    // PlaybackRequestId. Instruments are always switched before voice groups.
+    // Playback, carried out by playback(). The playback requests make no
+    // recorded change and return PlaybackRequestId. Instruments are always
+    // switched before voice groups.
     QmdRequestId requestPlay();
     QmdRequestId requestPause();
     QmdRequestId requestTogglePlayback();
@@ -250,20 +256,12 @@ protected:
                             QmdVelka::CreationFlags flags, const QmdRequestOptions &options,
                             QmdItemId *newId = nullptr);
 
-    // Adds players made for instrument records to the table that event routing
-    // reads (under the request lock); ids that have a player keep it. The
-    // controller owns the players it takes.
+    // Hands players made for instrument records to playback(), whose table
+    // routes the notes; ids that have a player keep it. Playback owns the
+    // players it takes.
     void registerInstrumentThreads(const QHash<QmdItemId, InstrumentPlayer *> &threads);
 
 private:
-    struct Players
-    {
-        QList<InstrumentPlayer *> instruments;
-        QList<VoicePlayer *> voiceGroups;
-    };
-    // Empties both player tables (under the request lock) and returns what they held.
-    Players takePlayers();
-    void stopPlayers(const Players &players);
     void rebuildEdgeFromNodes();
     bool isUndoRedoRequest(QmdRequestId rid) const;
     QmdRequestId toggleRootKey(const QString &key);
@@ -290,14 +288,11 @@ private:
     qint64 edgeLengthOf(const QmdIndex &fromNode, const QmdIndex &toNode, int path, bool *ok) const;
     bool isExistingElement(const QmdIndex &index) const;
 
-    QHash<QmdItemId, InstrumentPlayer *> m_instrumentThreads;
-    QHash<QmdItemId, VoicePlayer *> m_voiceGroups;
     // Edge id -> from-node id, so that the from-node of a removed edge is known.
     QHash<QmdItemId, QmdItemId> m_edgeFromNodes;
-    TimedEventQueue<FeedbackEvent> m_feedbackQueue;
-    AbstractSync *m_sync = nullptr; // a child of the controller
     mutable QMutex m_mutex;
     InstrumentsModel *m_instrumentsModel = nullptr; // a child of the controller
+    const std::unique_ptr<Playback> m_playback;
 };
 
 #endif // QMDVELKACONTROLLER_H

@@ -10,11 +10,9 @@
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 
-#include "instrumentplayer.h"
+#include "playback.h"
 #include "qmdreadlocker.h"
-#include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
-#include "voiceplayer.h"
 
 #include <QSet>
 
@@ -166,20 +164,13 @@ void QmdVelkaController::followTypeChange(QmdItemId element)
 
 void QmdVelkaController::stopRemovedVoiceGroups(const QmdItemIdList &ids)
 {
-    QList<VoicePlayer *> removedGroups;
-    {
-        QmdRequestLocker locker(this);
-        for (QmdItemId id : ids) {
-            if (elementType(id) == QmdVelka::VoiceGroup)
-                continue; // back already (an undo made before this turn of the event loop)
-            if (VoicePlayer *group = m_voiceGroups.take(id))
-                removedGroups.append(group);
-        }
+    QmdItemIdList removed;
+    for (QmdItemId id : ids) {
+        if (elementType(id) != QmdVelka::VoiceGroup)
+            removed.append(id); // unless back already (an undo made before this turn of the event loop)
     }
-    for (VoicePlayer *group : removedGroups)
-        stopVoiceGroup(group);
-    for (VoicePlayer *group : voiceGroups())
-        group->traverseFromPlaybackPos();
+    m_playback->stopVoiceGroups(removed);
+    m_playback->retraverse();
 }
 
 void QmdVelkaController::removeReferencesToEdges(const QmdItemIdList &ids)
@@ -242,17 +233,11 @@ void QmdVelkaController::removeReferencesToInstruments(const QmdItemIdList &ids)
 
 void QmdVelkaController::stopRemovedInstruments(const QmdItemIdList &ids, QmdRequestId rid)
 {
-    QList<InstrumentPlayer *> removedPlayers;
-    {
-        QmdRequestLocker locker(this);
-        for (QmdItemId id : ids) {
-            if (instrumentIndex(id).isValid() && exists(instrumentIndex(id)))
-                continue; // back already (an undo made before this turn of the event loop)
-            if (InstrumentPlayer *player = m_instrumentThreads.take(id))
-                removedPlayers.append(player);
-        }
+    QmdItemIdList removed;
+    for (QmdItemId id : ids) {
+        if (!instrumentIndex(id).isValid() || !exists(instrumentIndex(id)))
+            removed.append(id); // unless back already (an undo made before this turn of the event loop)
     }
-    for (InstrumentPlayer *player : removedPlayers)
-        stopInstrumentThread(player);
+    m_playback->stopInstrumentPlayers(removed);
     emit instrumentsRemoved(ids, rid);
 }

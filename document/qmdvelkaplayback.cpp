@@ -4,10 +4,9 @@
 #include "qmdvelkakeys.h"
 
 #include "abstractsync.h"
-#include "instrumentplayer.h"
+#include "playback.h"
 #include "qmdrequestguard.h"
 #include "qmdrequestlocker.h"
-#include "voiceplayer.h"
 
 QmdRequestId QmdVelkaController::requestPlay()
 {
@@ -44,30 +43,14 @@ QmdRequestId QmdVelkaController::requestSetPlayback(bool play)
 
 QmdRequestId QmdVelkaController::requestPrimePlaybackForSyncStateChange(bool newState)
 {
-    for (InstrumentPlayer *player : instrumentThreads()) {
-        if (newState)
-            player->play();
-        else
-            player->pauseAndWait();
-    }
-    for (VoicePlayer *group : voiceGroups()) {
-        if (newState)
-            group->continueIterating();
-        else
-            group->pauseIterating();
-    }
+    m_playback->prime(newState);
     emit playbackStateChanged(newState);
     return PlaybackRequestId;
 }
 
 QmdRequestId QmdVelkaController::requestGotoStart()
 {
-    AbstractSync *clock = sync();
-    const bool wasPlaying = clock && clock->isPlaying();
-    if (wasPlaying)
-        clock->stopClock();
-    if (clock)
-        clock->reset();
+    const bool wasPlaying = m_playback->rewindClock();
     {
         QmdRequestGuard request(this, QmdRequestOptions(Qmd::NoUndoHistory, tr("Goto Start")));
         const QmdIndex states = elementStatesIndex();
@@ -76,25 +59,7 @@ QmdRequestId QmdVelkaController::requestGotoStart()
                 resetElementState(state);
         }
     }
-    const QHash<QmdItemId, InstrumentPlayer *> instruments = instrumentThreads();
-    for (InstrumentPlayer *player : instruments) {
-        // Dropping the queue drops the note offs of sounding notes: a playing
-        // instrument is silenced first (a paused one already is).
-        if (wasPlaying)
-            player->pauseAndWait();
-        player->reset();
-    }
-    for (VoicePlayer *group : voiceGroups())
-        group->gotoStart();
-    {
-        QmdRequestLocker locker(this);
-        m_feedbackQueue.clear();
-    }
-    if (wasPlaying) {
-        for (InstrumentPlayer *player : instruments)
-            player->play();
-        clock->restartClock();
-    }
+    m_playback->rewindPlayers(wasPlaying);
     emit playbackJogged();
     return PlaybackRequestId;
 }

@@ -5,14 +5,14 @@ class QThread;
 
 // What a network document asks of the player behind one of its voice-group
 // elements. The playback engine implements it (a voice group runs a thread of
-// its own); the document creates players through a PlayerFactory and drives
-// them through this interface only.
+// its own); the document's Playback creates players through a PlayerFactory
+// and drives them through this interface only.
 class VoicePlayer
 {
 public:
     virtual ~VoicePlayer() = default;
 
-    // The thread that moves this group's voices; the document starts it, waits
+    // The thread that moves this group's voices; the Playback starts it, waits
     // for it after terminateSafely() and then deletes the player.
     virtual QThread *playerThread() = 0;
     // Returns once the started thread has made its voices.

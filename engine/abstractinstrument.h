@@ -15,9 +15,9 @@
 #include <vector>
 
 // The player behind one record of a document's "Instruments" container. Voice
-// steps fill its event queue through the controller; its output thread sleeps
-// until the earliest queued event is due and then hands every due event, at
-// most 32 at a time, to outputEvents().
+// steps fill its event queue through the document's Playback; its output
+// thread sleeps until the earliest queued event is due and then hands every
+// due event, at most 32 at a time, to outputEvents().
 class AbstractInstrument : public AbstractOutputThread,
                            public QmdObserver<QmdVelkaController>,
                            public InstrumentPlayer

@@ -1,6 +1,7 @@
 #include "voicegroup.h"
 
 #include "abstractsync.h"
+#include "instrumentevent.h"
 #include "monotonicclock.h"
 #include "notenames.h"
 #include "qmdvelkacontroller.h"

@@ -33,20 +33,23 @@ class VoiceSchedule;
 // Lock order of playback, never taken the other way round:
 //   1. the schedule's step mutex, shared by the document's groups (held for
 //      one whole pass, and by every slot of a group that changes voices);
-//   2. the controller's own mutex, QmdVelkaController::mutex() (held by a
-//      step only around its write-backs, and by the canvas while it reads
-//      the counters they change);
-//   3. the controller's request lock (every read and request of the
-//      controller; a voice step holds it from reading its node to queuing
-//      its notes, and again for its write-backs); an instrument's
-//      configuration mutex comes before it, since a port change writes the
-//      instrument's record;
+//   2. the controller's request lock (every read and request of the
+//      controller; a voice step holds it while it reads its node and chooses
+//      its edges, and takes it again for each of its write-backs); an
+//      instrument's configuration mutex comes before it, since a port change
+//      writes the instrument's record;
+//   3. the lock of the document's Playback (its clock and player tables;
+//      held for a look-up or a change of a table, and by a step routing its
+//      notes around the instrument queue's mutex, never around a document
+//      read or a join);
 //   4. short locks taken last and alone: a group's voice-set mutex, an event
 //      queue's mutex, a MIDI port's mutex (and inside it an output's notes
-//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's clock mutex, taken by every position
-//      read and conversion; it is never held while a port opens, a thread
-//      starts or another thread is waited for).
-// No code may take the controller's mutex() while it holds the request lock.
+//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's clock
+//      mutex, taken by every position read and conversion; it is never held
+//      while a port opens, a thread starts or another thread is waited for).
+// A voice step routes its notes with no lock of the document held, and never
+// takes the controller's own mutex(): that is the canvas's, taken before the
+// request lock.
 // The steps at one node never run side by side (the schedule runs them in
 // turn), so the read-advance-write of a node's state needs no lock of its own.
 // Replacing a player's clock waits for the player to let go of the old one

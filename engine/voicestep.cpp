@@ -7,12 +7,14 @@
 
 #include "feedbackevent.h"
 #include "instrumentevent.h"
+#include "playback.h"
 #include "qmdreadlocker.h"
 #include "qmdvelkacontroller.h"
 #include "voicerules.h"
 
 #include <QDebug>
-#include <QMutexLocker>
+
+#include <optional>
 
 namespace {
 const QString UserMidiMessageListKey = QStringLiteral("UserMidiMessageList");
@@ -41,18 +43,18 @@ bool VoiceGroup::stepVoice(Voice *voice)
     bool firstFound = false;
     quint64 firstTicks = 0;
     bool muted = false;
+    std::optional<InstrumentEvent> message;
     {
-        // The node is read and played under one hold of the document lock, so
-        // a node removed meanwhile plays nothing. The schedule never runs two
-        // steps at one node side by side: the read-advance-write of its state
-        // below needs no further lock.
+        // The node is read under one hold of the document lock, so a node
+        // removed meanwhile plays nothing and a note is played from one state
+        // of it. The schedule never runs two steps at one node side by side:
+        // the read-advance-write of its state needs no further lock.
         QmdReadLocker documentLock(controller);
         node = controller->elementData(state.item, QmdVelkaKeys::ToNode).toUInt();
         const QmdIndex nodeEntry = controller->elementIndex(node);
         if (!nodeEntry.isValid())
             return false; // tried again at the next pass
         const QString messages = controller->data(UserMidiMessageListKey, nodeEntry).toString();
-        const bool dontPlayNote = controller->data(QmdVelkaKeys::DontPlayNote, nodeEntry).toBool();
 
         nodeState = controller->elementStateIndex(node);
         chooseEdges(nodeEntry, nodeState, voice->draw, &first, &further, &nodeWrites);
@@ -81,10 +83,8 @@ bool VoiceGroup::stepVoice(Voice *voice)
                 state.velocity = VoiceRules::applyVelocityField(state.velocity, field);
             if (!durations.isEmpty() && VoiceRules::listField(durations, &durationCursor, &field))
                 state.duration = VoiceRules::applyDurationField(state.duration, field, firstFound, firstTicks);
-            if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field)) {
-                controller->queueInstrumentEvent(
-                    state.instrument, InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field)));
-            }
+            if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field))
+                message = InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field));
 
             nodeWrites.insert(QmdVelkaKeys::CurrentPitchId, pitchCursor + 1);
             nodeWrites.insert(QmdVelkaKeys::CurrentVelocityId, velocityCursor + 1);
@@ -92,25 +92,29 @@ bool VoiceGroup::stepVoice(Voice *voice)
             nodeWrites.insert(QmdVelkaKeys::CurrentUserMidiMessageId, messageCursor + 1);
             nodeWrites.insert(QmdVelkaKeys::HitCount, hitCount + 1);
         }
+        muted = controller->data(QmdVelkaKeys::DontPlayNote, nodeEntry).toBool();
+    }
 
-        muted = dontPlayNote;
-        if (!dontPlayNote
-            && !controller->queueInstrumentEventPair(
-                state.instrument, InstrumentEvent::noteOn(state.arrival, state.pitch, state.velocity),
-                InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0))
-            && controller->instrumentThreads().contains(state.instrument)) {
-            // The instrument's queue is full: the note is lost, and says so. The
-            // canvas shows it as a muted hit, and the log names the group once
-            // per run of lost notes.
-            muted = true;
-            if (!m_reportedLostNote.exchange(true))
-                qWarning().noquote() << QStringLiteral("Voice group %1: instrument %2 has no room for more notes; "
-                                                       "notes are dropped")
-                                            .arg(m_group)
-                                            .arg(state.instrument);
-        } else if (!dontPlayNote) {
-            m_reportedLostNote.store(false);
-        }
+    // The notes go to the instrument through the playback's own table, with
+    // no lock of the document held.
+    Playback *playback = controller->playback();
+    if (message)
+        playback->route(state.instrument, *message);
+    if (!muted
+        && playback->routePair(state.instrument, InstrumentEvent::noteOn(state.arrival, state.pitch, state.velocity),
+                               InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0))
+               == Playback::Routing::QueueFull) {
+        // The instrument's queue is full: the note is lost, and says so. The
+        // canvas shows it as a muted hit, and the log names the group once
+        // per run of lost notes.
+        muted = true;
+        if (!m_reportedLostNote.exchange(true))
+            qWarning().noquote() << QStringLiteral("Voice group %1: instrument %2 has no room for more notes; "
+                                                   "notes are dropped")
+                                        .arg(m_group)
+                                        .arg(state.instrument);
+    } else if (!muted) {
+        m_reportedLostNote.store(false);
     }
     controller->feedbackPipe().insert(FeedbackEvent(muted ? 1 : 0, state.arrival, m_group, voice->number, node,
                                                     state.instrument, state.pitch, state.velocity,
@@ -129,9 +133,8 @@ bool VoiceGroup::stepVoice(Voice *voice)
     }
 
     // What the node remembers is written back last, once the notes are
-    // queued: requests cost far more than reads. The controller's mutex keeps
-    // a reader of the counters from seeing half of them.
-    QMutexLocker writeLock(controller->mutex());
+    // queued: requests cost far more than reads. The node's state is written
+    // in one request, so a reader of its counters never sees half of them.
     if (!nodeWrites.isEmpty() && nodeState.isValid())
         controller->requestSetData(nodeWrites, nodeState, writeBack());
     writeSentAlong(sentAlong);

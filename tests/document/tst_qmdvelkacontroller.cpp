@@ -1,6 +1,7 @@
 #include "controllertest.h"
 #include "outputportnames.h"
 #include "palette.h"
+#include "playback.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 #include "recordinginstrument.h"
@@ -532,23 +533,28 @@ void TestQmdVelkaController::edgeLength()
 
 void TestQmdVelkaController::queueInstrumentEvents()
 {
+    using Routing = Playback::Routing;
     RegisteringController &c = *m_controller;
+    Playback &playback = *c.playback();
     const QmdItemId instrument = addInstrument();
-    auto *player = new RecordingInstrument(3); // owned by the controller
+    auto *player = new RecordingInstrument(3); // owned by the playback
     c.registerInstrumentThreads({{instrument, player}});
     QCOMPARE(c.instrumentThreads().value(instrument), player);
 
-    QVERIFY(!c.queueInstrumentEvent(0, InstrumentEvent::noteOn(0, 60, 100)));
-    QVERIFY(!c.queueInstrumentEvent(instrument + 1, InstrumentEvent::noteOn(0, 60, 100)));
-    QVERIFY(c.queueInstrumentEvent(instrument, InstrumentEvent::noteOn(10, 60, 100)));
-    QVERIFY(c.queueInstrumentEvent(instrument, InstrumentEvent::noteOn(20, 62, 100)));
+    QCOMPARE(playback.route(0, InstrumentEvent::noteOn(0, 60, 100)), Routing::NoInstrument);
+    QCOMPARE(playback.route(instrument + 1, InstrumentEvent::noteOn(0, 60, 100)), Routing::NoInstrument);
+    QCOMPARE(playback.route(instrument, InstrumentEvent::noteOn(10, 60, 100)), Routing::Queued);
+    QCOMPARE(playback.route(instrument, InstrumentEvent::noteOn(20, 62, 100)), Routing::Queued);
     // One place left: a pair does not fit and neither record is queued.
-    QVERIFY(!c.queueInstrumentEventPair(instrument, InstrumentEvent::noteOn(30, 64, 90),
-                                        InstrumentEvent::noteOff(40, 64, 0)));
+    QCOMPARE(playback.routePair(instrument, InstrumentEvent::noteOn(30, 64, 90), InstrumentEvent::noteOff(40, 64, 0)),
+             Routing::QueueFull);
     QCOMPARE(player->eventQueue().size(), 2);
-    QVERIFY(c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(30, 60, 0)));
-    QVERIFY(!c.queueInstrumentEvent(instrument, InstrumentEvent::noteOff(40, 62, 0)));
+    QCOMPARE(playback.route(instrument, InstrumentEvent::noteOff(30, 60, 0)), Routing::Queued);
+    QCOMPARE(playback.route(instrument, InstrumentEvent::noteOff(40, 62, 0)), Routing::QueueFull);
     QCOMPARE(player->eventQueue().size(), 3);
+    QCOMPARE(playback.routePair(instrument + 1, InstrumentEvent::noteOn(50, 64, 90),
+                                InstrumentEvent::noteOff(60, 64, 0)),
+             Routing::NoInstrument);
 }
 
 void TestQmdVelkaController::stylePresets()

@@ -18,6 +18,7 @@ private slots:
     void writeBacks();
     void mutedNode();
     void fullQueueLosesNoNoteSilently();
+    void stepPassesTheCanvasLock();
     void userMidiMessages();
     void instrumentChange();
     void edgeChoice_data();
@@ -257,6 +258,30 @@ void TestVoiceStep::fullQueueLosesNoNoteSilently()
     QCOMPARE(played.size(), 1);
     QCOMPARE(played.at(0).muted, 0u);
     QCOMPARE(instrument->takeAll().size(), size_t(2));
+}
+
+void TestVoiceStep::stepPassesTheCanvasLock()
+{
+    VoiceTestDocument doc;
+    Shuttle net(doc);
+    RecordingInstrument *instrument = doc.recorder(1);
+    doc.ready();
+    VoiceGroup *group = doc.startGroup(net.group);
+    {
+        // The controller's own mutex, held as by a canvas reading the counters
+        // for as long as the step takes: the note reaches its instrument and
+        // the node's and edge's states are written back all the same.
+        QMutexLocker canvasLock(doc.controller()->mutex());
+        group->continueIterating();
+        QCOMPARE(playThrough(doc, {0}, {1}).size(), 1);
+        QTRY_COMPARE(instrument->eventQueue().size(), 2);
+        QTRY_COMPARE(doc.state(net.out, "CurrentScaleId").toUInt(), 1u);
+        QCOMPARE(doc.state(net.first, "HitCount").toUInt(), 1u);
+    }
+    const std::vector<InstrumentEvent> notes = instrument->takeAll();
+    QCOMPARE(notes.size(), size_t(2));
+    QCOMPARE(notes[0].type, quint32(InstrumentEvent::NoteOn));
+    QCOMPARE(notes[1].type, quint32(InstrumentEvent::NoteOff));
 }
 
 void TestVoiceStep::userMidiMessages()
