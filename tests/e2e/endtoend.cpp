@@ -487,12 +487,15 @@ QString EndToEnd::checkPlayback(const std::vector<PlaybackCapture::Event> &event
         return QStringLiteral("only %1 notes in %2 ms").arg(notes.size()).arg(PlayMs);
 
     const double tolerance = ToleranceNs + 1e9 * m_capture.periodFrames() / qMax(1u, m_capture.sampleRate());
-    // A mismatch shows every note's time, from the first note, in ms.
+    // A mismatch shows every note's time, from the first note, in ms, and
+    // how busy the machine was.
     const auto heard = [&notes] {
         QStringList times;
         for (const Note &note : std::as_const(notes))
             times.append(QString::number(double(note.time - notes.first().time) / 1e6, 'f', 1));
-        return QStringLiteral(" (heard at %1)").arg(times.join(QLatin1Char(' ')));
+        QFile load(QStringLiteral("/proc/loadavg"));
+        const QString loadAverage = load.open(QIODevice::ReadOnly) ? QString::fromLatin1(load.readLine()).trimmed() : QString();
+        return QStringLiteral(" (heard at %1; load average %2)").arg(times.join(QLatin1Char(' ')), loadAverage);
     };
     for (int i = 0; i < notes.size(); ++i) {
         const bool onA = i % 2 == 0;
