@@ -97,7 +97,7 @@ private:
     TickPos m_anchor;
 };
 
-QmdTree *elementTree(const QHash<QmdItemId, QVariant> &elements, QmdItemId id)
+QmdTree *elementTree(const QmdIdEntries &elements, QmdItemId id)
 {
     return QmdTree::treeOf(elements.value(id));
 }
@@ -106,7 +106,7 @@ QmdTree *elementTree(const QHash<QmdItemId, QVariant> &elements, QmdItemId id)
 // to elements outside the payload, then moves the rest into place.
 void placePayload(QmdTree &payload, const TickPos &center, qint64 divisions)
 {
-    QHash<QmdItemId, QVariant> &elements = payload.ids();
+    QmdIdEntries &elements = payload.ids();
     QmdItemIdList ids = elements.keys();
     std::sort(ids.begin(), ids.end());
     const QmdItemIdSet payloadIds(ids.cbegin(), ids.cend());
@@ -250,7 +250,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     // Edges join the copies of their nodes, or go.
     QHash<QmdItemId, QmdItemId> edgeMap;
     for (auto &pair : pasted) {
-        QHash<QString, QVariant> &keys = pair.second->keys();
+        QmdKeyEntries &keys = pair.second->keys();
         if (keys.value(QmdVelkaKeys::Type).toInt() != QmdVelka::Edge)
             continue;
         const QmdItemId from = idMap.value(keys.value(QmdVelkaKeys::FromNode).toUInt());
@@ -271,7 +271,7 @@ QmdRequestId QmdVelkaClipboard::pastePayload(const QByteArray &payload, const Ti
     for (auto &pair : pasted) {
         if (!pair.second)
             continue;
-        QHash<QString, QVariant> &keys = pair.second->keys();
+        QmdKeyEntries &keys = pair.second->keys();
         switch (keys.value(QmdVelkaKeys::Type).toInt()) {
         case QmdVelka::Node: {
             const QmdTree *arcs = QmdTree::treeOf(keys.value(QmdVelkaKeys::ArcIdentifiers));

@@ -68,12 +68,19 @@ QVariant QmdVelkaController::elementData(QmdItemId element, const QString &key) 
 // The readers below run under the read lock their public caller took once,
 // reading the model directly rather than taking the lock again at each step.
 
+QmdIndex QmdVelkaController::elementsEntry() const
+{
+    return QmdDirectModelInterface::index(QmdVelkaKeys::Elements, QmdIndex());
+}
+
 QmdIndex QmdVelkaController::elementEntry(QmdItemId element) const
 {
-    if (element == 0)
-        return QmdIndex();
-    const QmdIndex elements = QmdDirectModelInterface::index(QmdVelkaKeys::Elements, QmdIndex());
-    return elements.isValid() ? QmdDirectModelInterface::index(element, elements) : QmdIndex();
+    return element != 0 ? elementEntry(element, elementsEntry()) : QmdIndex();
+}
+
+QmdIndex QmdVelkaController::elementEntry(QmdItemId element, const QmdIndex &elements) const
+{
+    return element != 0 && elements.isValid() ? QmdDirectModelInterface::index(element, elements) : QmdIndex();
 }
 
 QmdIndex QmdVelkaController::referencedEntry(const QmdIndex &entry, const QString &key) const
@@ -142,17 +149,17 @@ namespace {
 
 // The counters of a fresh state entry of an element of the given kind; none
 // for kinds without a state. Shared by every state until one is written.
-const QHash<QString, QVariant> &stateCounters(int kind)
+const QmdKeyEntries &stateCounters(int kind)
 {
-    static const QHash<QString, QVariant> edge{{QmdVelkaKeys::CurrentScaleId, 0}};
-    static const QHash<QString, QVariant> node{{QmdVelkaKeys::CurrentEdgeUsageId, 0u},
-                                               {QmdVelkaKeys::CurrentEdgeUsageUses, 0},
-                                               {QmdVelkaKeys::CurrentPitchId, 0},
-                                               {QmdVelkaKeys::CurrentVelocityId, 0},
-                                               {QmdVelkaKeys::CurrentDurationId, 0},
-                                               {QmdVelkaKeys::CurrentUserMidiMessageId, 0},
-                                               {QmdVelkaKeys::HitCount, 0}};
-    static const QHash<QString, QVariant> none;
+    static const QmdKeyEntries edge{{QmdVelkaKeys::CurrentScaleId, 0}};
+    static const QmdKeyEntries node{{QmdVelkaKeys::CurrentEdgeUsageId, 0u},
+                                    {QmdVelkaKeys::CurrentEdgeUsageUses, 0},
+                                    {QmdVelkaKeys::CurrentPitchId, 0},
+                                    {QmdVelkaKeys::CurrentVelocityId, 0},
+                                    {QmdVelkaKeys::CurrentDurationId, 0},
+                                    {QmdVelkaKeys::CurrentUserMidiMessageId, 0},
+                                    {QmdVelkaKeys::HitCount, 0}};
+    static const QmdKeyEntries none;
     switch (kind) {
     case QmdVelka::Edge:
         return edge;
@@ -182,8 +189,12 @@ void QmdVelkaController::createElementStates(const QmdItemIdList &elements)
     QHash<QmdItemId, QmdTree *> trees;
     trees.reserve(elements.size());
     QmdReadLocker locker(this);
+    const QmdIndex elementsContainer = elementsEntry();
     for (QmdItemId element : elements) {
-        const int kind = QmdDirectModelInterface::data(QmdVelkaKeys::Type, elementEntry(element)).toInt();
+        const QmdIndex entry = elementEntry(element, elementsContainer);
+        if (!entry.isValid())
+            continue;
+        const int kind = QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt();
         if (kind != QmdVelka::Edge && kind != QmdVelka::Node)
             continue;
         auto *state = new QmdTree(Qmd::StrDict);
@@ -199,9 +210,9 @@ void QmdVelkaController::resetElementState(const QmdIndex &state)
 {
     if (!entryExists(state) || type(state) != Qmd::StrDict)
         return;
-    const QHash<QString, QVariant> counters = stateCounters(elementType(state.id()));
+    const QmdKeyEntries &counters = stateCounters(elementType(state.id()));
     if (!counters.isEmpty())
-        setData(counters, state);
+        setData(QHash<QString, QVariant>(counters.cbegin(), counters.cend()), state);
 }
 
 // --- Instruments ------------------------------------------------------------

@@ -279,10 +279,13 @@ private:
                                      const QString &port, const QmdRequestOptions &options);
     void addArcToFromNode(const QmdIndex &fromNode, QmdItemId edge);
     bool entryExists(const QmdIndex &index) const;
-    // Under the read lock the caller holds: the entry of an existing element,
-    // the element an entry refers to under key, the "ElementStates" container,
-    // and the length between two existing nodes.
+    // Under the read lock the caller holds: the "Elements" container, the
+    // entry of an existing element (in the given "Elements" container, for
+    // callers that look up many), the element an entry refers to under key,
+    // the "ElementStates" container, and the length between two existing nodes.
+    QmdIndex elementsEntry() const;
     QmdIndex elementEntry(QmdItemId element) const;
+    QmdIndex elementEntry(QmdItemId element, const QmdIndex &elements) const;
     QmdIndex referencedEntry(const QmdIndex &entry, const QString &key) const;
     QmdIndex elementStatesEntry() const;
     qint64 edgeLengthOf(const QmdIndex &fromNode, const QmdIndex &toNode, int path, bool *ok) const;

@@ -39,8 +39,11 @@ void QmdVelkaController::rebuildEdgeFromNodes()
     m_edgeFromNodes.clear();
     const QmdItemIdList elements = elementIds();
     QmdReadLocker reading(this);
+    const QmdIndex elementsContainer = elementsEntry();
     for (QmdItemId element : elements) {
-        const QmdIndex entry = elementEntry(element);
+        const QmdIndex entry = elementEntry(element, elementsContainer);
+        if (!entry.isValid())
+            continue;
         if (QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt() != QmdVelka::Edge)
             continue;
         const QmdItemId fromNode = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, entry).toUInt();
@@ -54,12 +57,19 @@ void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QmdI
 {
     if (!parent.isValid() || parent != elementsIndex())
         return;
-    for (QmdItemId id : idList) {
-        if (elementType(id) != QmdVelka::Edge)
-            continue;
-        const QmdItemId fromNode = elementData(id, QmdVelkaKeys::FromNode).toUInt();
-        if (elementIndex(fromNode).isValid() && exists(elementIndex(fromNode)))
-            m_edgeFromNodes.insert(id, fromNode);
+    {
+        QmdReadLocker reading(this);
+        const QmdIndex elements = elementsEntry();
+        for (QmdItemId id : idList) {
+            const QmdIndex entry = elementEntry(id, elements);
+            if (!entry.isValid()
+                || QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt() != QmdVelka::Edge)
+                continue;
+            const QmdItemId fromNode = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, entry).toUInt();
+            const QmdIndex from = elementEntry(fromNode, elements);
+            if (from.isValid() && QmdDirectModelInterface::exists(from))
+                m_edgeFromNodes.insert(id, fromNode);
+        }
     }
     // The states of all new nodes and edges, as one change in the step of the
     // request that added them.

@@ -20,13 +20,16 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
 {
     const QVariant value = data(index);
     const QString key = index.key();
-    const LeafPlace place = QmdVelkaValues::leafPlace(*this, index);
+    const LeafPlace place = QmdVelkaValues::leafPlace(path(index));
+    // A number without a word stays a number.
+    const QString word = place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)
+        ? QmdVelkaValues::wordOf(key, value)
+        : QString();
     QString text;
     if (place == LeafPlace::StyleColour)
         text = QmdVelkaValues::colourText(value.value<QColor>());
-    else if (place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)
-             && !QmdVelkaValues::wordOf(key, value).isEmpty())
-        text = QmdVelkaValues::wordOf(key, value); // a number without a word stays a number
+    else if (!word.isEmpty())
+        text = word;
     else if (place == LeafPlace::InstrumentValue && key == QmdVelkaKeys::Color
              && value.metaType() == QMetaType::fromType<QColor>())
         text = QmdVelkaValues::opaqueColourText(value.value<QColor>());

@@ -1,9 +1,6 @@
 #include "qmdvelkavalues.h"
 #include "qmdvelkakeys.h"
 
-#include "qmddirectmodelinterface.h"
-#include "qmdindex.h"
-
 #include <QRegularExpression>
 
 #include <limits>
@@ -36,31 +33,7 @@ const Word words[] = {
     {"SignallingMethod", 2, "Random"},
 };
 
-QString keyOfGrandparent(const QmdDirectModelInterface &model, const QmdIndex &leaf)
-{
-    const QmdIndex parent = model.parent(leaf);
-    if (!parent.isValid())
-        return QString();
-    return model.parent(parent).key();
-}
-
 } // namespace
-
-LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf)
-{
-    static const QRegularExpression styleColourKey(QStringLiteral("^Style.*Color$"));
-    if (!leaf.isValid())
-        return LeafPlace::Other;
-    const QmdIndex parent = model.parent(leaf);
-    if (parent == QmdIndex())
-        return styleColourKey.match(leaf.key()).hasMatch() ? LeafPlace::StyleColour : LeafPlace::RootValue;
-    const QString grandparentKey = keyOfGrandparent(model, leaf);
-    if (grandparentKey == QmdVelkaKeys::Elements)
-        return LeafPlace::ElementValue;
-    if (grandparentKey == QmdVelkaKeys::Instruments)
-        return LeafPlace::InstrumentValue;
-    return LeafPlace::Other;
-}
 
 LeafPlace leafPlace(const QStringList &path)
 {

@@ -9,9 +9,6 @@
 #include <QStringList>
 #include <QVariant>
 
-class QmdDirectModelInterface;
-class QmdIndex;
-
 // The readable text forms of network values in document files and on the
 // clipboard: element kinds, edge routes and signalling methods as words,
 // colours as "#rrggbbaa", positions as "{x, y}", channel masks as "0"/"1".
@@ -26,8 +23,7 @@ enum class LeafPlace {
     StyleColour      // a root key "Style...Color"
 };
 
-LeafPlace leafPlace(const QmdDirectModelInterface &model, const QmdIndex &leaf);
-// The same from the keys above the leaf, from the root down to its own key.
+// The place of a leaf from its path: the keys from the root down to its own.
 LeafPlace leafPlace(const QStringList &path);
 
 // Keys of an element whose int values are written as words: "Type", "Path"

@@ -24,6 +24,20 @@ void trimHeap()
 #endif
 }
 
+// Large blocks (a file's bytes, the lists of a large container's keys) are
+// mapped apart from the heap and unmapped when freed. The allocator would
+// otherwise raise its threshold for them to the size of the largest block
+// freed so far, place the next ones in the heap among a document's small
+// pieces, and a heap grown around them cannot shrink again: each load of a
+// document would leave the process larger.
+void keepLargeBlocksOutOfHeap()
+{
+#ifdef __GLIBC__
+    static const bool set = mallopt(M_MMAP_THRESHOLD, 128 * 1024) != 0;
+    Q_UNUSED(set)
+#endif
+}
+
 } // namespace
 
 namespace {
@@ -36,11 +50,18 @@ QList<Key> sortedKeys(const QHash<Key, Value> &hash)
     return keys;
 }
 
+template <typename Key, typename Value>
+QList<Key> sortedKeys(const QMap<Key, Value> &map)
+{
+    return map.keys();
+}
+
 } // namespace
 
 QmdMemModel::QmdMemModel(QObject *parent)
     : QmdModel(parent)
 {
+    keepLargeBlocksOutOfHeap();
     qRegisterMetaType<SpecialItemStar>("QmdMemModel::SpecialItemStar");
 }
 
@@ -373,8 +394,8 @@ QVariant QmdMemModel::adoptTree(QmdTree &tree, const QmdIndex &ownIndex)
     SpecialItem *item = itemOf(container);
     if (auto *intItem = item && item->type == Qmd::IntDict ? static_cast<IntDictSpecialItem *>(item) : nullptr) {
         intItem->items = std::move(tree.ids());
-        for (auto it = intItem->items.cbegin(); it != intItem->items.cend(); ++it)
-            intItem->lastId = std::max(intItem->lastId, it.key());
+        if (!intItem->items.isEmpty())
+            intItem->lastId = intItem->items.lastKey();
         adoptChildren(intItem->items, item);
     } else if (auto *strItem = item ? static_cast<StrDictSpecialItem *>(item) : nullptr) {
         strItem->items = std::move(tree.keys());
@@ -384,7 +405,7 @@ QVariant QmdMemModel::adoptTree(QmdTree &tree, const QmdIndex &ownIndex)
 }
 
 template <typename Key>
-void QmdMemModel::adoptChildren(QHash<Key, QVariant> &items, SpecialItem *item)
+void QmdMemModel::adoptChildren(QMap<Key, QVariant> &items, SpecialItem *item)
 {
     if (!holdsTrees(items))
         return;

@@ -163,7 +163,7 @@ private:
     void swapRoot(QVariant &value);
     // A container of the model made of the tree's entries (moved, not copied).
     QVariant adoptTree(QmdTree &tree, const QmdIndex &ownIndex);
-    template <typename Key> void adoptChildren(QHash<Key, QVariant> &items, SpecialItem *item);
+    template <typename Key> void adoptChildren(QMap<Key, QVariant> &items, SpecialItem *item);
     // Releases the container held by value, with every container inside it.
     void release(const QVariant &value);
 
@@ -208,7 +208,7 @@ struct QmdMemModel::IntDictSpecialItem : QmdMemModel::SpecialItem
     IntDictSpecialItem(const QmdIndex &index, QmdMemModel *model)
         : SpecialItem(Kind, index, model) {}
 
-    QHash<QmdItemId, QVariant> items;
+    QmdIdEntries items;
     QmdItemId lastId = 0;
 };
 
@@ -218,7 +218,7 @@ struct QmdMemModel::StrDictSpecialItem : QmdMemModel::SpecialItem
     StrDictSpecialItem(const QmdIndex &index, QmdMemModel *model)
         : SpecialItem(Kind, index, model) {}
 
-    QHash<QString, QVariant> items;
+    QmdKeyEntries items;
 };
 
 Q_DECLARE_METATYPE(QmdMemModel::SpecialItemStar)

@@ -128,7 +128,7 @@ void copyTree(QmdModel *model, const QmdTree &tree, const QmdIndex &target);
 // Copies one container's entries: plain values and the types of child
 // containers in one change each, then the children's own entries.
 template <typename Key>
-void copyEntries(QmdModel *model, const QHash<Key, QVariant> &entries, const QmdIndex &target)
+void copyEntries(QmdModel *model, const QMap<Key, QVariant> &entries, const QmdIndex &target)
 {
     QHash<Key, QVariant> values;
     QHash<Key, Qmd::ContainerType> containers;

@@ -85,6 +85,7 @@ void QmdPropertyListExporter::writeBegin()
 {
     m_noDevice = !device() || !device()->isWritable();
     m_writer.setDevice(device());
+    m_pathParent.reset();
     m_writer.writeStartDocument();
     m_writer.writeDTD(doctype);
     m_writer.writeStartElement(QLatin1StringView("plist"));
@@ -162,6 +163,22 @@ void QmdPropertyListExporter::writeDict(const QString &containerTypeText, const 
 QString QmdPropertyListExporter::keyText(const QmdIndex &index) const
 {
     return index.id() != 0 ? QString::number(index.id()) : index.key();
+}
+
+QStringList QmdPropertyListExporter::path(const QmdIndex &index)
+{
+    // Siblings follow each other: their parent's keys are looked up once.
+    const QmdIndex parent = QmdDirectModelInterface::parent(index);
+    if (!m_pathParent || *m_pathParent != parent) {
+        m_parentPath.clear();
+        for (QmdIndex at = parent; at.isValid(); at = QmdDirectModelInterface::parent(at))
+            m_parentPath.prepend(keyText(at));
+        m_pathParent = parent;
+    }
+    QStringList keys = m_parentPath;
+    if (index.isValid())
+        keys.append(keyText(index));
+    return keys;
 }
 
 QString QmdPropertyListExporter::pathText(const QmdIndex &index) const

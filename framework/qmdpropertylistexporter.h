@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // Writes a model subtree to an open device as an XML property list (plist
 // version 1.0, UTF-8): a container becomes a "dict" whose first pair names
 // its kind ("ContainerType" = "IntDict" or "StrDict"), followed by one
@@ -61,6 +63,8 @@ protected:
     void writeTextElement(QLatin1StringView name, const QString &text);
     void writeTextElement(const QString &name, const QString &text);
     QmdPropertyListWriter &writer() { return m_writer; }
+    // The keys from the document's root down to index, its own key last.
+    QStringList path(const QmdIndex &index);
 
 private:
     // "Elements/12/Text": the keys from the written index's root down.
@@ -70,6 +74,8 @@ private:
     QSet<QmdIndex> m_exclusions;
     bool m_noDevice = false;
     QmdIndex m_current; // the value being written, named by warnings
+    std::optional<QmdIndex> m_pathParent; // whose keys m_parentPath holds
+    QStringList m_parentPath;
     QStringList m_warnings;
 };
 

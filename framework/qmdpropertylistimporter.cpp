@@ -393,6 +393,24 @@ QVariant QmdPropertyListImporter::readValue(Tokens &tokens)
     return readLeaf(Leaf{tag, text, m_path});
 }
 
+namespace {
+
+// Stores value under key unless the key is taken (an invalid value is not
+// stored); returns the value already stored under the key, or null. One
+// search of the map either way.
+template <typename Key>
+QVariant *storeNew(QMap<Key, QVariant> &entries, const Key &key, const QVariant &value)
+{
+    const auto it = entries.lowerBound(key);
+    if (it != entries.end() && it.key() == key)
+        return &it.value();
+    if (value.isValid())
+        entries.insert(it, key, value);
+    return nullptr;
+}
+
+} // namespace
+
 template <typename Tokens>
 QVariant QmdPropertyListImporter::readDict(Tokens &tokens)
 {
@@ -477,10 +495,6 @@ QVariant QmdPropertyListImporter::readDict(Tokens &tokens)
     }
 
     auto *tree = new QmdTree(containerType);
-    if (containerType == Qmd::IntDict)
-        tree->ids().reserve(entries.size());
-    else
-        tree->keys().reserve(entries.size());
     for (const Entry &entry : std::as_const(entries)) {
         QVariant *stored = nullptr;
         if (containerType == Qmd::IntDict) {
@@ -491,15 +505,9 @@ QVariant QmdPropertyListImporter::readDict(Tokens &tokens)
                 QmdTree::release(entry.value);
                 continue;
             }
-            const auto it = tree->ids().find(id);
-            stored = it != tree->ids().end() ? &it.value() : nullptr;
-            if (!stored && entry.value.isValid())
-                tree->ids().insert(id, entry.value);
+            stored = storeNew(tree->ids(), id, entry.value);
         } else {
-            const auto it = tree->keys().find(entry.key);
-            stored = it != tree->keys().end() ? &it.value() : nullptr;
-            if (!stored && entry.value.isValid())
-                tree->keys().insert(entry.key, entry.value);
+            stored = storeNew(tree->keys(), entry.key, entry.value);
         }
         // A key met twice keeps its later value (the earlier one when the
         // later cannot be read); either way one of them is lost, and reported.

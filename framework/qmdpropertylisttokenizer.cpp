@@ -193,12 +193,21 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readCharacters()
     bool references = false;
     bool whitespace = true;
     for (;;) {
-        // Printable ASCII, the bulk of every file, in a tight loop.
+        // Printable ASCII and the line feeds and tabs between elements, the
+        // bulk of every file, in a tight loop.
         while (p < m_end) {
             const auto c = static_cast<unsigned char>(*p);
-            if (c < 0x20 || c >= 0x7F || c == '<' || c == '&' || c == ']')
+            if (c == ' ') {
+                // The indentation between elements: white space still.
+            } else if (c > 0x20 && c < 0x7F) {
+                if (c == '<' || c == '&' || c == ']')
+                    break;
+                whitespace = false;
+            } else if (c == '\n') {
+                ++m_line;
+            } else if (c != '\t') {
                 break;
-            whitespace = whitespace && c == ' ';
+            }
             ++p;
         }
         if (p == m_end)

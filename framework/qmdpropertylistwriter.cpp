@@ -23,7 +23,7 @@ void QmdPropertyListWriter::setDevice(QIODevice *device)
     flush();
     m_device = device;
     m_buffer.clear();
-    m_buffer.reserve(blockSize + 4096);
+    m_buffer.reserve(size_t(blockSize) + 4096);
     m_open.clear();
     m_inStartTag = false;
     m_afterEndTag = false;
@@ -41,7 +41,7 @@ void QmdPropertyListWriter::writeDTD(QLatin1StringView dtd)
 {
     closeStartTag();
     if (m_wroteAny)
-        m_buffer.append('\n');
+        m_buffer.push_back('\n');
     append(dtd);
     m_wroteAny = true;
 }
@@ -50,7 +50,7 @@ void QmdPropertyListWriter::writeStartElement(QLatin1StringView name)
 {
     closeStartTag();
     newLine(m_open.size());
-    m_buffer.append('<');
+    m_buffer.push_back('<');
     append(name);
     m_open.append(name);
     m_inStartTag = true;
@@ -60,11 +60,11 @@ void QmdPropertyListWriter::writeStartElement(QLatin1StringView name)
 
 void QmdPropertyListWriter::writeAttribute(QLatin1StringView name, const QString &value)
 {
-    m_buffer.append(' ');
+    m_buffer.push_back(' ');
     append(name);
     m_buffer.append("=\"", 2);
     appendEscaped(value);
-    m_buffer.append('"');
+    m_buffer.push_back('"');
 }
 
 void QmdPropertyListWriter::writeEndElement()
@@ -81,7 +81,7 @@ void QmdPropertyListWriter::writeEndElement()
             newLine(m_open.size());
         m_buffer.append("</", 2);
         append(name);
-        m_buffer.append('>');
+        m_buffer.push_back('>');
     }
     m_afterEndTag = true;
     flushIfFull();
@@ -91,7 +91,7 @@ void QmdPropertyListWriter::writeEmptyElement(QLatin1StringView name)
 {
     closeStartTag();
     newLine(m_open.size());
-    m_buffer.append('<');
+    m_buffer.push_back('<');
     append(name);
     m_buffer.append("/>", 2);
     m_afterEndTag = true;
@@ -118,7 +118,8 @@ void QmdPropertyListWriter::writeCDATA(const QString &text)
     append(QLatin1StringView("<![CDATA["));
     QString safe = text;
     safe.replace(QLatin1StringView("]]>"), QLatin1StringView("]]]]><![CDATA[>"));
-    m_buffer.append(safe.toUtf8());
+    const QByteArray utf8 = safe.toUtf8();
+    m_buffer.append(utf8.constData(), size_t(utf8.size()));
     append(QLatin1StringView("]]>"));
     m_afterEndTag = false;
 }
@@ -126,9 +127,9 @@ void QmdPropertyListWriter::writeCDATA(const QString &text)
 void QmdPropertyListWriter::writeEntityReference(QLatin1StringView name)
 {
     closeStartTag();
-    m_buffer.append('&');
+    m_buffer.push_back('&');
     append(name);
-    m_buffer.append(';');
+    m_buffer.push_back(';');
     m_afterEndTag = false;
 }
 
@@ -136,7 +137,7 @@ void QmdPropertyListWriter::closeStartTag()
 {
     if (!m_inStartTag)
         return;
-    m_buffer.append('>');
+    m_buffer.push_back('>');
     m_inStartTag = false;
 }
 
@@ -144,11 +145,11 @@ void QmdPropertyListWriter::newLine(qsizetype depth)
 {
     if (!m_wroteAny)
         return;
-    m_buffer.append('\n');
+    m_buffer.push_back('\n');
     qsizetype spaces = depth * 4;
     while (spaces > 0) {
         const qsizetype part = std::min(spaces, indentation.size());
-        m_buffer.append(indentation.data(), part);
+        m_buffer.append(indentation.data(), size_t(part));
         spaces -= part;
     }
 }
@@ -176,7 +177,7 @@ void QmdPropertyListWriter::appendEscaped(const QString &text)
                 m_buffer.append("&quot;", 6);
                 break;
             default:
-                m_buffer.append(char(c));
+                m_buffer.push_back(char(c));
                 break;
             }
             continue;
@@ -187,31 +188,31 @@ void QmdPropertyListWriter::appendEscaped(const QString &text)
         else if (QChar::isSurrogate(c))
             code = QChar::ReplacementCharacter;
         if (code < 0x800) {
-            m_buffer.append(char(0xC0 | (code >> 6)));
+            m_buffer.push_back(char(0xC0 | (code >> 6)));
         } else {
             if (code < 0x10000) {
-                m_buffer.append(char(0xE0 | (code >> 12)));
+                m_buffer.push_back(char(0xE0 | (code >> 12)));
             } else {
-                m_buffer.append(char(0xF0 | (code >> 18)));
-                m_buffer.append(char(0x80 | ((code >> 12) & 0x3F)));
+                m_buffer.push_back(char(0xF0 | (code >> 18)));
+                m_buffer.push_back(char(0x80 | ((code >> 12) & 0x3F)));
             }
-            m_buffer.append(char(0x80 | ((code >> 6) & 0x3F)));
+            m_buffer.push_back(char(0x80 | ((code >> 6) & 0x3F)));
         }
-        m_buffer.append(char(0x80 | (code & 0x3F)));
+        m_buffer.push_back(char(0x80 | (code & 0x3F)));
     }
 }
 
 void QmdPropertyListWriter::flushIfFull()
 {
-    if (m_buffer.size() >= blockSize)
+    if (m_buffer.size() >= size_t(blockSize))
         flush();
 }
 
 void QmdPropertyListWriter::flush()
 {
-    if (m_buffer.isEmpty())
+    if (m_buffer.empty())
         return;
-    if (!m_error && m_device->write(m_buffer) != m_buffer.size())
+    if (!m_error && m_device->write(m_buffer.data(), qint64(m_buffer.size())) != qint64(m_buffer.size()))
         m_error = true;
-    m_buffer.resize(0);
+    m_buffer.clear();
 }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVarLengthArray>
 
+#include <string>
+
 class QIODevice;
 
 // Writes the XML of a property list as UTF-8 into a device, byte for byte as
@@ -50,12 +52,12 @@ public:
 private:
     void closeStartTag();
     void newLine(qsizetype depth);
-    void append(QLatin1StringView text) { m_buffer.append(text.data(), text.size()); }
+    void append(QLatin1StringView text) { m_buffer.append(text.data(), size_t(text.size())); }
     void appendEscaped(const QString &text);
     void flushIfFull();
 
     QIODevice *m_device = nullptr;
-    QByteArray m_buffer;
+    std::string m_buffer; // appended to inline, byte by byte where need be
     QVarLengthArray<QLatin1StringView, 32> m_open;
     bool m_inStartTag = false;
     bool m_afterEndTag = false; // the last thing written closed an element

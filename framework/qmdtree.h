@@ -3,7 +3,7 @@
 
 #include "qmdtypes.h"
 
-#include <QHash>
+#include <QMap>
 #include <QMetaType>
 #include <QString>
 #include <QVariant>
@@ -17,6 +17,13 @@
 // a StrDict in keys(). A plain child is its value; a child container is a
 // tree of its own, held as a QVariant made by holding() and owned by its
 // parent.
+// The entries of one container, in key order. A map rather than a hash: most
+// containers of a document (an element, its arcs, its state) hold a handful of
+// entries, and a map's memory grows by the entry where a hash sets aside room
+// for dozens at once.
+typedef QMap<QmdItemId, QVariant> QmdIdEntries;
+typedef QMap<QString, QVariant> QmdKeyEntries;
+
 class QmdTree
 {
 public:
@@ -26,10 +33,10 @@ public:
     QmdTree &operator=(const QmdTree &) = delete;
 
     Qmd::ContainerType type() const { return m_type; }
-    QHash<QmdItemId, QVariant> &ids() { return m_ids; }
-    QHash<QString, QVariant> &keys() { return m_keys; }
-    const QHash<QmdItemId, QVariant> &ids() const { return m_ids; }
-    const QHash<QString, QVariant> &keys() const { return m_keys; }
+    QmdIdEntries &ids() { return m_ids; }
+    QmdKeyEntries &keys() { return m_keys; }
+    const QmdIdEntries &ids() const { return m_ids; }
+    const QmdKeyEntries &keys() const { return m_keys; }
 
     // A child value that stands for the tree; the parent that stores it
     // owns the tree from then on.
@@ -41,8 +48,8 @@ public:
 
 private:
     Qmd::ContainerType m_type;
-    QHash<QmdItemId, QVariant> m_ids;
-    QHash<QString, QVariant> m_keys;
+    QmdIdEntries m_ids;
+    QmdKeyEntries m_keys;
 };
 
 Q_DECLARE_METATYPE(QmdTree *)
