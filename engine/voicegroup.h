@@ -41,9 +41,10 @@ class VoiceSchedule;
 //      its notes, and again for its write-backs); an instrument's
 //      configuration mutex comes before it, since a port change writes the
 //      instrument's record;
-//   4. short locks taken last and alone: a group's voice-set mutex, an event
-//      queue's mutex, a MIDI port's mutex (and inside it an output's notes
-//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's clock mutex, taken by every position
+//   4. short locks taken last and alone: a group's voice-set mutex, the
+//      schedule's arrival-queue mutex, an event queue's mutex, a MIDI port's
+//      mutex (and inside it an output's notes mutex), a thread's wait mutex,
+//      and the clock's mutex (MidiSync's clock mutex, taken by every position
 //      read and conversion; it is never held while a port opens, a thread
 //      starts or another thread is waited for).
 // No code may take the controller's mutex() while it holds the request lock.
@@ -130,6 +131,9 @@ private:
     void syncSyncBody();
 
     Voice *takeFreeVoice();
+    // Puts a travelling voice into the schedule's arrival queue while the
+    // group plays; freeing a voice takes it out.
+    void queueIfPlaying(Voice *voice);
     void freeVoice(Voice *voice);
     bool hasFreeVoice() const;
     bool hasActiveVoice() const;

@@ -209,6 +209,7 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 tic
     voice->state.item = edge;
     voice->state.start = state.arrival;
     voice->state.arrival = state.arrival + ticks;
+    queueIfPlaying(voice);
     const auto sent = sentAlong->constFind(edge);
     const quint32 before = sent != sentAlong->cend() ? sent.value()
                                                      : controller->data(QmdVelkaKeys::CurrentScaleId, edgeState).toUInt();
