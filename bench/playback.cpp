@@ -642,6 +642,21 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
                 lag.maximum);
     printLine("note on", expectedOn, receivedOn, figures(onErrors[1]));
     printLine("note off", expectedOff, receivedOff, figures(offErrors[1]));
+    // The note ons due at the clock's start tick, one per group: how late the
+    // first and the last of them came, and the spread between them.
+    std::vector<double> firstOns;
+    for (const auto &port : arrivedOn) {
+        for (quint64 time : port.second) {
+            if (double(time) < double(anchor) + double(Principal / 2) * nsPerTick)
+                firstOns.push_back((double(time) - double(anchor)) / 1000.0);
+        }
+    }
+    if (!firstOns.empty()) {
+        const auto [earliest, latest] = std::minmax_element(firstOns.begin(), firstOns.end());
+        std::printf("  first note ons (%zu of %d groups, due at the clock's start): earliest %+.1f, latest %+.1f, "
+                    "spread %.1f us\n",
+                    firstOns.size(), scenario.groups, *earliest, *latest, *latest - *earliest);
+    }
     bool ok = expectedOn == receivedOn && expectedOff == receivedOff && otherMessages == 0;
     if (scenario.syncOutput) {
         const size_t expectedClocks = size_t(stoppedBeatTick / MidiClockBeatTicks) + 1;

@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QMutexLocker>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <limits>
@@ -24,6 +23,9 @@ constexpr quint64 Never = std::numeric_limits<quint64>::max();
 // Rounds of one tick in one pass: the arrivals due at it and those sent on
 // from them along edges that take no time.
 constexpr int MaxRoundsPerTick = 2;
+// Threads that step the nodes of one round side by side, besides the
+// schedule's own.
+constexpr int MaxStepWorkers = 7;
 
 std::atomic<quint64> horizonNanoseconds{VoiceSchedule::DefaultHorizon};
 
@@ -70,6 +72,16 @@ VoiceSchedule::~VoiceSchedule()
         m_waitCondition.notify_all();
     }
     wait();
+    // Taken once more so that ThreadSanitizer, which does not see the thread
+    // end inside Qt, knows the thread is done with the members.
+    { std::lock_guard<std::mutex> locker(m_waitMutex); }
+    {
+        std::lock_guard<std::mutex> locker(m_poolMutex);
+        m_workersQuit = true;
+        m_jobReady.notify_all();
+    }
+    for (std::thread &worker : m_workers)
+        worker.join();
     QMutexLocker locker(&registryMutex);
     auto it = registry().find(m_controller);
     if (it != registry().end() && it.value().expired())
@@ -263,33 +275,43 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *mi
         return;
     }
     // Each node step reports the arrivals it could not step into a slot of
-    // its own. The count of running node steps is a member, so a pool thread
-    // that reports its end never touches memory that this round has already
-    // left.
+    // its own; the first node is stepped on this thread.
     std::vector<QList<Arrival>> missingAt(size_t(byNode.size()));
     {
         std::lock_guard<std::mutex> lock(m_poolMutex);
+        if (m_workers.empty()) {
+            const int count = std::clamp(QThread::idealThreadCount() - 1, 1, MaxStepWorkers);
+            for (int i = 0; i < count; ++i)
+                m_workers.emplace_back([this] { runWorker(); });
+        }
+        for (int i = 1; i < byNode.size(); ++i)
+            m_jobs.push_back(NodeJob{&byNode.at(i), &missingAt[size_t(i)]});
         m_poolSteps = int(byNode.size()) - 1;
-    }
-    for (int i = 1; i < byNode.size(); ++i) {
-        const QList<Arrival> atNode = byNode.at(i);
-        QList<Arrival> *report = &missingAt[size_t(i)];
-        QThreadPool::globalInstance()->start([this, atNode, report] {
-            // Taken first so that the hand-over from this round is visible to
-            // ThreadSanitizer, which does not see inside Qt's pool.
-            { std::lock_guard<std::mutex> lock(m_poolMutex); }
-            QList<Arrival> notStepped = stepAtNode(atNode);
-            std::lock_guard<std::mutex> lock(m_poolMutex);
-            *report = std::move(notStepped);
-            if (--m_poolSteps == 0)
-                m_poolDone.notify_all();
-        });
+        m_jobReady.notify_all();
     }
     missingAt[0] = stepAtNode(byNode.first());
     std::unique_lock<std::mutex> lock(m_poolMutex);
     m_poolDone.wait(lock, [this] { return m_poolSteps == 0; });
     for (const QList<Arrival> &notStepped : missingAt)
         missing->append(notStepped);
+}
+
+void VoiceSchedule::runWorker()
+{
+    std::unique_lock<std::mutex> lock(m_poolMutex);
+    while (true) {
+        m_jobReady.wait(lock, [this] { return m_workersQuit || !m_jobs.empty(); });
+        if (m_workersQuit)
+            return;
+        const NodeJob job = m_jobs.back();
+        m_jobs.pop_back();
+        lock.unlock();
+        QList<Arrival> notStepped = stepAtNode(*job.arrivals);
+        lock.lock();
+        *job.missing = std::move(notStepped);
+        if (--m_poolSteps == 0)
+            m_poolDone.notify_all();
+    }
 }
 
 QList<VoiceSchedule::Arrival> VoiceSchedule::stepAtNode(const QList<Arrival> &arrivals)

@@ -13,6 +13,8 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
+#include <vector>
 
 class AbstractSync;
 class QmdVelkaController;
@@ -34,7 +36,8 @@ class VoiceGroup;
 // The arrivals of one tick are stepped node by node: the steps at one node run
 // one after another in that order (so list cursors, edge-usage positions and
 // counters advance as if each voice were stepped on its arrival), the steps at
-// different nodes side by side on the global pool. A voice sent along an edge
+// different nodes side by side on the schedule's step workers, threads that
+// sleep until a round has node steps for them. A voice sent along an edge
 // that takes no time (a wormhole, a zero-length edge) is due at the tick it
 // left and is stepped in a further round of that tick; a cycle that takes no
 // time waits 10 ms after a few rounds, and no later arrival is stepped before
@@ -127,10 +130,22 @@ private:
     bool m_woken = false;
     bool m_quit = false;
 
-    // Node steps of a round running on the global pool.
+    // Node steps of a round waiting for or running on the step workers, all
+    // under the pool mutex: the workers take a job from the list, the round
+    // waits until the count of unfinished jobs is 0.
+    struct NodeJob
+    {
+        const QList<Arrival> *arrivals;
+        QList<Arrival> *missing;
+    };
+    void runWorker();
     std::mutex m_poolMutex;
+    std::condition_variable m_jobReady;
     std::condition_variable m_poolDone;
+    std::vector<NodeJob> m_jobs;
     int m_poolSteps = 0;
+    bool m_workersQuit = false;
+    std::vector<std::thread> m_workers; // started with the first round that needs them
 };
 
 #endif // VOICESCHEDULE_H
