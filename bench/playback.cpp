@@ -14,10 +14,15 @@
 // Two places to measure:
 //  - the send call (default): an in-memory MIDI backend stamps each message
 //    when the engine hands it over; this is the engine's own lateness;
-//  - a real JACK port (--jack): a private JACK server on the dummy driver and
-//    a capture client that stamps each event with the cycle's start time plus
-//    its frame offset. RtMidi's JACK output writes at the start of the next
-//    cycle, so these figures include up to one period.
+//  - a real JACK port (--jack): a private JACK server on the dummy driver,
+//    synchronous and then in its default asynchronous mode, and a capture
+//    client that stamps each event with the cycle's start time plus its frame
+//    offset. RtMidi's JACK output writes at the start of the next cycle, so
+//    these figures include up to one period. What the engine handed to the
+//    MIDI library is counted beside what arrived, and the capture client
+//    counts the cycles the server skipped it in or ran it twice in: an
+//    asynchronous server that runs late does both, and what was written to
+//    a client's ports in a cycle it skipped never reaches it.
 
 #include "abstractsync.h"
 #include "engineplayerfactory.h"
@@ -158,19 +163,21 @@ private:
 class JackServer
 {
 public:
-    bool start(int period)
+    bool start(int period, bool synchronous)
     {
-        const QByteArray name = "velka-bench-" + QByteArray::number(QCoreApplication::applicationPid());
+        const QByteArray name = "velka-bench-" + QByteArray::number(QCoreApplication::applicationPid())
+            + (synchronous ? "-sync" : "-async");
         qputenv("JACK_DEFAULT_SERVER", name);
         qputenv("JACK_NO_START_SERVER", "1");
         qputenv("JACK_NO_AUDIO_RESERVATION", "1");
         qputenv("VELKA_MIDI_API", "jack");
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral("jackd"), {QStringLiteral("--no-realtime"), QStringLiteral("-S"),
-                                                  QStringLiteral("-n"), QString::fromLatin1(name),
-                                                  QStringLiteral("-d"), QStringLiteral("dummy"),
-                                                  QStringLiteral("-r"), QStringLiteral("48000"),
-                                                  QStringLiteral("-p"), QString::number(period)});
+        QStringList arguments{QStringLiteral("--no-realtime")};
+        if (synchronous)
+            arguments << QStringLiteral("-S");
+        arguments << QStringLiteral("-n") << QString::fromLatin1(name) << QStringLiteral("-d") << QStringLiteral("dummy")
+                  << QStringLiteral("-r") << QStringLiteral("48000") << QStringLiteral("-p") << QString::number(period);
+        m_process.start(QStringLiteral("jackd"), arguments);
         return m_process.waitForStarted(5000);
     }
     ~JackServer()
@@ -187,13 +194,89 @@ private:
     QProcess m_process;
 };
 
+// Counts what the engine hands to the MIDI library, so that an event missing
+// on the wire is told apart from one the engine never sent.
+class HandOverCount : public MidiBackend
+{
+public:
+    explicit HandOverCount(MidiBackend *library) : m_library(library) {}
+
+    bool portNames(MidiDirection direction, QStringList *names, QString *error) override
+    {
+        return m_library->portNames(direction, names, error);
+    }
+    std::unique_ptr<MidiDevice> openPort(MidiDirection direction, const QString &name, QString *error) override
+    {
+        std::unique_ptr<MidiDevice> device = m_library->openPort(direction, name, error);
+        if (!device)
+            return nullptr;
+        return std::make_unique<Device>(std::move(device), this);
+    }
+
+    // Note ons, note offs and Timing Clocks handed over since the last call.
+    QString take()
+    {
+        return QStringLiteral("%1 note ons, %2 note offs, %3 Timing Clocks")
+            .arg(m_noteOns.exchange(0))
+            .arg(m_noteOffs.exchange(0))
+            .arg(m_clocks.exchange(0));
+    }
+
+private:
+    class Device : public MidiDevice
+    {
+    public:
+        Device(std::unique_ptr<MidiDevice> device, HandOverCount *count) : m_device(std::move(device)), m_count(count) {}
+        bool send(const std::vector<unsigned char> &message, QString *error) override
+        {
+            if (!m_device->send(message, error))
+                return false;
+            m_count->count(message);
+            return true;
+        }
+        bool setReceiver(Receiver receiver, QString *error) override
+        {
+            return m_device->setReceiver(std::move(receiver), error);
+        }
+        bool setIgnoredTypes(bool sysex, bool timing, bool activeSensing, QString *error) override
+        {
+            return m_device->setIgnoredTypes(sysex, timing, activeSensing, error);
+        }
+        bool close(QString *error) override { return m_device->close(error); }
+
+    private:
+        std::unique_ptr<MidiDevice> m_device;
+        HandOverCount *m_count;
+    };
+
+    void count(const std::vector<unsigned char> &message)
+    {
+        const unsigned char status = message.empty() ? 0 : message[0];
+        if ((status & 0xf0) == 0x90 && message.size() > 2 && message[2] > 0)
+            ++m_noteOns;
+        else if ((status & 0xf0) == 0x80 || (status & 0xf0) == 0x90)
+            ++m_noteOffs;
+        else if (status == 0xf8)
+            ++m_clocks;
+    }
+
+    MidiBackend *const m_library;
+    std::atomic<int> m_noteOns{0};
+    std::atomic<int> m_noteOffs{0};
+    std::atomic<int> m_clocks{0};
+};
+
 // Stamps each event where it lands on a JACK port.
 class JackSink : public Sink
 {
 public:
-    bool open(int period, QString *error)
+    JackSink() : m_handOver(MidiBackend::instance()) { MidiBackend::setInstance(&m_handOver); }
+    ~JackSink() override { MidiBackend::setInstance(nullptr); }
+
+    bool open(int period, bool synchronous, QString *error)
     {
-        if (!m_server.start(period)) {
+        m_synchronous = synchronous;
+        if (!m_server.start(period, synchronous)) {
             *error = QStringLiteral("jackd did not start");
             return false;
         }
@@ -213,15 +296,22 @@ public:
     QString portName(int port) const override { return m_capture.fullPortName(port); }
     QString describe() const override
     {
-        return QStringLiteral("on a JACK port (period %1 frames at %2 Hz = %3 us)")
+        return QStringLiteral("on a JACK port (%4 server, period %1 frames at %2 Hz = %3 us)")
             .arg(m_capture.periodFrames())
             .arg(m_capture.sampleRate())
-            .arg(1e6 * m_capture.periodFrames() / std::max(1u, m_capture.sampleRate()), 0, 'f', 0);
+            .arg(1e6 * m_capture.periodFrames() / std::max(1u, m_capture.sampleRate()), 0, 'f', 0)
+            .arg(m_synchronous ? QStringLiteral("synchronous") : QStringLiteral("asynchronous"));
     }
     int settleMilliseconds() const override { return 500; }
     QString scenarioNote() override
     {
-        return QStringLiteral("JACK server: %1 cycles late").arg(m_server.takeLateCycles());
+        const PlaybackCapture::Cycles cycles = m_capture.takeCycles();
+        return QStringLiteral("JACK server: %1 cycles late; the capture client skipped %2 cycles and ran %3 twice "
+                              "(read once); handed to the MIDI library: %4")
+            .arg(m_server.takeLateCycles())
+            .arg(cycles.skipped)
+            .arg(cycles.repeated)
+            .arg(m_handOver.take());
     }
     std::vector<Arrival> take() override
     {
@@ -237,8 +327,10 @@ public:
     }
 
 private:
+    HandOverCount m_handOver;
     JackServer m_server; // outlives the capture client
     PlaybackCapture m_capture;
+    bool m_synchronous = true;
 };
 
 double processCpuMilliseconds()
@@ -550,6 +642,21 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
                 lag.maximum);
     printLine("note on", expectedOn, receivedOn, figures(onErrors[1]));
     printLine("note off", expectedOff, receivedOff, figures(offErrors[1]));
+    // The note ons due at the clock's start tick, one per group: how late the
+    // first and the last of them came, and the spread between them.
+    std::vector<double> firstOns;
+    for (const auto &port : arrivedOn) {
+        for (quint64 time : port.second) {
+            if (double(time) < double(anchor) + double(Principal / 2) * nsPerTick)
+                firstOns.push_back((double(time) - double(anchor)) / 1000.0);
+        }
+    }
+    if (!firstOns.empty()) {
+        const auto [earliest, latest] = std::minmax_element(firstOns.begin(), firstOns.end());
+        std::printf("  first note ons (%zu of %d groups, due at the clock's start): earliest %+.1f, latest %+.1f, "
+                    "spread %.1f us\n",
+                    firstOns.size(), scenario.groups, *earliest, *latest, *latest - *earliest);
+    }
     bool ok = expectedOn == receivedOn && expectedOff == receivedOff && otherMessages == 0;
     if (scenario.syncOutput) {
         const size_t expectedClocks = size_t(stoppedBeatTick / MidiClockBeatTicks) + 1;
@@ -592,6 +699,10 @@ int main(int argc, char *argv[])
                                            QStringLiteral("s"), QStringLiteral("20"));
     const QCommandLineOption jackOption(QStringLiteral("jack"),
                                         QStringLiteral("Measure on JACK ports of a private server on the dummy driver."));
+    const QCommandLineOption jackModeOption(
+        QStringLiteral("jack-mode"),
+        QStringLiteral("With --jack: play on a synchronous server, an asynchronous one, or both in turn (both)."),
+        QStringLiteral("sync|async|both"), QStringLiteral("both"));
     const QCommandLineOption periodOption(QStringLiteral("period"), QStringLiteral("JACK period in frames (128)."),
                                           QStringLiteral("frames"), QStringLiteral("128"));
     const QCommandLineOption groupsOption(QStringLiteral("groups"), QStringLiteral("Only this many voice groups."),
@@ -602,7 +713,7 @@ int main(int argc, char *argv[])
         QStringLiteral("horizon"),
         QStringLiteral("Step voices this far ahead of their tick only (default: 0 and the engine's horizon)."),
         QStringLiteral("us"));
-    parser.addOptions({secondsOption, jackOption, periodOption, groupsOption, nodesOption, horizonOption});
+    parser.addOptions({secondsOption, jackOption, jackModeOption, periodOption, groupsOption, nodesOption, horizonOption});
     parser.process(app);
     const int seconds = std::max(1, parser.value(secondsOption).toInt());
     const int nodes = std::max(4, parser.value(nodesOption).toInt() / 2 * 2);
@@ -620,39 +731,54 @@ int main(int argc, char *argv[])
             scenarios.append({groups, std::min(groups, MaxInstruments), sync});
     }
 
-    std::unique_ptr<Sink> sink;
-    if (parser.isSet(jackOption)) {
-        auto jack = std::make_unique<JackSink>();
-        QString error;
-        if (!jack->open(parser.value(periodOption).toInt(), &error)) {
-            std::printf("no JACK server: %s\n", qPrintable(error));
-            return 1;
-        }
-        sink = std::move(jack);
-    } else {
-        auto memory = std::make_unique<SendCallSink>();
-        MidiBackend::setInstance(memory.get());
-        sink = std::move(memory);
-    }
     OutputPortNames::setSource([] { return MidiOutput::availablePortNames(); });
     EnginePlayerFactory factory;
     QmdVelkaController::setPlayerFactory(&factory);
-
-    QFile loadAverage(QStringLiteral("/proc/loadavg"));
-    const QByteArray load = loadAverage.open(QIODevice::ReadOnly) ? loadAverage.readAll().split(' ').value(0) : "?";
-    std::printf("Playing %d s per scenario at 120 beats per minute on %d cores (load average %s)\n", seconds,
-                QThread::idealThreadCount(), load.constData());
     QList<quint64> horizons{0, VoiceSchedule::DefaultHorizon};
     if (parser.isSet(horizonOption))
         horizons = {quint64(std::max(0, parser.value(horizonOption).toInt())) * 1000};
-    bool allOk = true;
-    for (const Scenario &scenario : scenarios) {
-        for (quint64 horizon : horizons) {
-            VoiceSchedule::setHorizon(horizon);
-            allOk = run(*sink, scenario, nodes, seconds) && allOk;
+
+    auto playAll = [&](Sink &sink) {
+        QFile loadAverage(QStringLiteral("/proc/loadavg"));
+        const QByteArray load = loadAverage.open(QIODevice::ReadOnly) ? loadAverage.readAll().split(' ').value(0) : "?";
+        std::printf("Playing %d s per scenario at 120 beats per minute on %d cores (load average %s), %s\n", seconds,
+                    QThread::idealThreadCount(), load.constData(), qPrintable(sink.describe()));
+        bool ok = true;
+        for (const Scenario &scenario : scenarios) {
+            for (quint64 horizon : horizons) {
+                VoiceSchedule::setHorizon(horizon);
+                ok = run(sink, scenario, nodes, seconds) && ok;
+            }
         }
+        return ok;
+    };
+
+    bool allOk = true;
+    if (parser.isSet(jackOption)) {
+        // A synchronous server hands every event on within the cycle it was
+        // written in; the default asynchronous one a cycle later, and a late
+        // cycle there is where events can go missing.
+        const QString mode = parser.value(jackModeOption);
+        QList<bool> synchronousModes;
+        if (mode != QLatin1String("async"))
+            synchronousModes << true;
+        if (mode != QLatin1String("sync"))
+            synchronousModes << false;
+        for (bool synchronous : synchronousModes) {
+            JackSink jack;
+            QString error;
+            if (!jack.open(parser.value(periodOption).toInt(), synchronous, &error)) {
+                std::printf("no JACK server: %s\n", qPrintable(error));
+                return 1;
+            }
+            allOk = playAll(jack) && allOk;
+        }
+    } else {
+        SendCallSink memory;
+        MidiBackend::setInstance(&memory);
+        allOk = playAll(memory);
+        MidiBackend::setInstance(nullptr);
     }
     QmdVelkaController::setPlayerFactory(nullptr);
-    MidiBackend::setInstance(nullptr);
     return allOk ? 0 : 2;
 }

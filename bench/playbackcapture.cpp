@@ -80,6 +80,15 @@ int PlaybackCapture::process(jack_nframes_t frames)
     // frame-time estimate of the cycle's start drifts far from the real time
     // when a loaded machine makes the dummy driver skip cycles.)
     const jack_time_t cycleStart = jack_get_time();
+    const jack_nframes_t cycle = jack_last_frame_time(m_client);
+    if (m_ranCycle && cycle == m_lastCycle) {
+        m_repeatedCycles.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    }
+    if (m_ranCycle && frames > 0 && cycle - m_lastCycle > frames)
+        m_skippedCycles.fetch_add((cycle - m_lastCycle) / frames - 1, std::memory_order_relaxed);
+    m_lastCycle = cycle;
+    m_ranCycle = true;
     const double microsecondsPerFrame = 1e6 / double(jack_get_sample_rate(m_client));
     for (size_t p = 0; p < m_ports.size(); ++p) {
         void *buffer = jack_port_get_buffer(m_ports[p], frames);
@@ -130,6 +139,14 @@ quint64 PlaybackCapture::toMonotonic(jack_time_t microseconds) const
     const double span = m_jackAt[1] - m_jackAt[0];
     const double rate = span > 1e6 ? (m_monotonicAt[1] - m_monotonicAt[0]) / span : 1000.0;
     return quint64(m_monotonicAt[0] + (double(microseconds) - m_jackAt[0]) * rate);
+}
+
+PlaybackCapture::Cycles PlaybackCapture::takeCycles()
+{
+    Cycles cycles;
+    cycles.skipped = m_skippedCycles.exchange(0);
+    cycles.repeated = m_repeatedCycles.exchange(0);
+    return cycles;
 }
 
 std::vector<PlaybackCapture::Event> PlaybackCapture::take(size_t *lost)

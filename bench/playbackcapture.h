@@ -43,6 +43,16 @@ public:
     // not fit into the storage.
     std::vector<Event> take(size_t *lost = nullptr);
 
+    // A server in asynchronous mode that runs late may skip a client's cycle
+    // (whatever was written to its ports then is gone) or run it twice (the
+    // same events again; the second run is not read). Counted since the last call.
+    struct Cycles
+    {
+        size_t skipped = 0;  // cycles the server went through without running this client
+        size_t repeated = 0; // runs of a cycle already run
+    };
+    Cycles takeCycles();
+
 private:
     static int processCallback(jack_nframes_t frames, void *self);
     int process(jack_nframes_t frames);
@@ -54,6 +64,11 @@ private:
     std::vector<Event> m_events;
     std::atomic<size_t> m_written{0};
     std::atomic<size_t> m_lost{0};
+    // Frame time of the cycle last run; touched by the process callback only.
+    jack_nframes_t m_lastCycle = 0;
+    bool m_ranCycle = false;
+    std::atomic<size_t> m_skippedCycles{0};
+    std::atomic<size_t> m_repeatedCycles{0};
     size_t m_taken = 0;
     // Two readings of both clocks; stamps are mapped between them linearly.
     double m_jackAt[2] = {0, 0};

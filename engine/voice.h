@@ -11,9 +11,11 @@ struct Voice
 
     const quint32 number;
     VoiceState state;
-    // The schedule's pass in which the voice was last stepped (0 for none
-    // since it was taken), and the random number its step may use.
-    quint64 triedInPass = 0;
+    // Whether the voice waits in its schedule's arrival queue, and the tick
+    // it waits there with (under the queue's mutex); the random number its
+    // step may use.
+    bool queued = false;
+    quint64 queuedArrival = 0;
     quint64 draw = 0;
 };
 

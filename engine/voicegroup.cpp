@@ -31,8 +31,6 @@ VoiceGroup::VoiceGroup(QmdItemId group, QmdVelkaController *controller)
     , m_random(std::random_device{}())
 {
     QmdObserver<QmdVelkaController>::setController(controller);
-    QMutexLocker step(m_schedule->stepMutex());
-    m_schedule->addGroup(this);
 }
 
 VoiceGroup::~VoiceGroup()
@@ -40,7 +38,8 @@ VoiceGroup::~VoiceGroup()
     terminateSafely();
     wait();
     QMutexLocker step(m_schedule->stepMutex());
-    m_schedule->removeGroup(this);
+    for (Voice *voice : activeVoices())
+        m_schedule->dequeue(this, voice);
     QMutexLocker voices(&m_voiceSetMutex);
     m_freeVoices.clear();
     m_activeVoices.clear();
@@ -95,6 +94,8 @@ void VoiceGroup::pauseIterating()
         return;
     QMutexLocker step(m_schedule->stepMutex());
     m_playing.store(false);
+    for (Voice *voice : activeVoices())
+        m_schedule->dequeue(this, voice);
 }
 
 void VoiceGroup::gotoStart()
@@ -119,13 +120,17 @@ void VoiceGroup::traverseFromPlaybackPos()
         return;
     QMutexLocker step(m_schedule->stepMutex());
     for (Voice *voice : activeVoices()) {
+        m_schedule->dequeue(this, voice);
         bool found = false;
         const quint64 ticks = travelTime(voice->state.item, &found);
-        if (found)
+        if (found) {
             voice->state.arrival = voice->state.start + ticks;
-        else
+            queueIfPlaying(voice);
+        } else {
             freeVoice(voice);
+        }
     }
+    pauseWhenEnded();
     m_schedule->wake();
 }
 
@@ -159,11 +164,15 @@ void VoiceGroup::continueBody()
     if (!hasActiveVoice())
         return;
     m_playing.store(true);
+    for (Voice *voice : activeVoices())
+        m_schedule->enqueue(this, voice);
     m_schedule->wake();
 }
 
 void VoiceGroup::resetBody()
 {
+    for (Voice *voice : activeVoices())
+        m_schedule->dequeue(this, voice);
     {
         QMutexLocker voices(&m_voiceSetMutex);
         for (Voice *voice : std::as_const(m_activeVoices))
@@ -196,6 +205,7 @@ void VoiceGroup::resetBody()
             state.duration = quint64(roundToTick(ticks));
         state.instrument = controller->elementData(m_group, QStringLiteral("InitialInstrument")).toUInt();
     }
+    queueIfPlaying(voice);
 }
 
 void VoiceGroup::syncSyncBody()
@@ -234,13 +244,19 @@ Voice *VoiceGroup::takeFreeVoice()
         return nullptr;
     Voice *voice = m_freeVoices.takeFirst();
     voice->state.clear();
-    voice->triedInPass = 0;
     insertByNumber(m_activeVoices, voice);
     return voice;
 }
 
+void VoiceGroup::queueIfPlaying(Voice *voice)
+{
+    if (m_playing.load())
+        m_schedule->enqueue(this, voice);
+}
+
 void VoiceGroup::freeVoice(Voice *voice)
 {
+    m_schedule->dequeue(this, voice);
     QMutexLocker voices(&m_voiceSetMutex);
     if (!m_activeVoices.removeOne(voice))
         return;

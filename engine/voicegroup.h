@@ -42,11 +42,12 @@ class VoiceSchedule;
 //      held for a look-up or a change of a table, and by a step routing its
 //      notes around the instrument queue's mutex, never around a document
 //      read or a join);
-//   4. short locks taken last and alone: a group's voice-set mutex, an event
-//      queue's mutex, a MIDI port's mutex (and inside it an output's notes
-//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's clock
-//      mutex, taken by every position read and conversion; it is never held
-//      while a port opens, a thread starts or another thread is waited for).
+//   4. short locks taken last and alone: a group's voice-set mutex, the
+//      schedule's arrival-queue mutex, an event queue's mutex, a MIDI port's
+//      mutex (and inside it an output's notes mutex), a thread's wait mutex,
+//      and the clock's mutex (MidiSync's clock mutex, taken by every position
+//      read and conversion; it is never held while a port opens, a thread
+//      starts or another thread is waited for).
 // A voice step routes its notes with no lock of the document held, and never
 // takes the controller's own mutex(): that is the canvas's, taken before the
 // request lock.
@@ -133,6 +134,9 @@ private:
     void syncSyncBody();
 
     Voice *takeFreeVoice();
+    // Puts a travelling voice into the schedule's arrival queue while the
+    // group plays; freeing a voice takes it out.
+    void queueIfPlaying(Voice *voice);
     void freeVoice(Voice *voice);
     bool hasFreeVoice() const;
     bool hasActiveVoice() const;

@@ -10,7 +10,6 @@
 
 #include <QHash>
 #include <QMutexLocker>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <limits>
@@ -24,6 +23,9 @@ constexpr quint64 Never = std::numeric_limits<quint64>::max();
 // Rounds of one tick in one pass: the arrivals due at it and those sent on
 // from them along edges that take no time.
 constexpr int MaxRoundsPerTick = 2;
+// Threads that step the nodes of one round side by side, besides the
+// schedule's own.
+constexpr int MaxStepWorkers = 7;
 
 std::atomic<quint64> horizonNanoseconds{VoiceSchedule::DefaultHorizon};
 
@@ -70,24 +72,72 @@ VoiceSchedule::~VoiceSchedule()
         m_waitCondition.notify_all();
     }
     wait();
+    // Taken once more so that ThreadSanitizer, which does not see the thread
+    // end inside Qt, knows the thread is done with the members.
+    { std::lock_guard<std::mutex> locker(m_waitMutex); }
+    {
+        std::lock_guard<std::mutex> locker(m_poolMutex);
+        m_workersQuit = true;
+        m_jobReady.notify_all();
+    }
+    for (std::thread &worker : m_workers)
+        worker.join();
     QMutexLocker locker(&registryMutex);
     auto it = registry().find(m_controller);
     if (it != registry().end() && it.value().expired())
         registry().erase(it);
 }
 
-void VoiceSchedule::addGroup(VoiceGroup *group)
+void VoiceSchedule::enqueue(VoiceGroup *group, Voice *voice)
 {
-    const auto place = std::lower_bound(m_groups.begin(), m_groups.end(), group,
-                                        [](const VoiceGroup *a, const VoiceGroup *b) {
-                                            return a->group() < b->group();
-                                        });
-    m_groups.insert(place, group);
+    std::lock_guard<std::mutex> locker(m_queueMutex);
+    if (voice->queued)
+        return;
+    voice->queued = true;
+    voice->queuedArrival = voice->state.arrival;
+    m_queue.insert(Entry{voice->queuedArrival, group->group(), voice->number, Arrival{group, voice}});
 }
 
-void VoiceSchedule::removeGroup(VoiceGroup *group)
+void VoiceSchedule::dequeue(VoiceGroup *group, Voice *voice)
 {
-    m_groups.removeOne(group);
+    std::lock_guard<std::mutex> locker(m_queueMutex);
+    if (!voice->queued)
+        return;
+    voice->queued = false;
+    m_queue.erase(Entry{voice->queuedArrival, group->group(), voice->number, Arrival{group, voice}});
+}
+
+void VoiceSchedule::enqueueAll(const QList<Arrival> &arrivals)
+{
+    for (const Arrival &arrival : arrivals)
+        enqueue(arrival.group, arrival.voice);
+}
+
+bool VoiceSchedule::takeEarliest(quint64 limit, QList<Arrival> *arrivals)
+{
+    arrivals->clear();
+    std::lock_guard<std::mutex> locker(m_queueMutex);
+    while (!m_queue.empty()) {
+        const auto first = m_queue.begin();
+        if (first->arrival > limit || (!arrivals->isEmpty() && first->arrival != arrivals->first().voice->queuedArrival))
+            break;
+        const Arrival arrival = first->queued;
+        m_queue.erase(first);
+        arrival.voice->queued = false;
+        // A group that is ending keeps its voices out.
+        if (arrival.group->takesPart())
+            arrivals->append(arrival);
+    }
+    return !arrivals->isEmpty();
+}
+
+bool VoiceSchedule::earliestQueued(quint64 *tick)
+{
+    std::lock_guard<std::mutex> locker(m_queueMutex);
+    if (m_queue.empty())
+        return false;
+    *tick = m_queue.begin()->arrival;
+    return true;
 }
 
 void VoiceSchedule::followClock(AbstractSync *clock)
@@ -134,12 +184,8 @@ void VoiceSchedule::run()
 quint64 VoiceSchedule::stepDueArrivals()
 {
     QMutexLocker step(&m_stepMutex);
-    QList<VoiceGroup *> playing;
-    for (VoiceGroup *group : std::as_const(m_groups)) {
-        if (group->takesPart())
-            playing.append(group);
-    }
-    if (playing.isEmpty())
+    quint64 nextArrival = 0;
+    if (!earliestQueued(&nextArrival))
         return Never;
     AbstractSync *clock = m_clock;
     if (!clock || !clock->isPlaying())
@@ -148,90 +194,57 @@ quint64 VoiceSchedule::stepDueArrivals()
     const quint64 ahead = horizon();
     const quint64 aheadTicks = ahead != 0 ? clock->nanosecondsToTicks(ahead) : 0;
     const quint64 limit = clock->currentTick() + aheadTicks;
-    ++m_pass;
-    bool dueAgain = false;
-    quint64 tick = 0;
+    // Arrivals whose node is missing, kept out until the pass ends.
+    QList<Arrival> missing;
+    QList<VoiceGroup *> stepped;
+    QList<Arrival> arrivals;
     quint64 roundTick = 0;
     int roundsAtTick = 0;
-    while (earliestArrival(playing, limit, &tick)) {
+    bool cut = false;
+    while (takeEarliest(limit, &arrivals)) {
         // Voices sent on along edges that take no time are due at the tick
         // they left and are stepped in a further round of it; past a few such
         // rounds (a cycle that takes no time) they wait for the next pass,
         // and no later arrival is stepped before them.
+        const quint64 tick = arrivals.first().voice->queuedArrival;
         roundsAtTick = roundsAtTick != 0 && tick == roundTick ? roundsAtTick + 1 : 1;
         roundTick = tick;
-        if (roundsAtTick > MaxRoundsPerTick)
-            return MonotonicClock::nanoseconds() + DueAgainInterval;
-        stepRound(arrivalsAt(tick, playing));
+        if (roundsAtTick > MaxRoundsPerTick) {
+            enqueueAll(arrivals);
+            cut = true;
+            break;
+        }
+        for (const Arrival &arrival : std::as_const(arrivals)) {
+            // Drawn here, in stepping order, so the steps at different nodes
+            // running side by side take their numbers in a fixed order.
+            arrival.voice->draw = arrival.group->drawRandom();
+            if (!stepped.contains(arrival.group))
+                stepped.append(arrival.group);
+        }
+        stepRound(arrivals, &missing);
     }
+    // Every voice of a group has ended: it pauses until the next continue
+    // seeds a new start voice.
+    for (VoiceGroup *group : std::as_const(stepped))
+        group->pauseWhenEnded();
 
-    bool any = false;
-    quint64 nextArrival = Never;
-    for (VoiceGroup *group : std::as_const(playing)) {
-        const QList<Voice *> voices = group->activeVoices();
-        if (voices.isEmpty()) {
-            // Every voice has ended: the group pauses until the next continue
-            // seeds a new start voice.
-            group->pauseWhenEnded();
-            continue;
-        }
-        for (const Voice *voice : voices) {
-            any = true;
-            if (voice->triedInPass == m_pass)
-                dueAgain = true; // its node is missing
-            else
-                nextArrival = std::min(nextArrival, voice->state.arrival);
-        }
-    }
-    if (!any)
-        return Never;
     const quint64 now = MonotonicClock::nanoseconds();
+    const bool queued = earliestQueued(&nextArrival);
+    enqueueAll(missing);
+    if (cut)
+        return now + DueAgainInterval;
     quint64 next = Never;
-    if (nextArrival != Never) {
+    if (queued) {
         const quint64 at = clock->counterNanosecondsAtTick(nextArrival);
         next = at == Never ? Never : (at > ahead ? at - ahead : 0);
     }
-    if (dueAgain)
+    if (!missing.isEmpty())
         next = std::min(next, now + DueAgainInterval);
     return next;
 }
 
-bool VoiceSchedule::earliestArrival(const QList<VoiceGroup *> &groups, quint64 limit, quint64 *tick)
+void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *missing)
 {
-    bool found = false;
-    for (VoiceGroup *group : groups) {
-        for (const Voice *voice : group->activeVoices()) {
-            if (voice->triedInPass == m_pass || voice->state.arrival > limit)
-                continue;
-            if (!found || voice->state.arrival < *tick)
-                *tick = voice->state.arrival;
-            found = true;
-        }
-    }
-    return found;
-}
-
-QList<VoiceSchedule::Arrival> VoiceSchedule::arrivalsAt(quint64 tick, const QList<VoiceGroup *> &groups)
-{
-    QList<Arrival> arrivals;
-    for (VoiceGroup *group : groups) {
-        for (Voice *voice : group->activeVoices()) {
-            if (voice->triedInPass == m_pass || voice->state.arrival != tick)
-                continue;
-            voice->triedInPass = m_pass;
-            // Drawn here, in stepping order, so the steps at different nodes
-            // running side by side take their numbers in a fixed order.
-            voice->draw = group->drawRandom();
-            arrivals.append(Arrival{group, voice});
-        }
-    }
-    return arrivals;
-}
-
-void VoiceSchedule::stepRound(const QList<Arrival> &arrivals)
-{
-    if (arrivals.isEmpty())
-        return;
     // The arrivals at each node, in stepping order.
     QList<QList<Arrival>> byNode;
     // A group arriving at two nodes takes its free voices in the order of its
@@ -258,34 +271,55 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals)
     }
     if (byNode.size() == 1 || shared) {
         for (const QList<Arrival> &atNode : std::as_const(byNode))
-            stepAtNode(atNode);
+            missing->append(stepAtNode(atNode));
         return;
     }
-    // The count of running node steps is a member, so a pool thread that
-    // reports its end never touches memory that this round has already left.
+    // Each node step reports the arrivals it could not step into a slot of
+    // its own; the first node is stepped on this thread.
+    std::vector<QList<Arrival>> missingAt(size_t(byNode.size()));
     {
         std::lock_guard<std::mutex> lock(m_poolMutex);
+        if (m_workers.empty()) {
+            const int count = std::clamp(QThread::idealThreadCount() - 1, 1, MaxStepWorkers);
+            for (int i = 0; i < count; ++i)
+                m_workers.emplace_back([this] { runWorker(); });
+        }
+        for (int i = 1; i < byNode.size(); ++i)
+            m_jobs.push_back(NodeJob{&byNode.at(i), &missingAt[size_t(i)]});
         m_poolSteps = int(byNode.size()) - 1;
+        m_jobReady.notify_all();
     }
-    for (int i = 1; i < byNode.size(); ++i) {
-        const QList<Arrival> atNode = byNode.at(i);
-        QThreadPool::globalInstance()->start([this, atNode] {
-            // Taken first so that the hand-over from this round is visible to
-            // ThreadSanitizer, which does not see inside Qt's pool.
-            { std::lock_guard<std::mutex> lock(m_poolMutex); }
-            stepAtNode(atNode);
-            std::lock_guard<std::mutex> lock(m_poolMutex);
-            if (--m_poolSteps == 0)
-                m_poolDone.notify_all();
-        });
-    }
-    stepAtNode(byNode.first());
+    missingAt[0] = stepAtNode(byNode.first());
     std::unique_lock<std::mutex> lock(m_poolMutex);
     m_poolDone.wait(lock, [this] { return m_poolSteps == 0; });
+    for (const QList<Arrival> &notStepped : missingAt)
+        missing->append(notStepped);
 }
 
-void VoiceSchedule::stepAtNode(const QList<Arrival> &arrivals)
+void VoiceSchedule::runWorker()
 {
-    for (const Arrival &arrival : arrivals)
-        arrival.group->stepVoice(arrival.voice);
+    std::unique_lock<std::mutex> lock(m_poolMutex);
+    while (true) {
+        m_jobReady.wait(lock, [this] { return m_workersQuit || !m_jobs.empty(); });
+        if (m_workersQuit)
+            return;
+        const NodeJob job = m_jobs.back();
+        m_jobs.pop_back();
+        lock.unlock();
+        QList<Arrival> notStepped = stepAtNode(*job.arrivals);
+        lock.lock();
+        *job.missing = std::move(notStepped);
+        if (--m_poolSteps == 0)
+            m_poolDone.notify_all();
+    }
+}
+
+QList<VoiceSchedule::Arrival> VoiceSchedule::stepAtNode(const QList<Arrival> &arrivals)
+{
+    QList<Arrival> notStepped;
+    for (const Arrival &arrival : arrivals) {
+        if (!arrival.group->stepVoice(arrival.voice))
+            notStepped.append(arrival);
+    }
+    return notStepped;
 }

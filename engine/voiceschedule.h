@@ -12,6 +12,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
 
 class AbstractSync;
 class QmdVelkaController;
@@ -25,10 +28,16 @@ class VoiceGroup;
 // into the instruments' tick-stamped queues, whose output threads send them
 // when their tick comes, so the time a step takes is no longer heard.
 //
+// The travelling voices of the groups taking part wait in one arrival queue
+// kept in that order, so a pass costs by the voices due, not by the groups.
+// A group puts its voices in when it continues and takes them out when it
+// pauses; a step puts in the voices it sends on.
+//
 // The arrivals of one tick are stepped node by node: the steps at one node run
 // one after another in that order (so list cursors, edge-usage positions and
 // counters advance as if each voice were stepped on its arrival), the steps at
-// different nodes side by side on the global pool. A voice sent along an edge
+// different nodes side by side on the schedule's step workers, threads that
+// sleep until a round has node steps for them. A voice sent along an edge
 // that takes no time (a wormhole, a zero-length edge) is due at the tick it
 // left and is stepped in a further round of that tick; a cycle that takes no
 // time waits 10 ms after a few rounds, and no later arrival is stepped before
@@ -55,9 +64,11 @@ public:
     // Held by a pass and by every slot of a group that changes its voices.
     QMutex *stepMutex() { return &m_stepMutex; }
 
-    // Under the step mutex.
-    void addGroup(VoiceGroup *group);
-    void removeGroup(VoiceGroup *group);
+    // The arrival queue, from any thread: a travelling voice of a group taking
+    // part goes in with its arrival tick; its arrival changes only while it
+    // is out.
+    void enqueue(VoiceGroup *group, Voice *voice);
+    void dequeue(VoiceGroup *group, Voice *voice);
 
     // Follows the clock's start and changes of timing; under the step mutex.
     void followClock(AbstractSync *clock);
@@ -76,36 +87,65 @@ private:
         VoiceGroup *group;
         Voice *voice;
     };
+    struct Entry
+    {
+        quint64 arrival;
+        QmdItemId group;
+        quint32 number;
+        Arrival queued;
+        bool operator<(const Entry &other) const
+        {
+            if (arrival != other.arrival)
+                return arrival < other.arrival;
+            return group != other.group ? group < other.group : number < other.number;
+        }
+    };
 
     // One pass; the counter time of the next, or the largest value when
     // nothing plays.
     quint64 stepDueArrivals();
-    // The arrivals of one tick not yet tried in this pass, in stepping order.
-    QList<Arrival> arrivalsAt(quint64 tick, const QList<VoiceGroup *> &groups);
-    // The earliest arrival not yet tried in this pass, up to `limit`; false
-    // when there is none.
-    bool earliestArrival(const QList<VoiceGroup *> &groups, quint64 limit, quint64 *tick);
-    void stepRound(const QList<Arrival> &arrivals);
-    void stepAtNode(const QList<Arrival> &arrivals);
+    // Takes the arrivals of the earliest tick up to `limit` out of the queue,
+    // in stepping order; false when none is due.
+    bool takeEarliest(quint64 limit, QList<Arrival> *arrivals);
+    // The earliest arrival tick queued; false when the queue is empty.
+    bool earliestQueued(quint64 *tick);
+    void enqueueAll(const QList<Arrival> &arrivals);
+    // Steps a round; the arrivals whose node is missing go into *missing.
+    void stepRound(const QList<Arrival> &arrivals, QList<Arrival> *missing);
+    QList<Arrival> stepAtNode(const QList<Arrival> &arrivals);
 
     QmdVelkaController *const m_controller;
 
     QMutex m_stepMutex;
-    QList<VoiceGroup *> m_groups; // ordered by group id; under the step mutex
     AbstractSync *m_clock = nullptr;
     QMetaObject::Connection m_timingConnection;
     QMetaObject::Connection m_startConnection;
-    quint64 m_pass = 0;
+
+    // Taken last and alone, also by pool threads whose steps send voices on.
+    std::mutex m_queueMutex;
+    std::set<Entry> m_queue;
 
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition;
     bool m_woken = false;
     bool m_quit = false;
 
-    // Node steps of a round running on the global pool.
+    // Node steps of a round waiting for or running on the step workers, all
+    // under the pool mutex: the workers take a job from the list, the round
+    // waits until the count of unfinished jobs is 0.
+    struct NodeJob
+    {
+        const QList<Arrival> *arrivals;
+        QList<Arrival> *missing;
+    };
+    void runWorker();
     std::mutex m_poolMutex;
+    std::condition_variable m_jobReady;
     std::condition_variable m_poolDone;
+    std::vector<NodeJob> m_jobs;
     int m_poolSteps = 0;
+    bool m_workersQuit = false;
+    std::vector<std::thread> m_workers; // started with the first round that needs them
 };
 
 #endif // VOICESCHEDULE_H

@@ -135,7 +135,10 @@ bool VoiceGroup::stepVoice(Voice *voice)
     // What the node remembers is written back last, once the notes are
     // queued: requests cost far more than reads. The node's state is written
     // in one request, so a reader of its counters never sees half of them.
-    if (!nodeWrites.isEmpty() && nodeState.isValid())
+    // The node's writes exist only when its state entry was found under the
+    // document lock above; a request through an entry removed since changes
+    // nothing.
+    if (!nodeWrites.isEmpty())
         controller->requestSetData(nodeWrites, nodeState, writeBack());
     writeSentAlong(sentAlong);
     return true;
@@ -190,9 +193,16 @@ void VoiceGroup::writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong)
     if (!controller)
         return;
     for (auto it = sentAlong.cbegin(); it != sentAlong.cend(); ++it) {
-        const QmdIndex edgeState = controller->elementStateIndex(it.key());
-        if (edgeState.isValid())
-            controller->requestSetData(QmdVelkaKeys::CurrentScaleId, it.value(), edgeState, writeBack());
+        QmdIndex edgeState;
+        {
+            // An index is checked under the document lock, as the GUI thread
+            // changes the model meanwhile; the request takes its own.
+            QmdReadLocker documentLock(controller);
+            edgeState = controller->elementStateIndex(it.key());
+            if (!edgeState.isValid())
+                continue;
+        }
+        controller->requestSetData(QmdVelkaKeys::CurrentScaleId, it.value(), edgeState, writeBack());
     }
 }
 
@@ -200,11 +210,18 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 tic
                             QHash<QmdItemId, quint32> *sentAlong)
 {
     QmdVelkaController *controller = this->controller();
-    if (edge == 0 || !controller)
+    if (edge == 0 || !controller || !found)
         return false;
-    const QmdIndex edgeState = controller->elementStateIndex(edge);
-    if (!found || !edgeState.isValid())
-        return false;
+    const auto sent = sentAlong->constFind(edge);
+    quint32 before = sent != sentAlong->cend() ? sent.value() : 0;
+    {
+        QmdReadLocker documentLock(controller);
+        const QmdIndex edgeState = controller->elementStateIndex(edge);
+        if (!edgeState.isValid())
+            return false;
+        if (sent == sentAlong->cend())
+            before = controller->data(QmdVelkaKeys::CurrentScaleId, edgeState).toUInt();
+    }
     Voice *voice = takeFreeVoice();
     if (!voice)
         return false;
@@ -212,9 +229,7 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 tic
     voice->state.item = edge;
     voice->state.start = state.arrival;
     voice->state.arrival = state.arrival + ticks;
-    const auto sent = sentAlong->constFind(edge);
-    const quint32 before = sent != sentAlong->cend() ? sent.value()
-                                                     : controller->data(QmdVelkaKeys::CurrentScaleId, edgeState).toUInt();
+    queueIfPlaying(voice);
     sentAlong->insert(edge, before + 1);
     return true;
 }
