@@ -440,16 +440,22 @@ std::vector<PlaybackCapture::Event> EndToEnd::playAndPause(const QString &window
     if (rewindHalfWay)
         keys(QStringLiteral("ctrl+Left"));
     QThread::msleep(PlayMs / 2);
+    const quint64 pausePressedAt = MonotonicClock::nanoseconds();
     keys(QStringLiteral("space"));
     *pausedAt = MonotonicClock::nanoseconds();
     QThread::msleep(AfterPauseMs);
     std::vector<PlaybackCapture::Event> events = m_capture.take();
     if (rewindHalfWay) {
         // The rewind silences what still sounds (All Notes Off, maybe more
-        // than once); the run begins anew with the first note after that.
+        // than once, none when nothing sounded); the run begins anew with the
+        // first note after the last of those before the pause.
         auto start = std::find_if(events.begin(), events.end(), [rewoundAt](const PlaybackCapture::Event &event) {
-            return event.time >= rewoundAt && isAllNotesOff(event);
+            return event.time >= rewoundAt;
         });
+        for (auto it = start; it != events.end() && it->time < pausePressedAt; ++it) {
+            if (isAllNotesOff(*it))
+                start = it;
+        }
         start = std::find_if(start, events.end(), isNoteOn);
         events.erase(events.begin(), start);
     }
