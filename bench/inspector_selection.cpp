@@ -11,6 +11,7 @@
 #include "networkscene.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
+#include "qmdvelkakeys.h"
 
 #include <QApplication>
 #include <QDockWidget>
@@ -22,7 +23,7 @@
 
 namespace {
 
-constexpr qint64 P = 665280;
+constexpr qint64 P = qint64(QmdVelka::TicksPerPrincipal);
 constexpr int Columns = 100;
 constexpr int Rows = 50;
 constexpr int EdgeCount = 10000;
