@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QPointF>
 
+#include <initializer_list>
+
 namespace Examples {
 namespace {
 
@@ -13,6 +15,22 @@ const QString SignallingMethodKey = QStringLiteral("SignallingMethod");
 constexpr int SequentialMethod = 0;
 constexpr int ParallelMethod = 1;
 constexpr int RandomMethod = 2;
+
+// Edges from each node of the path to the next, in order; their ids.
+QList<QmdItemId> addPath(DocumentBuilder &doc, std::initializer_list<QmdItemId> nodes)
+{
+    QList<QmdItemId> edges;
+    for (auto from = nodes.begin(), to = from + 1; to != nodes.end(); ++from, ++to)
+        edges << doc.addEdge(*from, *to);
+    return edges;
+}
+
+// The tempo and the text box that tells what the example shows.
+void describe(DocumentBuilder &doc, uint tempo, const QString &title, const QString &text)
+{
+    doc.setRoot({{QStringLiteral("Tempo"), tempo}});
+    doc.addTextBox(0, 0, title, text);
+}
 
 // One instrument on the default port and MIDI channel 1: a new document is
 // ready to play as soon as nodes and a voice group are drawn.
@@ -26,12 +44,11 @@ void buildTemplate(DocumentBuilder &doc)
 // on a node with nothing to its left.
 void buildSequential(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 132u}});
     const auto piano = doc.addInstrument(QStringLiteral("Piano"), paletteColor(0), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Sequential signalling"),
-                   QStringLiteral("The middle node sends its voice along its edges in turn: first round the "
-                                  "right loop, then round the left one. Each node plays its next pitch as the "
-                                  "voice arrives."));
+    describe(doc, 132, QStringLiteral("Sequential signalling"),
+             QStringLiteral("The middle node sends its voice along its edges in turn: first round the "
+                            "right loop, then round the left one. Each node plays its next pitch as the "
+                            "voice arrives."));
     const auto a = doc.addNode(3, 5, QStringLiteral("C3"));
     const auto b = doc.addNode(4, 5, QStringLiteral("E3"));
     const auto c = doc.addNode(4, 6, QStringLiteral("G3"));
@@ -39,14 +56,8 @@ void buildSequential(DocumentBuilder &doc)
     const auto e = doc.addNode(2, 5, QStringLiteral("F3"));
     const auto f = doc.addNode(2, 4, QStringLiteral("A3"));
     const auto g = doc.addNode(3, 4, QStringLiteral("D4"));
-    doc.addEdge(a, b);
-    doc.addEdge(b, c);
-    doc.addEdge(c, d);
-    doc.addEdge(d, a);
-    doc.addEdge(a, e);
-    doc.addEdge(e, f);
-    doc.addEdge(f, g);
-    doc.addEdge(g, a);
+    addPath(doc, {a, b, c, d, a});
+    addPath(doc, {a, e, f, g, a});
     doc.set(a, {{SignallingMethodKey, SequentialMethod}});
     doc.addVoiceGroup(d, piano);
 }
@@ -55,13 +66,12 @@ void buildSequential(DocumentBuilder &doc)
 // chord notes, the third goes round and comes back.
 void buildParallel(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 150u}});
     const auto strings = doc.addInstrument(QStringLiteral("Strings"), paletteColor(1), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Parallel signalling"),
-                   QStringLiteral("The node in the middle sends a voice along every one of its edges at once. "
-                                  "The three voices arrive together and sound a chord; two of them end there, "
-                                  "the third travels round the square and starts the next chord. The lists "
-                                  "step through four chords."));
+    describe(doc, 150, QStringLiteral("Parallel signalling"),
+             QStringLiteral("The node in the middle sends a voice along every one of its edges at once. "
+                            "The three voices arrive together and sound a chord; two of them end there, "
+                            "the third travels round the square and starts the next chord. The lists "
+                            "step through four chords."));
     const auto a = doc.addNode(3, 5, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("96"));
     const auto up = doc.addNode(3, 3, QStringLiteral("E4,C4,A3,B3"), QStringLiteral("72"));
     const auto left = doc.addNode(1, 5, QStringLiteral("G3,E3,C3,D3"), QStringLiteral("72"));
@@ -70,10 +80,7 @@ void buildParallel(DocumentBuilder &doc)
     const auto back = doc.addNode(3, 7, QStringLiteral("B3,C4,C4,D4"), QStringLiteral("64"));
     doc.addEdge(a, up);
     doc.addEdge(a, left);
-    doc.addEdge(a, right);
-    doc.addEdge(right, below);
-    doc.addEdge(below, back);
-    doc.addEdge(back, a);
+    addPath(doc, {a, right, below, back, a});
     doc.set(a, {{SignallingMethodKey, ParallelMethod}});
     doc.addVoiceGroup(back, strings);
 }
@@ -81,12 +88,11 @@ void buildParallel(DocumentBuilder &doc)
 // A hub picks one of four neighbours at random, some more often than others.
 void buildRandom(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 140u}});
     const auto marimba = doc.addInstrument(QStringLiteral("Marimba"), paletteColor(2), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Random choice"),
-                   QStringLiteral("The centre node chooses one of its four edges at random each time a voice "
-                                  "arrives. The numbers on its edge-usage tiles weigh the choice: the upper "
-                                  "right neighbour comes three times as often as the lower left one."));
+    describe(doc, 140, QStringLiteral("Random choice"),
+             QStringLiteral("The centre node chooses one of its four edges at random each time a voice "
+                            "arrives. The numbers on its edge-usage tiles weigh the choice: the upper "
+                            "right neighbour comes three times as often as the lower left one."));
     const auto hub = doc.addNode(3, 5, QStringLiteral("D3"), QStringLiteral("90"));
     const auto ne = doc.addNode(4, 4, QStringLiteral("F3,A3"), QStringLiteral("70"));
     const auto se = doc.addNode(4, 6, QStringLiteral("G3,E3"), QStringLiteral("70"));
@@ -108,23 +114,18 @@ void buildRandom(DocumentBuilder &doc)
 // then the long one once.
 void buildEdgeUsage(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 140u}});
     const auto guitar = doc.addInstrument(QStringLiteral("Guitar"), paletteColor(3), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Edge-usage lists"),
-                   QStringLiteral("The edge-usage list of the first node reads: the edge to the right three "
-                                  "times, then the edge to the left once. The short loop plays three times, "
-                                  "the long loop once, and the pattern repeats."));
+    describe(doc, 140, QStringLiteral("Edge-usage lists"),
+             QStringLiteral("The edge-usage list of the first node reads: the edge to the right three "
+                            "times, then the edge to the left once. The short loop plays three times, "
+                            "the long loop once, and the pattern repeats."));
     const auto a = doc.addNode(3, 5, QStringLiteral("C3"), QStringLiteral("100"));
     const auto b = doc.addNode(4, 5, QStringLiteral("E3"));
     const auto c = doc.addNode(4, 6, QStringLiteral("G3"));
     const auto d = doc.addNode(1, 5, QStringLiteral("A3"));
     const auto e = doc.addNode(1, 3, QStringLiteral("F3"));
-    const auto shortLoop = doc.addEdge(a, b);
-    doc.addEdge(b, c);
-    doc.addEdge(c, a, QmdVelka::CityBlock);
-    const auto longLoop = doc.addEdge(a, d);
-    doc.addEdge(d, e);
-    doc.addEdge(e, a, QmdVelka::CityBlock);
+    const auto shortLoop = addPath(doc, {a, b, c, a}).first();
+    const auto longLoop = addPath(doc, {a, d, e, a}).first();
     doc.set(a, {{SignallingMethodKey, SequentialMethod},
                 {QStringLiteral("ArcUsageList"), DocumentBuilder::usage({{shortLoop, 3}, {longLoop, 1}})}});
     doc.addVoiceGroup(e, guitar);
@@ -133,12 +134,11 @@ void buildEdgeUsage(DocumentBuilder &doc)
 // Two phrases far apart, joined by wormholes that take no time to cross.
 void buildWormholes(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 150u}});
     const auto flute = doc.addInstrument(QStringLiteral("Flute"), paletteColor(4), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Wormholes"),
-                   QStringLiteral("A wormhole edge takes no time to travel, however long it is drawn. The "
-                                  "voice plays the phrase on the left, jumps at once to the phrase on the "
-                                  "right, and jumps back again. The silent nodes only pass the voice on."));
+    describe(doc, 150, QStringLiteral("Wormholes"),
+             QStringLiteral("A wormhole edge takes no time to travel, however long it is drawn. The "
+                            "voice plays the phrase on the left, jumps at once to the phrase on the "
+                            "right, and jumps back again. The silent nodes only pass the voice on."));
     const QHash<QString, QVariant> silent{{QStringLiteral("DontPlayNote"), true}};
     const auto l1 = doc.addNode(1, 4, QStringLiteral("A3"));
     const auto l2 = doc.addNode(2, 4, QStringLiteral("C4"));
@@ -148,12 +148,8 @@ void buildWormholes(DocumentBuilder &doc)
     const auto r2 = doc.addNode(9, 4, QStringLiteral("B3"));
     const auto r3 = doc.addNode(9, 5, QStringLiteral("G3"));
     const auto rOut = doc.addNode(8, 5, QStringLiteral("C3"), QStringLiteral("80"), QStringLiteral("100%"), silent);
-    doc.addEdge(l1, l2);
-    doc.addEdge(l2, l3);
-    doc.addEdge(l3, lOut);
-    doc.addEdge(r1, r2);
-    doc.addEdge(r2, r3);
-    doc.addEdge(r3, rOut);
+    addPath(doc, {l1, l2, l3, lOut});
+    addPath(doc, {r1, r2, r3, rOut});
     const auto there = doc.addEdge(lOut, r1, QmdVelka::Direct);
     const auto back = doc.addEdge(rOut, l1, QmdVelka::Direct);
     doc.set(there, {{QStringLiteral("IsWormhole"), true}});
@@ -165,15 +161,14 @@ void buildWormholes(DocumentBuilder &doc)
 // its voice to a third instrument for the rest of the round.
 void buildInstruments(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 120u}});
     const auto melody = doc.addInstrument(QStringLiteral("Melody"), paletteColor(0), 1);
     const auto bass = doc.addInstrument(QStringLiteral("Bass"), paletteColor(5), 2);
     const auto bell = doc.addInstrument(QStringLiteral("Bell"), paletteColor(6), 3);
-    doc.addTextBox(0, 0, QStringLiteral("Several instruments"),
-                   QStringLiteral("Each voice group plays through its own instrument, each instrument on its "
-                                  "own MIDI channel: the melody on channel 1, the bass on channel 2. The node "
-                                  "at the lower right of the melody changes the voice's instrument to the "
-                                  "bell on channel 3, and the first node changes it back."));
+    describe(doc, 120, QStringLiteral("Several instruments"),
+             QStringLiteral("Each voice group plays through its own instrument, each instrument on its "
+                            "own MIDI channel: the melody on channel 1, the bass on channel 2. The node "
+                            "at the lower right of the melody changes the voice's instrument to the "
+                            "bell on channel 3, and the first node changes it back."));
     const QString melodyPitches[] = {QStringLiteral("E4"), QStringLiteral("G4"), QStringLiteral("A4"),
                                      QStringLiteral("G4"), QStringLiteral("C5"), QStringLiteral("B4"),
                                      QStringLiteral("G4"), QStringLiteral("D4")};
@@ -191,23 +186,19 @@ void buildInstruments(DocumentBuilder &doc)
     const auto b2 = doc.addNode(2, 6, QStringLiteral("A1"), QStringLiteral("100"));
     const auto b3 = doc.addNode(2, 8, QStringLiteral("F1"), QStringLiteral("100"));
     const auto b4 = doc.addNode(0, 8, QStringLiteral("G1"), QStringLiteral("100"));
-    doc.addEdge(b1, b2);
-    doc.addEdge(b2, b3);
-    doc.addEdge(b3, b4);
-    doc.addEdge(b4, b1);
+    addPath(doc, {b1, b2, b3, b4, b1});
     doc.addVoiceGroup(b1, bass);
 }
 
 // Pitches, velocities and durations that change what the voice brought.
 void buildRelative(DocumentBuilder &doc)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), 120u}});
     const auto harp = doc.addInstrument(QStringLiteral("Harp"), paletteColor(7), 1);
-    doc.addTextBox(0, 0, QStringLiteral("Relative pitch and duration"),
-                   QStringLiteral("Only the first node names its pitches (C3, A2, F2, G2). The others add to "
-                                  "the pitch the voice brings: +4 or +3 semitones, then +5, so every round "
-                                  "plays a broken chord on a new root. Durations work the same way: 0.25 of a "
-                                  "principal, then +0.25, *2 and 50% of the next edge; velocities rise by +10."));
+    describe(doc, 120, QStringLiteral("Relative pitch and duration"),
+             QStringLiteral("Only the first node names its pitches (C3, A2, F2, G2). The others add to "
+                            "the pitch the voice brings: +4 or +3 semitones, then +5, so every round "
+                            "plays a broken chord on a new root. Durations work the same way: 0.25 of a "
+                            "principal, then +0.25, *2 and 50% of the next edge; velocities rise by +10."));
     const auto root = doc.addNode(1, 5, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("70"),
                                   QStringLiteral("0.25"));
     const auto third = doc.addNode(2, 5, QStringLiteral("+4,+3,+4,+4"), QStringLiteral("+10"),
@@ -215,10 +206,7 @@ void buildRelative(DocumentBuilder &doc)
     const auto fifth = doc.addNode(3, 5, QStringLiteral("+3,+4,+3,+3"), QStringLiteral("+10"),
                                    QStringLiteral("*2"));
     const auto octave = doc.addNode(3, 6, QStringLiteral("+5"), QStringLiteral("+10"), QStringLiteral("50%"));
-    doc.addEdge(root, third);
-    doc.addEdge(third, fifth);
-    doc.addEdge(fifth, octave);
-    doc.addEdge(octave, root, QmdVelka::CityBlock);
+    addPath(doc, {root, third, fifth, octave, root});
     doc.addVoiceGroup(root, harp);
 }
 
