@@ -809,28 +809,27 @@ void QmdMemModel::returnFreedMemory(qsizetype containersBefore)
 
 void QmdMemModel::redo()
 {
-    takeSnapshot();
-    if (!m_redoList.empty()) {
-        std::unique_ptr<QmdCommand> step = std::move(m_redoList.back());
-        m_redoList.pop_back();
-        step->redo();
-        m_undoList.push_back(std::move(step));
-        if (overLimit() && m_undoList.size() > 1)
-            dropOldestUndoEntry();
-    }
-    emitUndoStateChanges();
+    moveStep(m_redoList, m_undoList, &QmdCommand::redo, &QmdMemModel::dropOldestUndoEntry);
 }
 
 void QmdMemModel::undo()
 {
+    moveStep(m_undoList, m_redoList, &QmdCommand::undo, &QmdMemModel::dropOldestRedoEntry);
+}
+
+// The newest step of one list is applied and becomes the newest of the other,
+// which drops its oldest steps over the limit but never the one just moved.
+void QmdMemModel::moveStep(Steps &from, Steps &to, void (QmdCommand::*apply)(),
+                           void (QmdMemModel::*dropOldestOfTo)())
+{
     takeSnapshot();
-    if (!m_undoList.empty()) {
-        std::unique_ptr<QmdCommand> step = std::move(m_undoList.back());
-        m_undoList.pop_back();
-        step->undo();
-        m_redoList.push_back(std::move(step));
-        if (overLimit() && m_redoList.size() > 1)
-            dropOldestRedoEntry();
+    if (!from.empty()) {
+        std::unique_ptr<QmdCommand> step = std::move(from.back());
+        from.pop_back();
+        (step.get()->*apply)();
+        to.push_back(std::move(step));
+        if (overLimit() && to.size() > 1)
+            (this->*dropOldestOfTo)();
     }
     emitUndoStateChanges();
 }

@@ -173,14 +173,16 @@ private:
     void takeSnapshot();
     void emitUndoStateChanges();
     UndoState undoState() const;
+    using Steps = std::vector<std::unique_ptr<QmdCommand>>;
     void dropOldestUndoEntry();
     void dropOldestRedoEntry();
     void clearRedoList();
     bool overLimit() const;
+    void moveStep(Steps &from, Steps &to, void (QmdCommand::*apply)(), void (QmdMemModel::*dropOldestOfTo)());
 
     QVariant m_root;
-    std::vector<std::unique_ptr<QmdCommand>> m_redoList;
-    std::vector<std::unique_ptr<QmdCommand>> m_undoList;
+    Steps m_redoList;
+    Steps m_undoList;
     const QmdCommand *m_cleanMarker = nullptr;
     bool m_cleanUnreachable = false;
     QHash<const SpecialItem *, quint64> m_live; // live container -> serial
