@@ -27,7 +27,7 @@ void TestCanvasFixture::offscreenAt96Dpi()
 void TestCanvasFixture::clockIsSetByHandAndNothingPlays()
 {
     CanvasFixture f;
-    CanvasTestSync *sync = f.sync();
+    TestSync *sync = f.sync();
     QVERIFY(sync);
     QVERIFY(!sync->isPlaying());
     QCOMPARE(sync->nanosecondsToTicks(100000000), quint64(133056));

@@ -7,7 +7,7 @@
 #include "monotonicclock.h"
 #include "outputportnames.h"
 #include "voicetestdocument.h"
-#include "voicetestsync.h"
+#include "testsync.h"
 
 #include <QtTest>
 
@@ -61,13 +61,13 @@ namespace {
 
 // A clock started with a lead: it stands at its start tick until the start
 // time, which is still ahead.
-class LeadingSync : public VoiceTestSync
+class LeadingSync : public TestSync
 {
 public:
     quint64 startTime = 0;
     quint64 counterNanosecondsAtTick(quint64 tick) const override
     {
-        const quint64 at = VoiceTestSync::counterNanosecondsAtTick(tick);
+        const quint64 at = TestSync::counterNanosecondsAtTick(tick);
         return at == std::numeric_limits<quint64>::max() ? at : std::max(at, startTime);
     }
 };
@@ -405,6 +405,7 @@ void TestInstrument::sendsQueuedEventsAtTheirTick()
 void TestInstrument::startTickWaitsForTheClocksLead()
 {
     LeadingSync clock;
+    clock.setPlaying(true);
     clock.startTime = MonotonicClock::nanoseconds() + 300000000;
     const QmdItemId id = addRecord(false);
     std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);

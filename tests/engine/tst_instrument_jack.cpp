@@ -2,7 +2,7 @@
 #include "midiinstrument.h"
 #include "outputportnames.h"
 #include "voicetestdocument.h"
-#include "voicetestsync.h"
+#include "testsync.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "voicegroup.h"
 #include "voicetestdocument.h"
-#include "voicetestsync.h"
+#include "testsync.h"
 
 #include <QtTest>
 

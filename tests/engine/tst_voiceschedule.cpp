@@ -1,7 +1,7 @@
 #include "voicegroup.h"
 #include "voiceschedule.h"
 #include "voicetestdocument.h"
-#include "voicetestsync.h"
+#include "testsync.h"
 
 #include <QtTest>
 

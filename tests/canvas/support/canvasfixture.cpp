@@ -30,9 +30,9 @@ CanvasFixture::~CanvasFixture()
     QmdVelkaController::setPlayerFactory(nullptr);
 }
 
-CanvasTestSync *CanvasFixture::sync() const
+TestSync *CanvasFixture::sync() const
 {
-    return m_controller ? qobject_cast<CanvasTestSync *>(m_controller->sync()) : nullptr;
+    return m_controller ? qobject_cast<TestSync *>(m_controller->sync()) : nullptr;
 }
 
 QmdItemId CanvasFixture::added(const QmdItemIdList &before) const

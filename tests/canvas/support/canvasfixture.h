@@ -1,11 +1,11 @@
 #ifndef CANVASFIXTURE_H
 #define CANVASFIXTURE_H
 
-#include "canvastestsync.h"
 #include "elementitem.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "qmdvelkacontroller.h"
+#include "testsyncfactory.h"
 #include "tickpos.h"
 
 #include <QApplication>
@@ -30,6 +30,9 @@ class CanvasFixture
 {
 public:
     static constexpr qint64 P = 665280; // ticks of one principal
+    // The clock converts like one at 120 beats per minute with one beat per
+    // principal: two principals a second, so 100 ms are 133056 ticks.
+    static constexpr quint64 TicksPerSecond = 2 * P;
 
     // Takes the scene (a NetworkScene when none is given) and gives it the
     // controller.
@@ -39,7 +42,7 @@ public:
     QmdMemModel *model() const { return m_model.get(); }
     QmdVelkaController *controller() const { return m_controller.get(); }
     NetworkScene *scene() const { return m_scene.get(); }
-    CanvasTestSync *sync() const;
+    TestSync *sync() const;
 
     QmdItemId addNode(const QmdVelka::TickPos &pos);
     QmdItemId addEdge(QmdItemId from, QmdItemId to, int path = 0);
@@ -94,7 +97,7 @@ private:
     void sendMouse(QEvent::Type type, const QPointF &scenePos, Qt::MouseButton button, Qt::MouseButtons buttons,
                    Qt::KeyboardModifiers modifiers);
 
-    CanvasTestFactory m_factory;
+    TestSyncFactory m_factory{TicksPerSecond};
     std::unique_ptr<QmdMemModel> m_model;
     std::unique_ptr<QmdVelkaController> m_controller;
     std::unique_ptr<NetworkScene> m_scene;

@@ -6,26 +6,10 @@
 #include "tickpos.h"
 #include "voicegroup.h"
 #include "voiceschedule.h"
-#include "voicetestsync.h"
 
 #include <QCoreApplication>
 
 #include <limits>
-
-AbstractSync *VoiceTestFactory::createSync(const QString &, QObject *parent)
-{
-    return new VoiceTestSync(parent);
-}
-
-InstrumentPlayer *VoiceTestFactory::createInstrument(const QString &, QmdItemId)
-{
-    return nullptr; // the document registers its own recorders
-}
-
-VoicePlayer *VoiceTestFactory::createVoiceGroup(QmdItemId, QmdVelkaController *)
-{
-    return nullptr; // tests start the groups they step
-}
 
 VoiceTestDocument::VoiceTestDocument()
     : m_model(std::make_unique<QmdMemModel>())
@@ -52,9 +36,9 @@ VoiceTestDocument::~VoiceTestDocument()
     VoiceSchedule::setHorizon(VoiceSchedule::DefaultHorizon);
 }
 
-VoiceTestSync *VoiceTestDocument::sync() const
+TestSync *VoiceTestDocument::sync() const
 {
-    return static_cast<VoiceTestSync *>(m_controller->sync());
+    return static_cast<TestSync *>(m_controller->sync());
 }
 
 QmdItemId VoiceTestDocument::addNode(qint64 x, qint64 y, const QHash<QString, QVariant> &keys)

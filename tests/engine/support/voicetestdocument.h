@@ -4,9 +4,9 @@
 #include "feedbackevent.h"
 #include "instrumentevent.h"
 #include "instrumentplayer.h"
-#include "playerfactory.h"
 #include "qmdvelkacontroller.h"
 #include "recordinginstrument.h"
+#include "testsyncfactory.h"
 #include "timedeventqueue.h"
 
 #include <QHash>
@@ -18,17 +18,6 @@
 
 class QmdMemModel;
 class VoiceGroup;
-class VoiceTestSync;
-
-// Makes VoiceTestSync clocks, so documents play at the tick a test sets.
-class VoiceTestFactory : public PlayerFactory
-{
-public:
-    AbstractSync *createSync(const QString &type, QObject *parent) override;
-    InstrumentPlayer *createInstrument(const QString &type, QmdItemId instrument) override;
-    VoicePlayer *createVoiceGroup(QmdItemId group, QmdVelkaController *controller) override;
-};
-
 // A small network document with a hand-set clock, built node by node, whose
 // voice groups play into recorders. Voices are stepped at their arrival tick
 // (a horizon of 0) unless the test sets another horizon after making it.
@@ -41,7 +30,7 @@ public:
     ~VoiceTestDocument();
 
     QmdVelkaController *controller() const { return m_controller.get(); }
-    VoiceTestSync *sync() const;
+    TestSync *sync() const;
 
     QmdItemId addNode(qint64 x, qint64 y, const QHash<QString, QVariant> &keys = {});
     // Also extends the from-node's "ArcUsageList" by "<edge>=1".
@@ -67,7 +56,7 @@ public:
 private:
     std::unique_ptr<QmdMemModel> m_model;
     std::unique_ptr<QmdVelkaController> m_controller;
-    VoiceTestFactory m_factory;
+    TestSyncFactory m_factory;
     QHash<QmdItemId, RecordingInstrument *> m_recorders;
     QList<VoiceGroup *> m_groups;
     bool m_ready = false;
