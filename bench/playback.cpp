@@ -26,6 +26,7 @@
 
 #include "abstractsync.h"
 #include "engineplayerfactory.h"
+#include "handovertap.h"
 #include "midibackend.h"
 #include "midioutput.h"
 #include "midisync.h"
@@ -196,22 +197,10 @@ private:
 
 // Counts what the engine hands to the MIDI library, so that an event missing
 // on the wire is told apart from one the engine never sent.
-class HandOverCount : public MidiBackend
+class HandOverCount : public HandOverTap
 {
 public:
-    explicit HandOverCount(MidiBackend *library) : m_library(library) {}
-
-    bool portNames(MidiDirection direction, QStringList *names, QString *error) override
-    {
-        return m_library->portNames(direction, names, error);
-    }
-    std::unique_ptr<MidiDevice> openPort(MidiDirection direction, const QString &name, QString *error) override
-    {
-        std::unique_ptr<MidiDevice> device = m_library->openPort(direction, name, error);
-        if (!device)
-            return nullptr;
-        return std::make_unique<Device>(std::move(device), this);
-    }
+    using HandOverTap::HandOverTap;
 
     // Note ons, note offs and Timing Clocks handed over since the last call.
     QString take()
@@ -222,34 +211,8 @@ public:
             .arg(m_clocks.exchange(0));
     }
 
-private:
-    class Device : public MidiDevice
-    {
-    public:
-        Device(std::unique_ptr<MidiDevice> device, HandOverCount *count) : m_device(std::move(device)), m_count(count) {}
-        bool send(const std::vector<unsigned char> &message, QString *error) override
-        {
-            if (!m_device->send(message, error))
-                return false;
-            m_count->count(message);
-            return true;
-        }
-        bool setReceiver(Receiver receiver, QString *error) override
-        {
-            return m_device->setReceiver(std::move(receiver), error);
-        }
-        bool setIgnoredTypes(bool sysex, bool timing, bool activeSensing, QString *error) override
-        {
-            return m_device->setIgnoredTypes(sysex, timing, activeSensing, error);
-        }
-        bool close(QString *error) override { return m_device->close(error); }
-
-    private:
-        std::unique_ptr<MidiDevice> m_device;
-        HandOverCount *m_count;
-    };
-
-    void count(const std::vector<unsigned char> &message)
+protected:
+    void handedOver(const QString &, const std::vector<unsigned char> &message) override
     {
         const unsigned char status = message.empty() ? 0 : message[0];
         if ((status & 0xf0) == 0x90 && message.size() > 2 && message[2] > 0)
@@ -260,7 +223,7 @@ private:
             ++m_clocks;
     }
 
-    MidiBackend *const m_library;
+private:
     std::atomic<int> m_noteOns{0};
     std::atomic<int> m_noteOffs{0};
     std::atomic<int> m_clocks{0};

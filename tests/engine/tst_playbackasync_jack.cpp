@@ -2,6 +2,7 @@
 #include "abstractsync.h"
 #include "controllertest.h"
 #include "engineplayerfactory.h"
+#include "handovertap.h"
 #include "jacksink.h"
 #include "midibackend.h"
 #include "midioutput.h"
@@ -39,20 +40,10 @@ constexpr int Attempts = 4;
 const QStringList Pitches{"C3", "D3", "E3", "F3"};
 
 // Counts the note messages the engine hands to the MIDI library, per port.
-class HandedOver : public MidiBackend
+class HandedOver : public HandOverTap
 {
 public:
-    explicit HandedOver(MidiBackend *library) : m_library(library) {}
-
-    bool portNames(MidiDirection direction, QStringList *names, QString *error) override
-    {
-        return m_library->portNames(direction, names, error);
-    }
-    std::unique_ptr<MidiDevice> openPort(MidiDirection direction, const QString &name, QString *error) override
-    {
-        std::unique_ptr<MidiDevice> device = m_library->openPort(direction, name, error);
-        return device ? std::make_unique<Device>(std::move(device), this, name) : nullptr;
-    }
+    using HandOverTap::HandOverTap;
 
     int take(const QString &port)
     {
@@ -60,42 +51,17 @@ public:
         return m_notes.take(port);
     }
 
-private:
-    class Device : public MidiDevice
+protected:
+    void handedOver(const QString &port, const std::vector<unsigned char> &message) override
     {
-    public:
-        Device(std::unique_ptr<MidiDevice> device, HandedOver *count, const QString &port)
-            : m_device(std::move(device)), m_count(count), m_port(port)
-        {
+        const int kind = message.empty() ? 0 : message[0] & 0xf0;
+        if (kind == 0x80 || kind == 0x90) {
+            QMutexLocker locker(&m_mutex);
+            ++m_notes[port];
         }
-        bool send(const std::vector<unsigned char> &message, QString *error) override
-        {
-            if (!m_device->send(message, error))
-                return false;
-            const int kind = message.empty() ? 0 : message[0] & 0xf0;
-            if (kind == 0x80 || kind == 0x90) {
-                QMutexLocker locker(&m_count->m_mutex);
-                ++m_count->m_notes[m_port];
-            }
-            return true;
-        }
-        bool setReceiver(Receiver receiver, QString *error) override
-        {
-            return m_device->setReceiver(std::move(receiver), error);
-        }
-        bool setIgnoredTypes(bool sysex, bool timing, bool activeSensing, QString *error) override
-        {
-            return m_device->setIgnoredTypes(sysex, timing, activeSensing, error);
-        }
-        bool close(QString *error) override { return m_device->close(error); }
+    }
 
-    private:
-        std::unique_ptr<MidiDevice> m_device;
-        HandedOver *m_count;
-        const QString m_port;
-    };
-
-    MidiBackend *const m_library;
+private:
     QMutex m_mutex;
     QHash<QString, int> m_notes;
 };
