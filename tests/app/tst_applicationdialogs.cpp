@@ -2,13 +2,11 @@
 #include "fakesynth.h"
 #include "midisynthdialog.h"
 #include "preferencesdialog.h"
-#include "settingscontroller.h"
-#include "settingsmodel.h"
+#include "settingsfixture.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -62,23 +60,18 @@ private slots:
     void closedPreferencesComeBackAsANewDialogPlacedAgain();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    SettingsModel *m_settingsModel = nullptr;
-    SettingsController *m_settingsController = nullptr;
+    std::unique_ptr<SettingsFixture> m_settings;
     FakeSynth *m_synth = nullptr;
     ApplicationDialogs *m_dialogs = nullptr;
 };
 
 void TestApplicationDialogs::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settingsModel = new SettingsModel(m_dir->filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat);
-    m_settingsController = new SettingsController(m_settingsModel);
-    QTRY_VERIFY(m_settingsController->settingsModel());
+    m_settings = std::make_unique<SettingsFixture>();
+    QVERIFY(m_settings->isValid());
+    QTRY_VERIFY(m_settings->controller()->settingsModel());
     m_synth = new FakeSynth(QStringLiteral("General"), {{10, QStringLiteral("Piano"), {}}});
-    m_dialogs = new ApplicationDialogs(m_settingsController, m_synth);
+    m_dialogs = new ApplicationDialogs(m_settings->controller(), m_synth);
 }
 
 void TestApplicationDialogs::cleanup()
@@ -88,13 +81,9 @@ void TestApplicationDialogs::cleanup()
     QCOMPARE(existingDialogs<MidiSynthDialog>(), 0);
     QCOMPARE(existingDialogs<PreferencesDialog>(), 0);
     delete m_synth;
-    delete m_settingsController;
-    delete m_settingsModel;
     m_dialogs = nullptr;
     m_synth = nullptr;
-    m_settingsController = nullptr;
-    m_settingsModel = nullptr;
-    m_dir.reset();
+    m_settings.reset();
 }
 
 void TestApplicationDialogs::closingWithoutDialogDoesNothing()

@@ -1,12 +1,11 @@
 #include "fakesynth.h"
+#include "formrows.h"
 #include "midisynthdialog.h"
-#include "settingscontroller.h"
-#include "settingsmodel.h"
+#include "settingsfixture.h"
 
 #include <QAbstractItemView>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -63,35 +62,26 @@ private slots:
     void tabOrder();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    SettingsModel *m_settingsModel = nullptr;
-    SettingsController *m_settingsController = nullptr;
+    std::unique_ptr<SettingsFixture> m_settings;
 };
 
 void TestMidiSynthDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settingsModel = new SettingsModel(m_dir->filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat);
-    m_settingsController = new SettingsController(m_settingsModel);
-    QTRY_VERIFY(m_settingsController->settingsModel());
+    m_settings = std::make_unique<SettingsFixture>();
+    QVERIFY(m_settings->isValid());
+    QTRY_VERIFY(m_settings->controller()->settingsModel());
 }
 
 void TestMidiSynthDialog::cleanup()
 {
-    delete m_settingsController;
-    delete m_settingsModel;
-    m_settingsController = nullptr;
-    m_settingsModel = nullptr;
-    m_dir.reset();
+    m_settings.reset();
 }
 
 void TestMidiSynthDialog::withoutSynthesizerShowsNoSoundBank()
 {
     QWidget window;
     // A tool window of its own, whatever parent it is given.
-    MidiSynthDialog dialog(m_settingsController, &window);
+    MidiSynthDialog dialog(m_settings->controller(), &window);
     QCOMPARE(dialog.parentWidget(), nullptr);
     QCOMPARE(dialog.windowType(), Qt::Tool);
     QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -108,7 +98,7 @@ void TestMidiSynthDialog::withoutSynthesizerShowsNoSoundBank()
 
 void TestMidiSynthDialog::synthesizerWithoutSoundBank()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth;
     dialog.setSynth(&synth);
 
@@ -127,7 +117,7 @@ void TestMidiSynthDialog::synthesizerWithoutSoundBank()
 
 void TestMidiSynthDialog::setSynthLoadsChannelOneWithoutWriting()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     synth.assign(0, 20);
     dialog.setSynth(&synth);
@@ -158,7 +148,7 @@ void TestMidiSynthDialog::spinBoxesAssignTheProgramsInstrument()
     QFETCH(QString, asked);
     QFETCH(MidiInstrumentId, assigned);
 
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     dialog.setSynth(&synth);
     dialog.show();
@@ -177,7 +167,7 @@ void TestMidiSynthDialog::spinBoxesAssignTheProgramsInstrument()
 
 void TestMidiSynthDialog::pickingAnInstrumentAssignsIt()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     dialog.setSynth(&synth);
     dialog.show();
@@ -198,7 +188,7 @@ void TestMidiSynthDialog::pickingAnInstrumentAssignsIt()
 
 void TestMidiSynthDialog::choosingAnotherChannelLoadsIt()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     synth.assign(4, 20);
     dialog.setSynth(&synth);
@@ -223,7 +213,7 @@ void TestMidiSynthDialog::choosingAnotherChannelLoadsIt()
 
 void TestMidiSynthDialog::announcedChangeReloadsTheEditorsWithoutWritingBack()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     dialog.setSynth(&synth);
     synth.calls.clear();
@@ -243,7 +233,7 @@ void TestMidiSynthDialog::announcedChangeReloadsTheEditorsWithoutWritingBack()
 
 void TestMidiSynthDialog::changeOnAnotherChannelLeavesTheEditors()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     FakeSynth synth(QStringLiteral("General"), threeInstruments());
     synth.assign(0, 30);
     dialog.setSynth(&synth);
@@ -255,7 +245,7 @@ void TestMidiSynthDialog::changeOnAnotherChannelLeavesTheEditors()
 
 void TestMidiSynthDialog::resetButtonResetsTheSoundBank()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     QTest::mouseClick(dialog.resetButton, Qt::LeftButton); // no synthesizer: nothing
     FakeSynth synth;
     dialog.setSynth(&synth);
@@ -266,7 +256,7 @@ void TestMidiSynthDialog::resetButtonResetsTheSoundBank()
 
 void TestMidiSynthDialog::destroyedSynthesizerLeavesAnEmptyDialog()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     auto *synth = new FakeSynth(QStringLiteral("General"), threeInstruments());
     dialog.setSynth(synth);
     dialog.show();
@@ -286,7 +276,7 @@ void TestMidiSynthDialog::destroyedSynthesizerLeavesAnEmptyDialog()
 
 void TestMidiSynthDialog::placedUpperMiddleWithoutStoredGeometry()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(dialog.size(), QSize(250, 380));
     const int x = area.width() / 2 - 250 / 2;
@@ -297,7 +287,7 @@ void TestMidiSynthDialog::placedUpperMiddleWithoutStoredGeometry()
 void TestMidiSynthDialog::geometryStoredOnCloseAndRestored()
 {
     {
-        auto *dialog = new MidiSynthDialog(m_settingsController);
+        auto *dialog = new MidiSynthDialog(m_settings->controller());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -306,9 +296,9 @@ void TestMidiSynthDialog::geometryStoredOnCloseAndRestored()
         dialog->close();
         QTRY_VERIFY(!guard);
     }
-    QVERIFY(!m_settingsModel->value(QStringLiteral("MidiSynthDialogGeometry")).toByteArray().isEmpty());
+    QVERIFY(!m_settings->model()->value(QStringLiteral("MidiSynthDialogGeometry")).toByteArray().isEmpty());
 
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.geometry(), QRect(123, 77, 300, 420));
@@ -316,13 +306,8 @@ void TestMidiSynthDialog::geometryStoredOnCloseAndRestored()
 
 void TestMidiSynthDialog::formMatches_data()
 {
-    QTest::addColumn<QString>("object");
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<QVariant>("expected");
-    auto row = [](const char *object, const char *property, const QVariant &value) {
-        QTest::addRow("%s.%s", object, property) << QString::fromLatin1(object)
-                                                 << QByteArray(property) << value;
-    };
+    addFormColumns();
+    const auto row = addFormRow;
     row("MidiSynthDialogForm", "windowTitle", QStringLiteral("-"));
     row("MidiSynthDialogForm", "size", QSize(250, 380));
     row("openButton", "text", QStringLiteral("Open..."));
@@ -354,25 +339,15 @@ void TestMidiSynthDialog::formMatches_data()
 
 void TestMidiSynthDialog::formMatches()
 {
-    QFETCH(QString, object);
-    QFETCH(QByteArray, property);
-    QFETCH(QVariant, expected);
-
     QDialog host;
     Ui::MidiSynthDialogForm form;
     form.setupUi(&host);
-    QObject *target = object == host.objectName() ? &host : host.findChild<QObject *>(object);
-    QVERIFY2(target, qPrintable(object));
-    QVariant actual = target->property(property.constData());
-    QVERIFY2(actual.isValid(), property.constData());
-    if (expected.metaType() == QMetaType::fromType<int>())
-        actual.convert(QMetaType::fromType<int>());
-    QCOMPARE(actual, expected);
+    checkFormRow(host);
 }
 
 void TestMidiSynthDialog::tabOrder()
 {
-    MidiSynthDialog dialog(m_settingsController);
+    MidiSynthDialog dialog(m_settings->controller());
     const QStringList order{"channelsView",   "instrumentsComboBox", "programSpinBox",
                             "bankMSBSpinBox", "bankLSBSpinBox",      "openButton",
                             "resetButton"};

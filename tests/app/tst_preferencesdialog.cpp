@@ -1,10 +1,9 @@
+#include "formrows.h"
 #include "preferencesdialog.h"
 #include "qwpcombobox.h"
-#include "settingscontroller.h"
-#include "settingsmodel.h"
+#include "settingsfixture.h"
 
 #include <QFileDialog>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -56,40 +55,31 @@ private:
     QFileDialog *chooseFromTheTemplateBox(PreferencesDialog &dialog);
     QString makeTemplate(const QString &folder, const QString &name);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    SettingsModel *m_settingsModel = nullptr;
-    SettingsController *m_settingsController = nullptr;
+    std::unique_ptr<SettingsFixture> m_settings;
 };
 
 void TestPreferencesDialog::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_settingsModel = new SettingsModel(m_dir->filePath(QStringLiteral("settings.ini")),
-                                        QSettings::IniFormat);
-    m_settingsController = new SettingsController(m_settingsModel);
-    QTRY_VERIFY(m_settingsController->settingsModel());
+    m_settings = std::make_unique<SettingsFixture>();
+    QVERIFY(m_settings->isValid());
+    QTRY_VERIFY(m_settings->controller()->settingsModel());
 }
 
 void TestPreferencesDialog::cleanup()
 {
-    delete m_settingsController;
-    delete m_settingsModel;
-    m_settingsController = nullptr;
-    m_settingsModel = nullptr;
-    m_dir.reset();
+    m_settings.reset();
 }
 
 void TestPreferencesDialog::store(const QString &key, const QVariant &value)
 {
-    m_settingsModel->settings()->setValue(key, value);
-    m_settingsModel->settings()->sync();
+    m_settings->model()->settings()->setValue(key, value);
+    m_settings->model()->settings()->sync();
 }
 
 QString TestPreferencesDialog::makeTemplate(const QString &folder, const QString &name)
 {
-    QDir(m_dir->path()).mkpath(folder);
-    const QString path = m_dir->filePath(folder + QLatin1Char('/') + name);
+    QDir(m_settings->path()).mkpath(folder);
+    const QString path = m_settings->filePath(folder + QLatin1Char('/') + name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QString();
@@ -108,7 +98,7 @@ QFileDialog *TestPreferencesDialog::chooseFromTheTemplateBox(PreferencesDialog &
 
 void TestPreferencesDialog::withoutTemplateTheBoxOffersNoneAndChoose()
 {
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     const QComboBox *box = dialog.form().templateFileComboBox;
     QCOMPARE(entries(box), (QStringList{"None", "--", "Choose..."}));
     QCOMPARE(box->currentText(), QStringLiteral("None"));
@@ -119,7 +109,7 @@ void TestPreferencesDialog::withoutTemplateTheBoxOffersNoneAndChoose()
 void TestPreferencesDialog::storedTemplateShowsAsSecondEntry()
 {
     store(TemplateFileKey, makeTemplate(QStringLiteral("t"), QStringLiteral("base.vlk")));
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     const QComboBox *box = dialog.form().templateFileComboBox;
     QCOMPARE(entries(box), (QStringList{"None", "base.vlk \u2014 t", "--", "Choose..."}));
     QCOMPARE(box->currentIndex(), 1);
@@ -131,7 +121,7 @@ void TestPreferencesDialog::choosingATemplateFileStoresItsPath()
     const QString old = makeTemplate(QStringLiteral("old"), QStringLiteral("first.vlk"));
     const QString chosen = makeTemplate(QStringLiteral("t"), QStringLiteral("base.vlk"));
     store(TemplateFileKey, old);
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
@@ -149,7 +139,7 @@ void TestPreferencesDialog::choosingATemplateFileStoresItsPath()
     files->selectFile(chosen);
     static_cast<QDialog *>(files)->accept(); // the Open button
 
-    QCOMPARE(m_settingsModel->value(TemplateFileKey).toString(), chosen);
+    QCOMPARE(m_settings->model()->value(TemplateFileKey).toString(), chosen);
     const QComboBox *box = dialog.form().templateFileComboBox;
     QCOMPARE(entries(box), (QStringList{"None", "base.vlk \u2014 t", "--", "Choose..."}));
     QCOMPARE(box->currentIndex(), 1);
@@ -171,7 +161,7 @@ void TestPreferencesDialog::cancellingTheFileDialogReturnsToTheStoredEntry()
     const QString path = withTemplate ? makeTemplate(QStringLiteral("t"), QStringLiteral("base.vlk"))
                                       : QString();
     store(TemplateFileKey, path);
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
@@ -182,20 +172,20 @@ void TestPreferencesDialog::cancellingTheFileDialogReturnsToTheStoredEntry()
     files->reject();
 
     QCOMPARE(box->currentIndex(), storedEntry);
-    QCOMPARE(m_settingsModel->value(TemplateFileKey).toString(), path);
+    QCOMPARE(m_settings->model()->value(TemplateFileKey).toString(), path);
 }
 
 void TestPreferencesDialog::choosingNoneForgetsTheTemplate()
 {
     store(TemplateFileKey, makeTemplate(QStringLiteral("t"), QStringLiteral("base.vlk")));
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QComboBox *box = dialog.form().templateFileComboBox;
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Home);
 
-    QCOMPARE(m_settingsModel->value(TemplateFileKey), QVariant(QString()));
+    QCOMPARE(m_settings->model()->value(TemplateFileKey), QVariant(QString()));
     QCOMPARE(entries(box), (QStringList{"None", "--", "Choose..."}));
     QCOMPARE(box->currentIndex(), 0);
 }
@@ -225,7 +215,7 @@ void TestPreferencesDialog::storedSwitchesDecideWhichPortBoxesAreEnabled()
     if (thru.isValid())
         store(QStringLiteral("MidiThruEnabled"), thru);
 
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     const Ui::PreferencesDialogForm &form = dialog.form();
     QCOMPARE(form.inputCheckBox->isChecked(), inputOn);
     QCOMPARE(form.inputPortsComboBox->isEnabled(), inputOn);
@@ -251,7 +241,7 @@ void TestPreferencesDialog::clickingASwitchStoresItAndFollowsWithItsPortBox()
     QFETCH(QString, portBox);
     QFETCH(QString, otherPortBox);
     QFETCH(QString, key);
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     auto *box = dialog.findChild<QCheckBox *>(checkBox);
@@ -262,18 +252,18 @@ void TestPreferencesDialog::clickingASwitchStoresItAndFollowsWithItsPortBox()
     // On the box itself: the check box is wider than its text.
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
     QVERIFY(!ports->isEnabled());
-    QTRY_COMPARE(m_settingsModel->value(key).toBool(), false);
+    QTRY_COMPARE(m_settings->model()->value(key).toBool(), false);
     QVERIFY(otherPorts->isEnabled());
 
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Space);
     QVERIFY(ports->isEnabled());
-    QTRY_COMPARE(m_settingsModel->value(key).toBool(), true);
+    QTRY_COMPARE(m_settings->model()->value(key).toBool(), true);
 }
 
 void TestPreferencesDialog::fixedSizeFromTheLayout()
 {
-    PreferencesDialog dialog(m_settingsController);
+    PreferencesDialog dialog(m_settings->controller());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
@@ -287,13 +277,8 @@ void TestPreferencesDialog::fixedSizeFromTheLayout()
 
 void TestPreferencesDialog::formMatches_data()
 {
-    QTest::addColumn<QString>("object");
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<QVariant>("expected");
-    auto row = [](const char *object, const char *property, const QVariant &value) {
-        QTest::addRow("%s.%s", object, property) << QString::fromLatin1(object)
-                                                 << QByteArray(property) << value;
-    };
+    addFormColumns();
+    const auto row = addFormRow;
     row("PreferencesDialogForm", "windowTitle", QStringLiteral("Preferences"));
     row("defaultsLabel", "text", QStringLiteral("Defaults"));
     row("templateFileLabel", "text", QStringLiteral("Custom template:"));
@@ -320,20 +305,10 @@ void TestPreferencesDialog::formMatches_data()
 
 void TestPreferencesDialog::formMatches()
 {
-    QFETCH(QString, object);
-    QFETCH(QByteArray, property);
-    QFETCH(QVariant, expected);
-
     QDialog host;
     Ui::PreferencesDialogForm form;
     form.setupUi(&host);
-    QObject *target = object == host.objectName() ? &host : host.findChild<QObject *>(object);
-    QVERIFY2(target, qPrintable(object));
-    QVariant actual = target->property(property.constData());
-    QVERIFY2(actual.isValid(), property.constData());
-    if (expected.metaType() == QMetaType::fromType<int>())
-        actual.convert(QMetaType::fromType<int>());
-    QCOMPARE(actual, expected);
+    checkFormRow(host);
 }
 
 void TestPreferencesDialog::tabOrderAndBuddies()
