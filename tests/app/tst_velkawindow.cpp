@@ -117,6 +117,16 @@ HandSetSync *clockOf(VelkaWindow &window)
     return dynamic_cast<HandSetSync *>(window.controller()->sync());
 }
 
+// The document's divisions of a principal; an invalid value leaves the key unset.
+void setDivisions(VelkaWindow &window, const QVariant &divs)
+{
+    if (!divs.isValid())
+        return;
+    window.controller()->requestSetData(QStringLiteral("DivsPerPrincipal"), divs, QmdIndex(),
+                                        QmdRequestOptions(Qmd::NoUndoHistory));
+    settle();
+}
+
 QSettings applicationSettings()
 {
     return QSettings(VelkaApplication::tr("Velka"), VelkaApplication::applicationNameText());
@@ -497,11 +507,7 @@ void TestVelkaWindow::display()
 
     VelkaWindow window;
     settle();
-    if (divs.isValid()) {
-        window.controller()->requestSetData(QStringLiteral("DivsPerPrincipal"), divs, QmdIndex(),
-                                            QmdRequestOptions(Qmd::NoUndoHistory));
-        settle();
-    }
+    setDivisions(window, divs);
     HandSetSync *clock = clockOf(window);
     QVERIFY(clock);
     clock->nanoseconds = clock->tick = clock->beatTick = position;
@@ -540,11 +546,7 @@ void TestVelkaWindow::oddDivisionsDrawWithoutCrash()
     QFETCH(QChar, lastDigit);
     VelkaWindow window;
     settle();
-    if (divs.isValid()) {
-        window.controller()->requestSetData(QStringLiteral("DivsPerPrincipal"), divs, QmdIndex(),
-                                            QmdRequestOptions(Qmd::NoUndoHistory));
-        settle();
-    }
+    setDivisions(window, divs);
     clockOf(window)->tick = 5 * P + 7;
     window.setPlaybackPosDisplayMode(2);
     const QVector<QLabel *> labels = window.displayLabels(2);
