@@ -217,6 +217,50 @@ bool listPorts(RtMidi &midi, ErrorTrap &trap, QStringList *names, QString *error
     return false;
 }
 
+#ifdef VELKA_HAVE_JACK
+// The JACK ports of one direction, read in one call: the library reads the
+// count and then every name with calls of their own, and a name read after
+// ports went away in between comes from past the end of JACK's list. The
+// client is never activated, so a listing takes no part in the server's
+// cycles and leaves the timing of the running clients alone.
+bool jackPortNames(MidiDirection direction, QStringList *names, QString *error)
+{
+    const char *clientName = direction == MidiDirection::Input ? InputClientName : OutputClientName;
+    jack_client_t *client = jack_client_open(clientName, JackNoStartServer, nullptr);
+    if (!client) {
+        *error = QStringLiteral("The JACK server is not running");
+        return false;
+    }
+    // The library's inputs read from output ports and its outputs write to input ports.
+    const unsigned long flags = direction == MidiDirection::Input ? JackPortIsOutput : JackPortIsInput;
+    const char **ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    QStringList listed;
+    for (const char **port = ports; port && *port; ++port)
+        listed.append(QString::fromUtf8(*port));
+    jack_free(ports);
+    jack_client_close(client);
+    *names = listed;
+    return true;
+}
+#endif
+
+// The ports of one direction, in the order the library numbers them.
+bool listPortNames(MidiDirection direction, QStringList *names, QString *error)
+{
+    quietenLibraries();
+#ifdef VELKA_HAVE_JACK
+    if (chosenApi() == RtMidi::UNIX_JACK)
+        return jackPortNames(direction, names, error);
+#endif
+    ErrorTrap trap;
+    LibraryObject midi;
+    if (!midi.make(direction, trap, error))
+        return false;
+    const bool listed = listPorts(*midi.get(), trap, names, error);
+    midi.reset(trap);
+    return listed;
+}
+
 class RtMidiDevice : public MidiDevice
 {
 public:
@@ -230,7 +274,7 @@ public:
         const char *portName = direction == MidiDirection::Input ? InputPortName : OutputPortName;
         for (int attempt = 0; attempt < OpenAttempts; ++attempt) {
             QStringList before;
-            if (!listPorts(*m_midi.get(), m_trap, &before, error))
+            if (!listPortNames(direction, &before, error))
                 return false;
             const int index = before.indexOf(name);
             if (index < 0) {
@@ -240,7 +284,7 @@ public:
             const bool opened = guarded(m_trap, error, [&] { m_midi.get()->openPort(unsigned(index), portName); })
                 && m_midi.get()->isPortOpen();
             QStringList after;
-            if (!listPorts(*m_midi.get(), m_trap, &after, error))
+            if (!listPortNames(direction, &after, error))
                 return false;
             if (after == before) {
                 if (opened)
@@ -257,7 +301,13 @@ public:
         return false;
     }
 
-    ~RtMidiDevice() override { m_midi.reset(m_trap); }
+    ~RtMidiDevice() override
+    {
+        QString ignored;
+        if (m_midi.get() && m_midi.get()->isPortOpen())
+            close(&ignored);
+        m_midi.reset(m_trap);
+    }
 
     bool send(const std::vector<unsigned char> &message, QString *error) override
     {
@@ -290,13 +340,21 @@ public:
 
     bool close(QString *error) override
     {
+        const bool jackOutput = m_midi.out && m_midi.get()->isPortOpen()
+                                && m_midi.out->getCurrentApi() == RtMidi::UNIX_JACK;
         // A JACK server running asynchronously hands what this port sent in
         // one cycle to the receiving ports in the next. Closing the port at
         // once would drop the last messages, such as All Notes Off on close.
-        if (m_midi.out && m_midi.get()->isPortOpen()
-            && m_midi.out->getCurrentApi() == RtMidi::UNIX_JACK)
+        if (jackOutput)
             QThread::msleep(JackCloseDelayMs);
-        return guarded(m_trap, error, [&] { m_midi.get()->closePort(); });
+        const bool closed = guarded(m_trap, error, [&] { m_midi.get()->closePort(); });
+        // The library's JACK output frees its send buffer when it is destroyed,
+        // before its client stops: a cycle that began while the port was still
+        // open may be reading that buffer. The cycle is given time to end
+        // before the object can go.
+        if (jackOutput)
+            QThread::msleep(JackCloseDelayMs);
+        return closed;
     }
 
 private:
@@ -317,12 +375,7 @@ private:
 
 bool RtMidiBackend::portNames(MidiDirection direction, QStringList *names, QString *error)
 {
-    ErrorTrap trap;
-    LibraryObject midi;
-    if (!midi.make(direction, trap, error))
-        return false;
-    const bool listed = listPorts(*midi.get(), trap, names, error);
-    midi.reset(trap);
+    const bool listed = listPortNames(direction, names, error);
     systemReached.store(listed);
     return listed;
 }

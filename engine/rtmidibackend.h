@@ -7,6 +7,8 @@
 // VELKA_MIDI_API ("alsa" or "jack") when set, otherwise ALSA when its
 // sequencer device can be opened, else JACK. Every library error, thrown or
 // reported through the library's error callback, becomes a failed result.
+// JACK port lists are read from JACK in one call, through a client that never
+// joins the server's processing cycles.
 class RtMidiBackend : public MidiBackend
 {
 public:

@@ -1,10 +1,14 @@
 #include "abstractsync.h"
 #include "applicationmidi.h"
 #include "auditionoutput.h"
+#include "engineplayerfactory.h"
 #include "midievent.h"
 #include "midiinput.h"
 #include "midiinstrument.h"
+#include "outputportnames.h"
 #include "portrecord.h"
+#include "qmdmemmodel.h"
+#include "qmdvelkacontroller.h"
 
 #include <QMutex>
 #include <QSignalSpy>
@@ -131,11 +135,13 @@ private slots:
     void withoutThruPortNothingIsQueued();
     void failedThruOpenLeavesTheThreadPaused();
     void absentPortOpensWhenItAppearsAndFollowsItsDevice();
+    void documentsComeAndGoOnAPortWhileTheListsAreRead();
 
 private:
     // Sends probes until one came through, so that JACK has connected the ports.
     bool connectSource(Source &source, Sink *sink);
 
+    EnginePlayerFactory m_factory;
     std::unique_ptr<ApplicationMidi> m_midi;
     std::unique_ptr<MidiRecorder> m_focus;
     std::unique_ptr<Source> m_keys;
@@ -170,6 +176,8 @@ void TestApplicationMidiJack::initTestCase()
 
 void TestApplicationMidiJack::cleanupTestCase()
 {
+    QmdVelkaController::setPlayerFactory(nullptr);
+    OutputPortNames::setSource({});
     m_midi.reset();
     QVERIFY(!AuditionOutput::installed());
     m_module.reset();
@@ -356,6 +364,48 @@ void TestApplicationMidiJack::absentPortOpensWhenItAppearsAndFollowsItsDevice()
     m_keys->send({0x90, 64, 80});
     QTRY_COMPARE(late->messages(), (QList<Bytes>{{0x90, 64, 80}}));
     m_midi->setThruChoice(true, QString());
+}
+
+void TestApplicationMidiJack::documentsComeAndGoOnAPortWhileTheListsAreRead()
+{
+    // As when files open at start-up and from later launches: each document's
+    // instrument opens its port while the lists are read, reaches it, and
+    // closes it again with the document.
+    OutputPortNames::setSource([] { return MidiOutput::availablePortNames(); });
+    QmdVelkaController::setPlayerFactory(&m_factory);
+    const QString port = m_module->name();
+    for (unsigned char pitch = 60; pitch < 64; ++pitch) {
+        QmdMemModel model;
+        auto controller = std::make_unique<QmdVelkaController>();
+        controller->setModel(&model);
+        controller->requestAddInstrument();
+        m_midi->pollMidiPorts();
+        QTRY_COMPARE(controller->instrumentIds().size(), 1);
+        const QmdItemId instrument = controller->instrumentIds().first();
+        controller->requestSetData(QStringLiteral("MidiPort"), port, controller->instrumentIndex(instrument));
+        m_midi->pollMidiPorts();
+        MidiInstrument *player = nullptr;
+        QTRY_VERIFY(player = dynamic_cast<MidiInstrument *>(controller->instrumentThreads().value(instrument)));
+        QTRY_COMPARE(player->portName(), port);
+
+        // JACK connects the port a little after it opened: sent until heard.
+        const auto heard = [&] {
+            for (const Bytes &message : m_module->messages()) {
+                if (message.size() == 3 && (message[0] & 0xF0) == 0x90 && message[1] == pitch)
+                    return true;
+            }
+            return false;
+        };
+        QDeadlineTimer deadline(10000);
+        while (!heard() && !deadline.hasExpired()) {
+            player->outputEventNow(InstrumentEvent::noteOn(0, pitch, 100));
+            QTest::qWait(20);
+        }
+        QVERIFY2(heard(), qPrintable(QStringLiteral("document %1 did not reach its port").arg(pitch - 59)));
+        controller.reset();
+        m_midi->pollMidiPorts();
+        m_module->clear();
+    }
 }
 
 QTEST_MAIN(TestApplicationMidiJack)
