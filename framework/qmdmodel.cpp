@@ -91,6 +91,20 @@ void QmdModel::undo()
 {
 }
 
+QVariant QmdModel::data(const QString &key, const QmdIndex &parent) const
+{
+    return data(index(key, parent));
+}
+
+QList<QVariant> QmdModel::data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const
+{
+    QList<QVariant> values;
+    values.reserve(ids.size());
+    for (QmdItemId id : ids)
+        values.append(data(key, index(id, parent)));
+    return values;
+}
+
 QmdIndex QmdModel::createIndex(QmdItemId id, void *internalPointer) const
 {
     return QmdIndex(id, internalPointer, this);
