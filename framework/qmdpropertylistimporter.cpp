@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <iterator>
 #include <type_traits>
 #include <vector>
 
@@ -30,11 +29,6 @@ const QString elementNames[] = {QStringLiteral("key"),  QStringLiteral("string")
                                 QStringLiteral("real"), QStringLiteral("true"),   QStringLiteral("false"),
                                 QStringLiteral("dict")};
 
-const QLatin1StringView elementNamesLatin1[] = {
-    QLatin1StringView("key"),  QLatin1StringView("string"), QLatin1StringView("integer"), QLatin1StringView("real"),
-    QLatin1StringView("true"), QLatin1StringView("false"),  QLatin1StringView("dict")};
-static_assert(std::size(elementNames) == std::size(elementNamesLatin1));
-
 QString elementName(QStringView name)
 {
     for (const QString &known : elementNames) {
@@ -44,14 +38,38 @@ QString elementName(QStringView name)
     return name.toString();
 }
 
-// The plain tokenizer's names are bytes: compared as bytes, without a
-// conversion per name.
+// The plain tokenizer's names are bytes: compared as bytes, by length first,
+// without a conversion per name.
 QString elementName(QLatin1StringView name)
 {
-    for (size_t i = 0; i < std::size(elementNamesLatin1); ++i) {
-        const QLatin1StringView known = elementNamesLatin1[i];
-        if (name.size() == known.size() && std::memcmp(name.data(), known.data(), size_t(known.size())) == 0)
-            return elementNames[i];
+    const char *bytes = name.data();
+    switch (name.size()) {
+    case 3:
+        if (std::memcmp(bytes, "key", 3) == 0)
+            return elementNames[0];
+        break;
+    case 4:
+        if (std::memcmp(bytes, "real", 4) == 0)
+            return elementNames[3];
+        if (std::memcmp(bytes, "true", 4) == 0)
+            return elementNames[4];
+        if (std::memcmp(bytes, "dict", 4) == 0)
+            return elementNames[6];
+        break;
+    case 5:
+        if (std::memcmp(bytes, "false", 5) == 0)
+            return elementNames[5];
+        break;
+    case 6:
+        if (std::memcmp(bytes, "string", 6) == 0)
+            return elementNames[1];
+        break;
+    case 7:
+        if (std::memcmp(bytes, "integer", 7) == 0)
+            return elementNames[2];
+        break;
+    default:
+        break;
     }
     return name.toString();
 }
