@@ -346,9 +346,9 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
             buffer->seek(buffer->size());
         } else if (device() && device()->isReadable()) {
             m_bytes = device()->readAll();
-        }
-        else
+        } else {
             m_errorString = tr("The file is not open for reading.");
+        }
     }
     if (!m_errorString.isEmpty()) {
         m_readable = false;
