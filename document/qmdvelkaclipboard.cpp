@@ -143,16 +143,21 @@ void placePayload(QmdTree &payload, const TickPos &center, qint64 divisions)
 // "edge=uses" entries of the edges that were pasted, pointed at their copies.
 QString remappedUsageList(const QString &usages, const QHash<QmdItemId, QmdItemId> &edgeMap)
 {
-    QStringList kept;
-    for (const QString &entry : usages.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QmdItemId edge = edgeMap.value(entry.section(QLatin1Char('='), 0, 0).toUInt());
+    QString kept;
+    for (const QStringView entry : QStringView(usages).tokenize(u',', Qt::SkipEmptyParts)) {
+        const QmdItemId edge = edgeMap.value(entry.left(entry.indexOf(u'=')).toUInt());
         if (edge == 0)
             continue;
-        const qsizetype equals = entry.lastIndexOf(QLatin1Char('='));
-        kept.append(equals < 0 ? QString::number(edge)
-                               : QStringLiteral("%1=%2").arg(edge).arg(entry.mid(equals + 1)));
+        if (!kept.isEmpty())
+            kept += u',';
+        kept += QString::number(edge);
+        const qsizetype equals = entry.lastIndexOf(u'=');
+        if (equals >= 0) {
+            kept += u'=';
+            kept += entry.mid(equals + 1);
+        }
     }
-    return kept.join(QLatin1Char(','));
+    return kept;
 }
 
 } // namespace

@@ -189,12 +189,11 @@ void QmdVelkaController::createElementStates(const QmdItemIdList &elements)
     QHash<QmdItemId, QmdTree *> trees;
     trees.reserve(elements.size());
     QmdReadLocker locker(this);
-    const QmdIndex elementsContainer = elementsEntry();
-    for (QmdItemId element : elements) {
-        const QmdIndex entry = elementEntry(element, elementsContainer);
-        if (!entry.isValid())
-            continue;
-        const int kind = QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt();
+    // An element that is gone has no kind.
+    const QList<QVariant> kinds = QmdDirectModelInterface::data(QmdVelkaKeys::Type, elements, elementsEntry());
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        const QmdItemId element = elements.at(i);
+        const int kind = kinds.at(i).toInt();
         if (kind != QmdVelka::Edge && kind != QmdVelka::Node)
             continue;
         auto *state = new QmdTree(Qmd::StrDict);
@@ -381,12 +380,23 @@ void QmdVelkaController::ensureRootContainer(const QString &key, Qmd::ContainerT
         setType(key, containerType, root);
 }
 
+QmdIndexList QmdVelkaController::elementsOfKind(QmdVelka::ElementType kind) const
+{
+    QmdReadLocker locker(this);
+    const QmdIndex elements = elementsEntry();
+    const QmdItemIdList ids = QmdDirectModelInterface::ids(elements);
+    const QList<QVariant> kinds = QmdDirectModelInterface::data(QmdVelkaKeys::Type, ids, elements);
+    QmdIndexList found;
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        if (kinds.at(i).toInt() == kind)
+            found.append(QmdDirectModelInterface::index(ids.at(i), elements));
+    }
+    return found;
+}
+
 void QmdVelkaController::upgradeArcUsageLists()
 {
-    const QmdIndex elements = index(QmdVelkaKeys::Elements);
-    for (const QmdIndex &element : childIndexes(elements)) {
-        if (data(QmdVelkaKeys::Type, element).toUInt() != QmdVelka::Node)
-            continue;
+    for (const QmdIndex &element : elementsOfKind(QmdVelka::Node)) {
         const QmdIndex ordered = index(QmdVelkaKeys::OrderedArcUsages, element);
         if (!ordered.isValid())
             continue;
@@ -409,10 +419,7 @@ void QmdVelkaController::upgradeVoiceGroupInstruments()
     const QString identifierKey = QmdVelkaKeys::Identifier;
     const QString outputTypeKey = QmdVelkaKeys::OutputType;
     const QmdIndex instruments = instrumentsIndex();
-    const QmdIndex elements = index(QmdVelkaKeys::Elements);
-    for (const QmdIndex &element : childIndexes(elements)) {
-        if (data(QmdVelkaKeys::Type, element).toUInt() != QmdVelka::VoiceGroup)
-            continue;
+    for (const QmdIndex &element : elementsOfKind(QmdVelka::VoiceGroup)) {
         const QmdIndex identifier = index(identifierKey, element);
         if (!identifier.isValid())
             continue;

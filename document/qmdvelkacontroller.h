@@ -273,6 +273,8 @@ private:
     void stopRemovedInstruments(const QmdItemIdList &ids, QmdRequestId rid);
 
     void ensureRootContainer(const QString &key, Qmd::ContainerType type);
+    // The entries of the elements of one kind, in id order.
+    QmdIndexList elementsOfKind(QmdVelka::ElementType kind) const;
     void upgradeArcUsageLists();
     void upgradeVoiceGroupInstruments();
     QmdRequestId addInstrumentRecord(const QString &label, const QColor &color, const QBitArray &channels,

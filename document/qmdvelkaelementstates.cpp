@@ -40,15 +40,15 @@ void QmdVelkaController::rebuildEdgeFromNodes()
     const QmdItemIdList elements = elementIds();
     QmdReadLocker reading(this);
     const QmdIndex elementsContainer = elementsEntry();
-    for (QmdItemId element : elements) {
-        const QmdIndex entry = elementEntry(element, elementsContainer);
-        if (!entry.isValid())
+    const QList<QVariant> kinds = QmdDirectModelInterface::data(QmdVelkaKeys::Type, elements, elementsContainer);
+    const QList<QVariant> fromNodes =
+        QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, elements, elementsContainer);
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (kinds.at(i).toInt() != QmdVelka::Edge)
             continue;
-        if (QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt() != QmdVelka::Edge)
-            continue;
-        const QmdItemId fromNode = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, entry).toUInt();
+        const QmdItemId fromNode = fromNodes.at(i).toUInt();
         if (fromNode != 0)
-            m_edgeFromNodes.insert(element, fromNode);
+            m_edgeFromNodes.insert(elements.at(i), fromNode);
     }
 }
 
@@ -60,15 +60,15 @@ void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QmdI
     {
         QmdReadLocker reading(this);
         const QmdIndex elements = elementsEntry();
-        for (QmdItemId id : idList) {
-            const QmdIndex entry = elementEntry(id, elements);
-            if (!entry.isValid()
-                || QmdDirectModelInterface::data(QmdVelkaKeys::Type, entry).toInt() != QmdVelka::Edge)
+        const QList<QVariant> kinds = QmdDirectModelInterface::data(QmdVelkaKeys::Type, idList, elements);
+        const QList<QVariant> fromNodes = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, idList, elements);
+        for (qsizetype i = 0; i < idList.size(); ++i) {
+            if (kinds.at(i).toInt() != QmdVelka::Edge)
                 continue;
-            const QmdItemId fromNode = QmdDirectModelInterface::data(QmdVelkaKeys::FromNode, entry).toUInt();
+            const QmdItemId fromNode = fromNodes.at(i).toUInt();
             const QmdIndex from = elementEntry(fromNode, elements);
             if (from.isValid() && QmdDirectModelInterface::exists(from))
-                m_edgeFromNodes.insert(id, fromNode);
+                m_edgeFromNodes.insert(idList.at(i), fromNode);
         }
     }
     // The states of all new nodes and edges, as one change in the step of the

@@ -11,26 +11,26 @@ namespace {
 
 struct Word
 {
-    const char *key;
+    QLatin1StringView key;
     int value;
-    const char *word;
+    QLatin1StringView word;
 };
 
 // The written word of each value comes first; later rows are older words
 // that are still read.
 const Word words[] = {
-    {"Type", 1, "Edge"},
-    {"Type", 2, "Node"},
-    {"Type", 3, "TextBox"},
-    {"Type", 4, "VoiceGroup"},
-    {"Type", 1, "Arc"},
-    {"Type", 4, "Player"},
-    {"Path", 0, "CityBlock"},
-    {"Path", 1, "CityBlockFlipped"},
-    {"Path", 2, "Direct"},
-    {"SignallingMethod", 0, "Sequential"},
-    {"SignallingMethod", 1, "Parallel"},
-    {"SignallingMethod", 2, "Random"},
+    {QLatin1StringView("Type"), 1, QLatin1StringView("Edge")},
+    {QLatin1StringView("Type"), 2, QLatin1StringView("Node")},
+    {QLatin1StringView("Type"), 3, QLatin1StringView("TextBox")},
+    {QLatin1StringView("Type"), 4, QLatin1StringView("VoiceGroup")},
+    {QLatin1StringView("Type"), 1, QLatin1StringView("Arc")},
+    {QLatin1StringView("Type"), 4, QLatin1StringView("Player")},
+    {QLatin1StringView("Path"), 0, QLatin1StringView("CityBlock")},
+    {QLatin1StringView("Path"), 1, QLatin1StringView("CityBlockFlipped")},
+    {QLatin1StringView("Path"), 2, QLatin1StringView("Direct")},
+    {QLatin1StringView("SignallingMethod"), 0, QLatin1StringView("Sequential")},
+    {QLatin1StringView("SignallingMethod"), 1, QLatin1StringView("Parallel")},
+    {QLatin1StringView("SignallingMethod"), 2, QLatin1StringView("Random")},
 };
 
 } // namespace
@@ -60,8 +60,8 @@ bool isWordKey(const QString &key)
 QString wordOf(const QString &key, int value)
 {
     for (const Word &entry : words) {
-        if (key == QLatin1String(entry.key) && value == entry.value)
-            return QString::fromLatin1(entry.word);
+        if (key == entry.key && value == entry.value)
+            return QString(entry.word);
     }
     return QString();
 }
@@ -80,8 +80,15 @@ int valueOfWord(const QString &key, const QString &word, bool *known)
 {
     if (known)
         *known = true;
+    // The word as written first; then in any letter case, which folds one
+    // UTF-16 unit to one, so that a word of another length cannot match.
     for (const Word &entry : words) {
-        if (key == QLatin1String(entry.key) && word.compare(QLatin1String(entry.word), Qt::CaseInsensitive) == 0)
+        if (word == entry.word && key == entry.key)
+            return entry.value;
+    }
+    for (const Word &entry : words) {
+        if (word.size() == entry.word.size() && key == entry.key
+            && word.compare(entry.word, Qt::CaseInsensitive) == 0)
             return entry.value;
     }
     if (known)
@@ -132,8 +139,56 @@ QString positionText(const QmdVelka::TickPos &pos)
     return QStringLiteral("{%1, %2}").arg(pos.x).arg(pos.y);
 }
 
+namespace {
+
+// Reads an optional sign and up to 18 decimal digits (never too many for a
+// qint64) at text[*at]; false when there are none or more.
+bool readPlainNumber(QStringView text, qsizetype *at, qint64 *number)
+{
+    qsizetype i = *at;
+    const bool negative = i < text.size() && text[i] == u'-';
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        ++i;
+    qint64 value = 0;
+    int digits = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i, ++digits) {
+        if (digits == 18)
+            return false;
+        value = value * 10 + (text[i].unicode() - u'0');
+    }
+    if (digits == 0)
+        return false;
+    *at = i;
+    *number = negative ? -value : value;
+    return true;
+}
+
+// The form the program writes, "{x, y}" with numbers of up to 18 digits, read
+// without the general pattern; false for anything else.
+bool readPlainPosition(QStringView text, QmdVelka::TickPos *pos)
+{
+    qsizetype at = 1;
+    qint64 x = 0;
+    qint64 y = 0;
+    if (text.isEmpty() || text[0] != u'{' || !readPlainNumber(text, &at, &x) || at == text.size()
+        || text[at] != u',')
+        return false;
+    ++at;
+    while (at < text.size() && text[at] == u' ')
+        ++at;
+    if (!readPlainNumber(text, &at, &y) || at != text.size() - 1 || text[at] != u'}')
+        return false;
+    *pos = QmdVelka::TickPos(x, y);
+    return true;
+}
+
+} // namespace
+
 QmdVelka::TickPos positionFromText(const QString &text)
 {
+    QmdVelka::TickPos plain;
+    if (readPlainPosition(text, &plain))
+        return plain;
     static const QRegularExpression form(QStringLiteral("^\\{([+-]?\\d+),\\s*([+-]?\\d+)\\}$"));
     const QRegularExpressionMatch match = form.match(text);
     if (!match.hasMatch())

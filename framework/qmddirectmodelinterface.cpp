@@ -144,7 +144,13 @@ QVariant QmdDirectModelInterface::data(const QmdIndex &index) const
 
 QVariant QmdDirectModelInterface::data(const QString &key, const QmdIndex &parent) const
 {
-    return data(index(key, parent));
+    return m_model ? m_model->data(key, parent) : QVariant();
+}
+
+QList<QVariant> QmdDirectModelInterface::data(const QString &key, const QmdItemIdList &ids,
+                                              const QmdIndex &parent) const
+{
+    return m_model ? m_model->data(key, ids, parent) : QList<QVariant>(ids.size());
 }
 
 QVariant QmdDirectModelInterface::data(QmdItemId id, const QmdIndex &parent) const

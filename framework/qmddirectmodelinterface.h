@@ -52,6 +52,9 @@ public:
     QVariant data(const QmdIndex &index) const;
     QVariant data(const QString &key, const QmdIndex &parent) const;
     QVariant data(QmdItemId id, const QmdIndex &parent) const;
+    // The value under key in each of the containers ids of parent, in the
+    // order of ids (see QmdModel::data).
+    QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const;
     Qmd::ContainerType type(const QmdIndex &index) const;
     QmdItemIdList ids(const QmdIndex &parent) const;
     QStringList keys(const QmdIndex &parent) const;

@@ -227,6 +227,33 @@ QVariant QmdMemModel::data(const QmdIndex &index) const
     return *value;
 }
 
+QVariant QmdMemModel::data(const QString &key, const QmdIndex &parent) const
+{
+    return valueIn(containerAt(parent, Qmd::StrDict), key);
+}
+
+QList<QVariant> QmdMemModel::data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const
+{
+    QList<QVariant> values;
+    values.reserve(ids.size());
+    const auto *item = static_cast<const IntDictSpecialItem *>(containerAt(parent, Qmd::IntDict));
+    for (QmdItemId id : ids) {
+        const auto it = item ? item->items.constFind(id) : QmdIdEntries::const_iterator();
+        const SpecialItem *child = item && it != item->items.constEnd() ? itemOf(it.value()) : nullptr;
+        values.append(child && child->type == Qmd::StrDict ? valueIn(child, key) : QVariant());
+    }
+    return values;
+}
+
+QVariant QmdMemModel::valueIn(const SpecialItem *item, const QString &key)
+{
+    if (!item)
+        return QVariant();
+    const auto &items = static_cast<const StrDictSpecialItem *>(item)->items;
+    const auto it = items.constFind(key);
+    return it == items.constEnd() || isContainer(it.value()) ? QVariant() : it.value();
+}
+
 Qmd::ContainerType QmdMemModel::containerType(const QmdIndex &index) const
 {
     const QVariant *value = valueAt(index);

@@ -65,6 +65,8 @@ public:
     bool hasChildren(const QmdIndex &index) const override;
     QmdIndexList childIndexes(const QmdIndex &index) const override;
     QVariant data(const QmdIndex &index) const override;
+    QVariant data(const QString &key, const QmdIndex &parent) const override;
+    QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const override;
     Qmd::ContainerType containerType(const QmdIndex &index) const override;
     QmdItemIdList ids(const QmdIndex &parent) const override;
     QStringList keys(const QmdIndex &parent) const override;
@@ -130,6 +132,8 @@ private:
     const QVariant *valueAt(const QmdIndex &index) const;
     SpecialItem *containerAt(const QmdIndex &index, Qmd::ContainerType type) const;
     static SpecialItem *itemOf(const QVariant &value);
+    // The plain value under key in the string-keyed container item (null for none).
+    static QVariant valueIn(const SpecialItem *item, const QString &key);
     static bool isContainer(const QVariant &value);
     QmdIndex entryIndex(QmdItemId id, SpecialItem *item) const;
     QmdIndex entryIndex(const QString &key, SpecialItem *item) const;

@@ -91,6 +91,23 @@ void QmdModel::undo()
 {
 }
 
+QVariant QmdModel::data(const QString &key, const QmdIndex &parent) const
+{
+    const QmdIndex entry = index(key, parent);
+    return entry.isValid() ? data(entry) : QVariant();
+}
+
+QList<QVariant> QmdModel::data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const
+{
+    QList<QVariant> values;
+    values.reserve(ids.size());
+    for (QmdItemId id : ids) {
+        const QmdIndex entry = index(id, parent);
+        values.append(entry.isValid() ? data(key, entry) : QVariant());
+    }
+    return values;
+}
+
 QmdIndex QmdModel::createIndex(QmdItemId id, void *internalPointer) const
 {
     return QmdIndex(id, internalPointer, this);

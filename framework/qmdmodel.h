@@ -60,6 +60,15 @@ public:
     virtual bool hasChildren(const QmdIndex &index) const = 0;
     virtual QmdIndexList childIndexes(const QmdIndex &index) const = 0;
     virtual QVariant data(const QmdIndex &index) const = 0;
+    // The value under key in the string-keyed container parent, as data()
+    // gives it for index(key, parent); invalid when there is no such entry.
+    // A model may find it in one step.
+    virtual QVariant data(const QString &key, const QmdIndex &parent) const;
+    // The value under key in each of the containers ids of the id-keyed
+    // container parent, in the order of ids, as data(key, index(id, parent))
+    // gives it (invalid where there is no such entry); a model may find them
+    // with one look at parent.
+    virtual QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const;
     virtual Qmd::ContainerType containerType(const QmdIndex &index) const = 0;
     virtual QmdItemIdList ids(const QmdIndex &parent) const = 0;
     virtual QStringList keys(const QmdIndex &parent) const = 0;

@@ -3,6 +3,7 @@
 #include "qmdmodel.h"
 #include "qmdpropertylisttokenizer.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QFileInfo>
 #include <QIODevice>
@@ -11,7 +12,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -26,12 +29,47 @@ const QString elementNames[] = {QStringLiteral("key"),  QStringLiteral("string")
                                 QStringLiteral("real"), QStringLiteral("true"),   QStringLiteral("false"),
                                 QStringLiteral("dict")};
 
-template <typename Name>
-QString elementName(Name name)
+QString elementName(QStringView name)
 {
     for (const QString &known : elementNames) {
         if (name == known)
             return known;
+    }
+    return name.toString();
+}
+
+// The plain tokenizer's names are bytes: compared as bytes, by length first,
+// without a conversion per name.
+QString elementName(QLatin1StringView name)
+{
+    const char *bytes = name.data();
+    switch (name.size()) {
+    case 3:
+        if (std::memcmp(bytes, "key", 3) == 0)
+            return elementNames[0];
+        break;
+    case 4:
+        if (std::memcmp(bytes, "real", 4) == 0)
+            return elementNames[3];
+        if (std::memcmp(bytes, "true", 4) == 0)
+            return elementNames[4];
+        if (std::memcmp(bytes, "dict", 4) == 0)
+            return elementNames[6];
+        break;
+    case 5:
+        if (std::memcmp(bytes, "false", 5) == 0)
+            return elementNames[5];
+        break;
+    case 6:
+        if (std::memcmp(bytes, "string", 6) == 0)
+            return elementNames[1];
+        break;
+    case 7:
+        if (std::memcmp(bytes, "integer", 7) == 0)
+            return elementNames[2];
+        break;
+    default:
+        break;
     }
     return name.toString();
 }
@@ -125,6 +163,85 @@ struct QmdPropertyListImporter::Entry
     QVariant value;
 };
 
+// The short texts of a file by their bytes, each made into a string once: an
+// open table with a hash that is cheap for the few bytes of a key or a word
+// (and sees every byte, so that texts alike in part do not collide).
+class QmdPropertyListImporter::PlainTexts
+{
+public:
+    QString text(QLatin1StringView bytes)
+    {
+        const size_t hash = hashOf(bytes.data(), bytes.size());
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot &slot = m_slots[i];
+            if (slot.size < 0) {
+                slot = Slot{bytes.data(), bytes.size(), hash, QString(bytes)};
+                const QString text = slot.text;
+                if (++m_count * 2 > qsizetype(m_slots.size()))
+                    grow();
+                return text;
+            }
+            if (slot.hash == hash && slot.size == bytes.size()
+                && std::memcmp(slot.bytes, bytes.data(), size_t(bytes.size())) == 0)
+                return slot.text;
+        }
+    }
+
+private:
+    // Every byte counts, read eight (or four) at a time.
+    static size_t hashOf(const char *bytes, qsizetype size)
+    {
+        constexpr quint64 factor = 0x9E3779B97F4A7C15ULL;
+        quint64 hash = quint64(size) * factor;
+        const auto mix = [&hash](quint64 word) { hash = (hash ^ word) * factor; };
+        if (size >= 8) {
+            for (qsizetype at = 0; at + 8 <= size; at += 8)
+                mix(word<quint64>(bytes + at));
+            mix(word<quint64>(bytes + size - 8));
+        } else if (size >= 4) {
+            mix(quint64(word<quint32>(bytes)) << 32 | word<quint32>(bytes + size - 4));
+        } else {
+            for (qsizetype at = 0; at < size; ++at)
+                mix(static_cast<unsigned char>(bytes[at]));
+        }
+        return size_t(hash ^ (hash >> 29));
+    }
+
+    template <typename Word> static Word word(const char *bytes)
+    {
+        Word value;
+        std::memcpy(&value, bytes, sizeof value);
+        return value;
+    }
+
+    struct Slot
+    {
+        const char *bytes = nullptr;
+        qsizetype size = -1; // -1: a free slot
+        size_t hash = 0;
+        QString text;
+    };
+
+    void grow()
+    {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (Slot &slot : old) {
+            if (slot.size < 0)
+                continue;
+            size_t i = slot.hash & mask;
+            while (m_slots[i].size >= 0)
+                i = (i + 1) & mask;
+            m_slots[i] = std::move(slot);
+        }
+    }
+
+    std::vector<Slot> m_slots = std::vector<Slot>(1024);
+    qsizetype m_count = 0;
+};
+
 QmdPropertyListImporter::QmdPropertyListImporter(QmdModel *model, QIODevice *device, QObject *parent)
     : QmdImportExportInterface(model, device, parent)
 {
@@ -155,17 +272,29 @@ QFile::FileError QmdPropertyListImporter::readFile(const QString &fileName, QByt
         *errorString = file.isOpen() ? tr("This is not a regular file, so it is not read.") : file.errorString();
         return file.error() != QFile::NoError ? file.error() : QFile::OpenError;
     }
-    // Read no more than the limit allows, in case the file grew since.
-    bytes->clear();
-    bytes->reserve(info.size());
+    const auto failed = [&] {
+        *errorString = file.errorString();
+        bytes->clear();
+        return file.error();
+    };
+    // The size the file had straight into place, then whatever it grew by
+    // since, no more than the limit allows.
+    bytes->resize(info.size());
+    qint64 filled = 0;
+    while (filled < bytes->size()) {
+        const qint64 read = file.read(bytes->data() + filled, bytes->size() - filled);
+        if (read < 0 || file.error() != QFile::NoError)
+            return failed();
+        if (read == 0)
+            break;
+        filled += read;
+    }
+    bytes->resize(filled);
     const qint64 chunk = 1 << 20;
     while (bytes->size() <= MaxFileSize) {
         const QByteArray part = file.read(chunk);
-        if (file.error() != QFile::NoError) {
-            *errorString = file.errorString();
-            bytes->clear();
-            return file.error();
-        }
+        if (file.error() != QFile::NoError)
+            return failed();
         if (part.isEmpty())
             break;
         bytes->append(part);
@@ -210,10 +339,16 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
 
     if (!m_bytesRead) {
         m_bytesRead = true;
-        if (device() && device()->isReadable())
+        auto *buffer = qobject_cast<QBuffer *>(device());
+        if (buffer && buffer->isReadable() && buffer->pos() == 0) {
+            // The buffer's bytes themselves, shared rather than copied.
+            m_bytes = buffer->data();
+            buffer->seek(buffer->size());
+        } else if (device() && device()->isReadable()) {
             m_bytes = device()->readAll();
-        else
+        } else {
             m_errorString = tr("The file is not open for reading.");
+        }
     }
     if (!m_errorString.isEmpty()) {
         m_readable = false;
@@ -222,6 +357,7 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
     }
 
     m_path = basePath;
+    m_plainTexts = std::make_unique<PlainTexts>();
     QmdPropertyListTokenizer plain(m_bytes);
     parseTokens(plain);
     if (plain.isUnsupported()) {
@@ -236,7 +372,7 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
         parseTokens(general);
     }
     m_strings.clear();
-    m_plainStrings.clear();
+    m_plainTexts.reset();
     m_path.clear();
 
     m_readable = m_errorString.isEmpty();
@@ -352,16 +488,8 @@ QString QmdPropertyListImporter::sharedText(Tokens &tokens)
 {
     if constexpr (std::is_same_v<Tokens, QmdPropertyListTokenizer>) {
         // Straight from the file's bytes: no string is made for a text met before.
-        if (tokens.isPlainText() && tokens.plainText().size() <= sharedTextLength) {
-            const QLatin1StringView plain = tokens.plainText();
-            const QByteArrayView bytes(plain.data(), plain.size());
-            const auto it = m_plainStrings.constFind(bytes);
-            if (it != m_plainStrings.constEnd())
-                return *it;
-            const QString text(plain);
-            m_plainStrings.insert(bytes, text);
-            return text;
-        }
+        if (tokens.isPlainText() && tokens.plainText().size() <= sharedTextLength)
+            return m_plainTexts->text(tokens.plainText());
     }
     return shared(tokens.text());
 }

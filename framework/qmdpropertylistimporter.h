@@ -6,8 +6,6 @@
 #include "qmdtree.h"
 
 #include <QByteArray>
-#include <QByteArrayView>
-#include <QHash>
 #include <QFile>
 #include <QList>
 #include <QPair>
@@ -92,6 +90,7 @@ protected:
 
 private:
     struct Entry;
+    class PlainTexts;
 
     bool parseFor(const QStringList &basePath);
     // The parse over either tokenizer: this program's own for the form it
@@ -119,7 +118,7 @@ private:
     QStringList m_path;
     qint64 m_leafLine = 0;
     QSet<QString> m_strings;
-    QHash<QByteArrayView, QString> m_plainStrings; // by their bytes in m_bytes
+    std::unique_ptr<PlainTexts> m_plainTexts; // by their bytes in m_bytes
     QVariant m_top; // a leaf value or a QmdTree holder
 };
 

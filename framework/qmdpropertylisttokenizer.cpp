@@ -1,5 +1,6 @@
 #include "qmdpropertylisttokenizer.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
@@ -38,6 +39,20 @@ bool isPlainChar(char32_t c)
     if ((c & 0xFFFE) == 0xFFFE)
         return false;
     return c <= 0x10FFFF;
+}
+
+// The printable ASCII characters that stand for themselves in text: all but
+// the blank and the three that start markup, a reference or "]]>".
+constexpr std::array<bool, 256> plainTextBytes = [] {
+    std::array<bool, 256> bytes{};
+    for (int c = 0x21; c < 0x7F; ++c)
+        bytes[size_t(c)] = c != '<' && c != '&' && c != ']';
+    return bytes;
+}();
+
+bool isPlainTextByte(char c)
+{
+    return plainTextBytes[static_cast<unsigned char>(c)];
 }
 
 bool isContinuation(unsigned char c)
@@ -90,7 +105,7 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readNext()
         return readCharacters();
     if (m_pos + 1 < m_end && m_pos[1] == '/')
         return readEndTag();
-    if (startsWith(m_pos, cdataStart))
+    if (m_pos + 1 < m_end && m_pos[1] == '!' && startsWith(m_pos, cdataStart))
         return readCData();
     return readStartTag();
 }
@@ -136,7 +151,7 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readStartTag()
     while (p < m_end && isNameChar(*p))
         ++p;
     m_name = QLatin1StringView(nameBegin, p - nameBegin);
-    m_hasVersion = startsWith(p, version);
+    m_hasVersion = p < m_end && *p == ' ' && startsWith(p, version);
     if (m_hasVersion)
         p += version.size();
     if (p < m_end && *p == '>') {
@@ -188,31 +203,29 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readCData()
 
 QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readCharacters()
 {
-    const char *p = m_pos;
+    const char *p = skipIndentation(m_pos);
     bool nonAscii = false;
     bool references = false;
     bool whitespace = true;
     for (;;) {
-        // Printable ASCII and the line feeds and tabs between elements, the
-        // bulk of every file, in a tight loop.
-        while (p < m_end) {
-            const auto c = static_cast<unsigned char>(*p);
-            if (c == ' ') {
-                // The indentation between elements: white space still.
-            } else if (c > 0x20 && c < 0x7F) {
-                if (c == '<' || c == '&' || c == ']')
-                    break;
-                whitespace = false;
-            } else if (c == '\n') {
-                ++m_line;
-            } else if (c != '\t') {
-                break;
-            }
+        // Printable ASCII, the bulk of every text, in a tight loop.
+        const char *run = p;
+        while (p < m_end && isPlainTextByte(*p))
             ++p;
-        }
+        if (p != run)
+            whitespace = false;
         if (p == m_end)
             return unsupported();
         const char c = *p;
+        if (c == ' ' || c == '\t') {
+            ++p;
+            continue;
+        }
+        if (c == '\n') {
+            ++m_line;
+            ++p;
+            continue;
+        }
         if (c == '<')
             break;
         if (c == '&') {
@@ -230,8 +243,7 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readCharacters()
             ++p;
             continue;
         }
-        if (c != '\t' && c != '\n')
-            whitespace = false;
+        whitespace = false;
         if (!skipCharacter(p, m_end, &nonAscii))
             return unsupported();
     }
@@ -242,6 +254,32 @@ QmdPropertyListTokenizer::TokenType QmdPropertyListTokenizer::readCharacters()
     m_nonAscii = nonAscii;
     m_whitespace = whitespace;
     return m_token = Characters;
+}
+
+// Steps over the line feeds and blanks that indent an element, eight blanks
+// at a time; returns where they end.
+const char *QmdPropertyListTokenizer::skipIndentation(const char *p)
+{
+    static constexpr quint64 blanks = 0x2020202020202020ULL;
+    for (;;) {
+        while (m_end - p >= 8) {
+            quint64 word;
+            std::memcpy(&word, p, sizeof word);
+            if (word != blanks)
+                break;
+            p += 8;
+        }
+        if (p == m_end)
+            return p;
+        if (*p == ' ' || *p == '\t') {
+            ++p;
+        } else if (*p == '\n') {
+            ++m_line;
+            ++p;
+        } else {
+            return p;
+        }
+    }
 }
 
 // Steps over one character of text (counting lines); false for a byte this

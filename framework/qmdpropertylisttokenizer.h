@@ -66,6 +66,7 @@ private:
     TokenType readEndTag();
     TokenType readCData();
     TokenType readCharacters();
+    const char *skipIndentation(const char *p);
     bool skipCharacter(const char *&p, const char *end, bool *nonAscii);
     bool readReference(const char *&p, char32_t *value) const;
     bool startsWith(const char *p, QLatin1StringView text) const;

@@ -257,6 +257,16 @@ void TestQmdVelkaFile::readsNetworkValues_data()
     QTest::newRow("position, blanks") << element << "TickPos" << "<string>{+12,    -48}</string>" << pos(12, -48);
     QTest::newRow("blank after brace") << element << "TickPos" << "<string>{ -12, 48}</string>" << pos(0, 0);
     QTest::newRow("blank before comma") << element << "TickPos" << "<string>{-12 , 48}</string>" << pos(0, 0);
+    QTest::newRow("position, 18 digits") << element << "TickPos"
+                                         << "<string>{999999999999999999, -999999999999999999}</string>"
+                                         << pos(999999999999999999, -999999999999999999);
+    QTest::newRow("position, 19 digits") << element << "TickPos" << "<string>{1000000000000000000, 5}</string>"
+                                         << pos(1000000000000000000, 5);
+    QTest::newRow("position, too large") << element << "TickPos" << "<string>{99999999999999999999, 5}</string>"
+                                         << pos(0, 5);
+    QTest::newRow("position, tab after comma") << element << "TickPos" << "<string>{1,\t2}</string>" << pos(1, 2);
+    QTest::newRow("position, line feed after") << element << "TickPos" << "<string>{1, 2}\n</string>" << pos(1, 2);
+    QTest::newRow("position, no digits") << element << "TickPos" << "<string>{-, 2}</string>" << pos(0, 0);
 
     const auto root = int(RootValue);
     QTest::newRow("colour with alpha") << root << "StyleNodesColor" << "<string>#FF000080</string>"

@@ -35,6 +35,7 @@ private slots:
     void clearingTheRoot();
     void containersCannotBeHandedIn();
     void directInterface();
+    void valuesUnderKeysReadAsThroughIndexes();
 
 private:
     void build();
@@ -440,5 +441,42 @@ void tst_QmdMemModel::directInterface()
 }
 
 QTEST_GUILESS_MAIN(tst_QmdMemModel)
+
+// The value under a key, looked up in one step, and the values under a key
+// of many containers at once read as looking each up through its index does:
+// containers, missing entries and containers of the wrong kind read as nothing.
+void tst_QmdMemModel::valuesUnderKeysReadAsThroughIndexes()
+{
+    const auto throughIndex = [this](const QString &key, const QmdIndex &parent) {
+        const QmdIndex entry = model->index(key, parent);
+        return entry.isValid() ? model->data(entry) : QVariant();
+    };
+    model->setTypes(QHash<QmdItemId, Qmd::ContainerType>{{3, Qmd::IntDict}}, elements());
+    const QmdIndex removed = element(2);
+    model->remove(QmdItemIdList{2}, elements());
+    model->setData(QHash<QmdItemId, QVariant>{{5, QStringLiteral("plain")}}, elements());
+
+    const QList<QmdIndex> parents{QmdIndex(), elements(), element(1), removed, element(3),
+                                  model->index(QStringLiteral("Tempo"), QmdIndex())};
+    const QStringList keys{"Type", "Name", "Tags", "Elements", "Tempo", "missing", QString()};
+    for (const QmdIndex &parent : parents) {
+        for (const QString &key : keys)
+            QCOMPARE(model->data(key, parent), throughIndex(key, parent));
+    }
+
+    const QmdItemIdList ids{5, 1, 3, 0, 2, 1, 4};
+    for (const QmdIndex &parent : parents) {
+        for (const QString &key : keys) {
+            QList<QVariant> oneByOne;
+            for (QmdItemId id : ids) {
+                const QmdIndex entry = model->index(id, parent);
+                oneByOne << (entry.isValid() ? throughIndex(key, entry) : QVariant());
+            }
+            QCOMPARE(model->data(key, ids, parent), oneByOne);
+        }
+    }
+    QCOMPARE(model->data(QStringLiteral("Type"), ids, elements()),
+             (QList<QVariant>{QVariant(), 2, QVariant(), QVariant(), QVariant(), 2, QVariant()}));
+}
 
 #include "tst_qmdmemmodel.moc"

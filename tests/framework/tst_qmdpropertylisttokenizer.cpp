@@ -111,6 +111,13 @@ void tst_QmdPropertyListTokenizer::sameTokens_data()
                                 << Taken;
     QTest::newRow("reference of a space only") << plist("<string>&#32;</string>") << Taken;
     QTest::newRow("white space only") << plist("<string> \t\n </string>") << Taken;
+    QTest::newRow("deep indentation") << plist("<dict>\n                    <key>a</key>\n        \t        \n"
+                                               "\t<string>x</string>\n                </dict>")
+                                      << Taken;
+    QTest::newRow("long blank runs in text") << plist("<string>                x        y         </string>") << Taken;
+    QTest::newRow("long blank run only") << plist("<string>                 </string>") << Taken;
+    QTest::newRow("blanks before a carriage return") << plist("<string>        \r        x</string>")
+                                                     << LeftToGeneral;
     QTest::newRow("cdata between text") << plist("<string>x<![CDATA[ <&> ]]>y</string>") << Taken;
     QTest::newRow("utf-8") << plist("<string>\xc3\xa4\xe2\x82\xac\xf0\x9d\x84\x9e</string>") << Taken;
     QTest::newRow("nested in a leaf") << plist("<string>a<b>c</b>\n<d/>e</string>") << Taken;
