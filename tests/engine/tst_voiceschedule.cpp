@@ -22,6 +22,7 @@ private slots:
     void sameNotesWithTheHorizon();
     void groupsMeetingAtANodeTakeTurnsByGroupId();
     void pauseKeepsNotesQueuedAhead();
+    void pauseBeforeAGroupsLastArrivalKeepsItEnded();
     void timelessChainPlaysInOnePass();
     void timelessCycleWaitsBetweenPasses();
 };
@@ -389,6 +390,18 @@ void TestVoiceSchedule::pauseKeepsNotesQueuedAhead()
         QVERIFY2(paused.atNode == through.atNode, networks().at(network).first);
         QVERIFY2(paused.onInstrument == through.onInstrument, networks().at(network).first);
     }
+}
+
+void TestVoiceSchedule::pauseBeforeAGroupsLastArrivalKeepsItEnded()
+{
+    // Paused and resumed while the groups' last voices are still on their
+    // way: stepped ahead, those voices have already ended, yet the groups
+    // play on to their ends as at arrival and are not started again.
+    const Recording atArrival = play(ending, 0, P / 2);
+    const Recording ahead = play(ending, VoiceSchedule::DefaultHorizon, P / 2);
+    QVERIFY(ahead.steppedAhead > 0);
+    QCOMPARE(ahead.atNode, atArrival.atNode);
+    QCOMPARE(ahead.onInstrument, atArrival.onInstrument);
 }
 
 void TestVoiceSchedule::timelessChainPlaysInOnePass()
