@@ -5,11 +5,13 @@
 #include "monotonicclock.h"
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
+#include "voiceschedule.h"
 
 #include <QDebug>
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -255,10 +257,14 @@ void MidiSync::recomputeFactors()
 
 void MidiSync::setPlaying(bool play)
 {
-    quint64 lead = 0;
+    // The position begins one step horizon after the call, so the arrivals due
+    // at the start tick are stepped before it comes, as every later one is;
+    // sync outputs need a lead of their own for MIDI Start.
+    quint64 lead = VoiceSchedule::horizon();
     {
         ClockLocker locker(m_clockMutex);
-        lead = m_syncOutputs.isEmpty() ? 0 : SyncOutputLeadNanoseconds;
+        if (!m_syncOutputs.isEmpty())
+            lead = std::max(lead, SyncOutputLeadNanoseconds);
     }
     setPlayingAt(counterNanoseconds(), lead, play);
 }

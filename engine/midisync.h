@@ -41,6 +41,8 @@ public:
     QString type() const override;
     QString description() const override;
     bool isPlaying() const override;
+    // A start begins the position one step horizon (VoiceSchedule::horizon)
+    // after the call, or the sync outputs' lead after it when that is longer.
     void setPlaying(bool play) override;
     uint tempo() const override;
     uint principalsToBeatsNumerator() const override;

@@ -159,8 +159,16 @@ void VoiceGroup::pauseWhenEnded()
 
 void VoiceGroup::continueBody()
 {
-    if (!hasActiveVoice())
+    if (!hasActiveVoice()) {
+        // Voices stepped ahead of the clock end before it reaches their last
+        // arrival, whose note still waits in its queue: until the clock gets
+        // there the group has not ended, and a continue does not start it
+        // again.
+        AbstractSync *clock = m_sync.load();
+        if (clock && clock->currentTick() < m_lastArrival)
+            return;
         resetBody();
+    }
     if (!hasActiveVoice())
         return;
     m_playing.store(true);
@@ -171,6 +179,7 @@ void VoiceGroup::continueBody()
 
 void VoiceGroup::resetBody()
 {
+    m_lastArrival = 0;
     for (Voice *voice : activeVoices())
         m_schedule->dequeue(this, voice);
     {

@@ -156,6 +156,7 @@ private:
 
     std::atomic<AbstractSync *> m_sync{nullptr};
     std::mt19937_64 m_random; // under the step mutex
+    quint64 m_lastArrival = 0; // of the latest step, under the step mutex
 
     std::mutex m_waitMutex;
     std::condition_variable m_waitCondition; // wakes the thread to end

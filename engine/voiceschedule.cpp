@@ -21,8 +21,10 @@ namespace {
 constexpr quint64 DueAgainInterval = 10000000; // nanoseconds
 constexpr quint64 Never = std::numeric_limits<quint64>::max();
 // Rounds of one tick in one pass: the arrivals due at it and those sent on
-// from them along edges that take no time.
-constexpr int MaxRoundsPerTick = 2;
+// from them along edges that take no time (wormholes, zero-length edges), so
+// a chain of up to 15 such edges plays at its tick; only a cycle that takes
+// no time runs out of them.
+constexpr int MaxRoundsPerTick = 16;
 // Threads that step the nodes of one round side by side, besides the
 // schedule's own.
 constexpr int MaxStepWorkers = 7;
@@ -223,6 +225,8 @@ quint64 VoiceSchedule::stepDueArrivals()
         }
         stepRound(arrivals, &missing);
     }
+    if (!stepped.isEmpty())
+        m_steppingPasses.fetch_add(1, std::memory_order_relaxed);
     // Every voice of a group has ended: it pauses until the next continue
     // seeds a new start voice.
     for (VoiceGroup *group : std::as_const(stepped))

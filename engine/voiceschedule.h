@@ -40,7 +40,7 @@ class VoiceGroup;
 // sleep until a round has node steps for them. A voice sent along an edge
 // that takes no time (a wormhole, a zero-length edge) is due at the tick it
 // left and is stepped in a further round of that tick; a cycle that takes no
-// time waits 10 ms after a few rounds, and no later arrival is stepped before
+// time waits 10 ms after 16 rounds, and no later arrival is stepped before
 // it. A voice whose node is missing is tried again 10 ms later.
 //
 // With a horizon of 0 every arrival is stepped once its tick is reached.
@@ -75,6 +75,9 @@ public:
 
     // Makes the thread look for due arrivals now. Safe from any thread.
     void wake();
+
+    // The passes so far that stepped at least one arrival.
+    quint64 steppingPasses() const { return m_steppingPasses.load(std::memory_order_relaxed); }
 
 protected:
     void run() override;
@@ -129,6 +132,7 @@ private:
     std::condition_variable m_waitCondition;
     bool m_woken = false;
     bool m_quit = false;
+    std::atomic<quint64> m_steppingPasses{0};
 
     // Node steps of a round waiting for or running on the step workers, all
     // under the pool mutex: the workers take a job from the list, the round

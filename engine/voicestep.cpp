@@ -54,6 +54,7 @@ bool VoiceGroup::stepVoice(Voice *voice)
         const QmdIndex nodeEntry = controller->elementIndex(node);
         if (!nodeEntry.isValid())
             return false; // tried again at the next pass
+        m_lastArrival = state.arrival;
         const QString messages = controller->data(UserMidiMessageListKey, nodeEntry).toString();
 
         nodeState = controller->elementStateIndex(node);

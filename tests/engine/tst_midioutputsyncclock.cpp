@@ -2,6 +2,7 @@
 #include "midioutputsyncclock.h"
 #include "midisync.h"
 #include "monotonicclock.h"
+#include "voiceschedule.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -130,6 +131,8 @@ private:
 
 void TestMidiOutputSyncClock::init()
 {
+    // The position starts at once: no lead for voice steps ahead of it.
+    VoiceSchedule::setHorizon(0);
     fakeNow = 500 * Second;
     MonotonicClock::setSource(&fakeNanoseconds);
     MidiBackend::setInstance(&m_backend);

@@ -2,6 +2,7 @@
 #include "midisync.h"
 #include "monotonicclock.h"
 #include "createsync.h"
+#include "voiceschedule.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -57,6 +58,7 @@ private slots:
     void timingChangesKeepPositionContinuous_data();
     void timingChangesKeepPositionContinuous();
     void startWhilePlayingKeepsPosition();
+    void startLeadsByTheStepHorizon();
     void stopWhenStoppedKeepsPosition();
     void timeAtTick_data();
     void timeAtTick();
@@ -79,6 +81,9 @@ private:
 
 void TestMidiSync::init()
 {
+    // The position starts at once; the lead the voice steps take is tested
+    // on its own.
+    VoiceSchedule::setHorizon(0);
     fakeNow = 1000 * Second;
     MonotonicClock::setSource(&fakeNanoseconds);
     m_sync = new MidiSync;
@@ -223,6 +228,29 @@ void TestMidiSync::startWhilePlayingKeepsPosition()
     m_sync->restartClock();
     QCOMPARE(m_sync->currentTick(), 1330560ull);
     fakeNow += Second;
+    QCOMPARE(m_sync->currentTick(), 2 * 1330560ull);
+}
+
+void TestMidiSync::startLeadsByTheStepHorizon()
+{
+    // The arrivals due at the start tick are stepped before it comes, as
+    // every later arrival is: the position stands for one horizon first.
+    constexpr quint64 Horizon = 5000000;
+    VoiceSchedule::setHorizon(Horizon);
+    const quint64 started = fakeNow;
+    m_sync->setPlaying(true);
+    QVERIFY(m_sync->isPlaying());
+    QCOMPARE(m_sync->counterNanosecondsAtTick(0), started + Horizon);
+    fakeNow += Horizon - 1;
+    QCOMPARE(m_sync->currentTick(), 0ull);
+    fakeNow += 1 + Second;
+    QCOMPARE(m_sync->currentTick(), 1330560ull);
+
+    // A start after a pause leads the same way.
+    m_sync->setPlaying(false);
+    m_sync->setPlaying(true);
+    QCOMPARE(m_sync->counterNanosecondsAtTick(1330560), fakeNow + Horizon);
+    fakeNow += Horizon + Second;
     QCOMPARE(m_sync->currentTick(), 2 * 1330560ull);
 }
 

@@ -22,6 +22,9 @@ private slots:
     void sameNotesWithTheHorizon();
     void groupsMeetingAtANodeTakeTurnsByGroupId();
     void pauseKeepsNotesQueuedAhead();
+    void pauseBeforeAGroupsLastArrivalKeepsItEnded();
+    void timelessChainPlaysInOnePass();
+    void timelessCycleWaitsBetweenPasses();
 };
 
 namespace {
@@ -387,6 +390,78 @@ void TestVoiceSchedule::pauseKeepsNotesQueuedAhead()
         QVERIFY2(paused.atNode == through.atNode, networks().at(network).first);
         QVERIFY2(paused.onInstrument == through.onInstrument, networks().at(network).first);
     }
+}
+
+void TestVoiceSchedule::pauseBeforeAGroupsLastArrivalKeepsItEnded()
+{
+    // Paused and resumed while the groups' last voices are still on their
+    // way: stepped ahead, those voices have already ended, yet the groups
+    // play on to their ends as at arrival and are not started again.
+    const Recording atArrival = play(ending, 0, P / 2);
+    const Recording ahead = play(ending, VoiceSchedule::DefaultHorizon, P / 2);
+    QVERIFY(ahead.steppedAhead > 0);
+    QCOMPARE(ahead.atNode, atArrival.atNode);
+    QCOMPARE(ahead.onInstrument, atArrival.onInstrument);
+}
+
+void TestVoiceSchedule::timelessChainPlaysInOnePass()
+{
+    // Wormholes and zero-length edges in turn, six of them: every node of the
+    // chain plays at the start tick, all in the pass that steps that tick.
+    VoiceTestDocument doc;
+    QList<QmdItemId> nodes{doc.addNode(0, 0, {{"PitchList", "C3"}})};
+    for (int hop = 1; hop <= 6; ++hop) {
+        const bool wormhole = hop % 2 == 1;
+        const qint64 x = wormhole ? hop * qint64(P) : (hop - 1) * qint64(P);
+        nodes << doc.addNode(x, 0, {{"PitchList", "+1"}});
+        const QmdItemId edge = doc.addEdge(nodes.at(hop - 1), nodes.at(hop));
+        if (wormhole)
+            doc.set(edge, "IsWormhole", true);
+    }
+    const QmdItemId id = doc.addVoiceGroup(nodes.first());
+    RecordingInstrument *recorder = doc.recorder(1);
+    doc.ready();
+    VoiceGroup *group = doc.startGroup(id);
+    const std::shared_ptr<VoiceSchedule> schedule = VoiceSchedule::of(doc.controller());
+    const quint64 before = schedule->steppingPasses();
+    startTogether(doc, {group});
+    QTRY_VERIFY(settled({group}, 0));
+
+    QCOMPARE(schedule->steppingPasses() - before, quint64(1));
+    QList<int> pitches;
+    for (const InstrumentEvent &event : recorder->takeAll()) {
+        if (event.type == InstrumentEvent::NoteOn) {
+            QCOMPARE(event.pos, quint64(0));
+            pitches << event.pitch;
+        }
+    }
+    QCOMPARE(pitches.size(), nodes.size());
+    for (int i = 1; i < pitches.size(); ++i)
+        QCOMPARE(pitches.at(i), pitches.at(i - 1) + 1);
+}
+
+void TestVoiceSchedule::timelessCycleWaitsBetweenPasses()
+{
+    // Two nodes joined both ways by wormholes: the voice never leaves the
+    // start tick. It goes on playing, a pass every 10 ms, never in a busy loop.
+    VoiceTestDocument doc;
+    const QmdItemId a = doc.addNode(0, 0, {{"PitchList", "C3"}});
+    const QmdItemId b = doc.addNode(P, 0, {{"PitchList", "D3"}});
+    doc.set(doc.addEdge(a, b), "IsWormhole", true);
+    doc.set(doc.addEdge(b, a), "IsWormhole", true);
+    const QmdItemId id = doc.addVoiceGroup(a);
+    RecordingInstrument *recorder = doc.recorder(1);
+    doc.ready();
+    VoiceGroup *group = doc.startGroup(id);
+    const std::shared_ptr<VoiceSchedule> schedule = VoiceSchedule::of(doc.controller());
+    const quint64 before = schedule->steppingPasses();
+    startTogether(doc, {group});
+    QTest::qWait(200);
+    const quint64 passes = schedule->steppingPasses() - before;
+    QVERIFY2(passes >= 2, qPrintable(QString::number(passes)));
+    QVERIFY2(passes <= 30, qPrintable(QString::number(passes)));
+    group->pauseIterating();
+    QVERIFY(!recorder->takeAll().empty());
 }
 
 QTEST_GUILESS_MAIN(TestVoiceSchedule)
