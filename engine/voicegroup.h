@@ -120,14 +120,16 @@ private:
     void syncSyncBody();
 
     // A voice a step sends along an edge: the edge's travel time (found as
-    // travelTime gives it), its state entry and the count of voices sent
-    // along it before this one.
+    // travelTime gives it), its state entry (whether it was there is noted
+    // under the document lock: an index is not checked without it) and the
+    // count of voices sent along it before this one.
     struct Departure
     {
         QmdItemId edge = 0;
         quint64 ticks = 0;
         bool found = false;
         QmdIndex state;
+        bool hasState = false;
         quint32 scale = 0;
     };
     // The edges a node whose edge-usage list and signalling method are given

@@ -238,12 +238,12 @@ bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, 
         departure.edge = edge;
         departure.ticks = travelTime(network, edge, &departure.found);
         departure.state = network.state(edge);
+        departure.hasState = departure.state.isValid();
         // An edge taken twice by one step counts on from its first departure.
         const auto earlier = std::find_if(departures->cbegin(), departures->cend(),
                                           [edge](const Departure &taken) { return taken.edge == edge; });
-        departure.scale = departure.state.isValid() ? network.value(QmdVelkaKeys::CurrentScaleId, departure.state)
-                                                          .toUInt()
-                                                    : 0;
+        departure.scale =
+            departure.hasState ? network.value(QmdVelkaKeys::CurrentScaleId, departure.state).toUInt() : 0;
         if (earlier != departures->cend())
             departure.scale = earlier->scale + 1;
         departures->append(departure);
@@ -268,7 +268,7 @@ void VoiceGroup::writeSentAlong(const QList<Departure *> &departed)
 
 bool VoiceGroup::spawnVoice(const VoiceState &state, const Departure &departure)
 {
-    if (departure.edge == 0 || !departure.found || !departure.state.isValid())
+    if (departure.edge == 0 || !departure.found || !departure.hasState)
         return false;
     Voice *voice = takeFreeVoice();
     if (!voice)
