@@ -678,7 +678,7 @@ void QmdController::receivedItemsChanged(const QmdIndex &parent, const QStringLi
     if (!isFromCurrentModel())
         return;
     emit itemsChanged(parent, keys, rid);
-    updateBoundObjectsForChange(parent, QSet<QString>(keys.cbegin(), keys.cend()), rid);
+    updateBoundObjectsForChange(parent, keys, rid);
 }
 
 void QmdController::receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid)
@@ -692,7 +692,7 @@ void QmdController::receivedItemsRemoved(const QmdIndex &parent, const QStringLi
     if (!isFromCurrentModel())
         return;
     emit itemsRemoved(parent, keys, rid);
-    updateBoundObjectsForChange(parent, QSet<QString>(keys.cbegin(), keys.cend()), rid);
+    updateBoundObjectsForChange(parent, keys, rid);
 }
 
 void QmdController::receivedRootChanged(QmdRequestId rid)
@@ -982,7 +982,7 @@ void QmdController::closeBoundEditSteps(QmdRequestId rid)
     }
 }
 
-void QmdController::updateBoundObjectsForChange(const QmdIndex &parent, const QSet<QString> &keys, QmdRequestId rid)
+void QmdController::updateBoundObjectsForChange(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
 {
     QmdReadLocker lock(this);
     const auto watchers = m_watchers.constFind(parent);

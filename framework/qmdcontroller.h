@@ -293,7 +293,7 @@ protected slots:
 protected:
     // Marks the objects bound to any of the keys under parent for a refresh
     // when the request rid has finished.
-    void updateBoundObjectsForChange(const QmdIndex &parent, const QSet<QString> &keys, QmdRequestId rid);
+    void updateBoundObjectsForChange(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid);
 
     // True when the relay slot running now was reached from a signal of the
     // attached model; relays drop everything else (for instance what a model
