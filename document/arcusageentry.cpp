@@ -1,11 +1,21 @@
 #include "arcusageentry.h"
 
-unsigned arcUsageEntryEdgeId(const QString &entry)
+#include <QString>
+
+// Read in place: a step reads a node's whole list for every arriving voice.
+
+unsigned arcUsageEntryEdgeId(QStringView entry)
 {
-    return entry.section(QLatin1Char('='), 0, 0).toUInt(nullptr, 10);
+    const qsizetype separator = entry.indexOf(QLatin1Char('='));
+    return (separator < 0 ? entry : entry.left(separator)).toUInt(nullptr, 10);
 }
 
-int arcUsageEntryUses(const QString &entry)
+int arcUsageEntryUses(QStringView entry)
 {
-    return entry.section(QLatin1Char('='), 1, 1).toInt(nullptr, 10);
+    const qsizetype separator = entry.indexOf(QLatin1Char('='));
+    if (separator < 0)
+        return 0;
+    const QStringView rest = entry.mid(separator + 1);
+    const qsizetype next = rest.indexOf(QLatin1Char('='));
+    return (next < 0 ? rest : rest.left(next)).toInt(nullptr, 10);
 }

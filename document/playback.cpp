@@ -3,6 +3,7 @@
 #include "abstractsync.h"
 #include "instrumentplayer.h"
 #include "playerfactory.h"
+#include "qmdlockannotations.h"
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 #include "voiceplayer.h"
@@ -17,6 +18,30 @@ namespace {
 const quint32 feedbackQueueLimit = 1000;
 
 PlayerFactory *installedPlayerFactory = nullptr;
+
+// The table lock's readers and writers, announced to ThreadSanitizer, which
+// does not see inside Qt's read-write lock.
+template <typename Locker>
+class TableLocker
+{
+public:
+    explicit TableLocker(QReadWriteLock *lock)
+        : m_locker(lock)
+        , m_lock(lock)
+    {
+        QMD_LOCK_ACQUIRED(m_lock);
+    }
+    ~TableLocker() { QMD_LOCK_RELEASING(m_lock); }
+
+    TableLocker(const TableLocker &) = delete;
+    TableLocker &operator=(const TableLocker &) = delete;
+
+private:
+    Locker m_locker;
+    QReadWriteLock *m_lock;
+};
+using TableReadLocker = TableLocker<QReadLocker>;
+using TableWriteLocker = TableLocker<QWriteLocker>;
 
 // Joins a stopped player's thread. A debug build gives up after five seconds
 // with a fatal error naming the thread, so a hang fails loudly instead of
@@ -60,7 +85,7 @@ void stopPlayersOf(QReadWriteLock &lock, QHash<QmdItemId, Player *> &table, cons
 {
     QList<Player *> taken;
     {
-        QWriteLocker locker(&lock);
+        TableWriteLocker locker(&lock);
         for (QmdItemId id : ids) {
             if (Player *player = table.take(id))
                 taken.append(player);
@@ -95,19 +120,19 @@ PlayerFactory *Playback::playerFactory()
 
 AbstractSync *Playback::sync() const
 {
-    QReadLocker locker(&m_lock);
+    TableReadLocker locker(&m_lock);
     return m_sync;
 }
 
 QHash<QmdItemId, InstrumentPlayer *> Playback::instrumentPlayers() const
 {
-    QReadLocker locker(&m_lock);
+    TableReadLocker locker(&m_lock);
     return m_instrumentPlayers;
 }
 
 QHash<QmdItemId, VoicePlayer *> Playback::voiceGroups() const
 {
-    QReadLocker locker(&m_lock);
+    TableReadLocker locker(&m_lock);
     return m_voiceGroups;
 }
 
@@ -120,7 +145,7 @@ void Playback::setupSync()
         factory->createSync(m_controller->data(QmdVelkaKeys::SyncType).toString(), m_controller);
     AbstractSync *old = nullptr;
     {
-        QWriteLocker locker(&m_lock);
+        TableWriteLocker locker(&m_lock);
         old = m_sync;
         m_sync = clock;
     }
@@ -176,7 +201,7 @@ void Playback::registerInstrumentPlayers(const QHash<QmdItemId, InstrumentPlayer
 {
     QList<InstrumentPlayer *> refused;
     {
-        QWriteLocker locker(&m_lock);
+        TableWriteLocker locker(&m_lock);
         for (auto it = players.cbegin(); it != players.cend(); ++it) {
             if (m_instrumentPlayers.contains(it.key()))
                 refused.append(it.value());
@@ -211,7 +236,7 @@ void Playback::createVoiceGroups(const QmdItemIdList &elements)
         if (playing)
             it.value()->continueIterating();
     }
-    QWriteLocker locker(&m_lock);
+    TableWriteLocker locker(&m_lock);
     m_voiceGroups.insert(made);
 }
 
@@ -230,7 +255,7 @@ void Playback::stopPlayers()
     QList<InstrumentPlayer *> instruments;
     QList<VoicePlayer *> groups;
     {
-        QWriteLocker locker(&m_lock);
+        TableWriteLocker locker(&m_lock);
         instruments = m_instrumentPlayers.values();
         groups = m_voiceGroups.values();
         m_instrumentPlayers.clear();
@@ -310,7 +335,7 @@ void Playback::rewindPlayers(bool resume)
 
 Playback::Routing Playback::route(QmdItemId instrument, const InstrumentEvent &event)
 {
-    QReadLocker locker(&m_lock);
+    TableReadLocker locker(&m_lock);
     InstrumentPlayer *player = m_instrumentPlayers.value(instrument);
     if (!player)
         return Routing::NoInstrument;
@@ -320,7 +345,7 @@ Playback::Routing Playback::route(QmdItemId instrument, const InstrumentEvent &e
 Playback::Routing Playback::routePair(QmdItemId instrument, const InstrumentEvent &first,
                                       const InstrumentEvent &second)
 {
-    QReadLocker locker(&m_lock);
+    TableReadLocker locker(&m_lock);
     InstrumentPlayer *player = m_instrumentPlayers.value(instrument);
     if (!player)
         return Routing::NoInstrument;

@@ -21,6 +21,7 @@
 #include <vector>
 
 class AbstractSync;
+class NetworkReader;
 class VoiceSchedule;
 
 // The player of one voice-group element: a pool of 24 voices that move
@@ -33,9 +34,10 @@ class VoiceSchedule;
 // Lock order of playback, never taken the other way round:
 //   1. the schedule's step mutex, shared by the document's groups (held for
 //      one whole pass, and by every slot of a group that changes voices);
-//   2. the controller's request lock (every read and request of the
-//      controller; a voice step holds it while it reads its node and chooses
-//      its edges, and takes it again for each of its write-backs); an
+//   2. the controller's request lock (every read, request and write-back of
+//      the controller; a voice step holds it once while it reads its node,
+//      the node's state and the edges it chooses, and takes it again for each
+//      of its write-backs, which store values and return); an
 //      instrument's configuration mutex comes before it, since a port change
 //      writes the instrument's record;
 //   3. the lock of the document's Playback (its clock and player tables;
@@ -83,26 +85,10 @@ public:
     // plays and where the voice goes on. False when the node is missing: the
     // voice stays and is tried again.
     bool stepVoice(Voice *voice);
-    // The outgoing edges a node (its element entry and its state entry)
-    // chooses for an arriving voice whose random number is `draw`: *first (0
-    // for none) and the further edges of a parallel node. A sequential node's
-    // new position in its edge-usage list goes into *nodeWrites, which the
-    // step writes back once its notes are queued.
-    void chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, quint64 draw, QmdItemId *first,
-                     QmdItemIdList *further, QHash<QString, QVariant> *nodeWrites);
-    // Sends one free voice down an edge that takes ticks to travel (found as
-    // travelTime gives them) with a copy of the arriving voice's state; false
-    // when the edge cannot be travelled or no voice is free. The
-    // voices sent along each edge so far in the step are counted in *sentAlong,
-    // which the step writes back last (writeSentAlong).
-    bool spawnVoice(const VoiceState &state, QmdItemId edge, quint64 ticks, bool found,
-                    QHash<QmdItemId, quint32> *sentAlong);
-    void writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong);
     // Ticks needed to travel the item: 0 for the group itself and for
     // wormholes, else the edge's length. *found is false for an item that
     // is no edge with two nodes.
     quint64 travelTime(QmdItemId item, bool *found) const;
-
     // The states of the travelling voices, ordered by voice number; waits for
     // a step pass in progress.
     QList<VoiceState> activeVoiceStates() const;
@@ -132,6 +118,35 @@ private:
     void continueBody();
     void resetBody();
     void syncSyncBody();
+
+    // A voice a step sends along an edge: the edge's travel time (found as
+    // travelTime gives it), its state entry (whether it was there is noted
+    // under the document lock: an index is not checked without it) and the
+    // count of voices sent along it before this one.
+    struct Departure
+    {
+        QmdItemId edge = 0;
+        quint64 ticks = 0;
+        bool found = false;
+        QmdIndex state;
+        bool hasState = false;
+        quint32 scale = 0;
+    };
+    // The edges a node whose edge-usage list and signalling method are given
+    // chooses for an arriving voice whose random number is `draw`, first edge
+    // first, read under the document lock the step holds. *stateValues are
+    // the node's state values (none: the node has no state and chooses
+    // nothing); true when a sequential choice advanced the position in the
+    // list they hold.
+    bool chooseEdges(const NetworkReader &network, const QString &list, int method, quint64 draw,
+                     QList<QVariant> *stateValues, QList<Departure> *departures);
+    // Sends one free voice along a departure's edge with a copy of the
+    // arriving voice's state; false when the edge cannot be travelled or no
+    // voice is free.
+    bool spawnVoice(const VoiceState &state, const Departure &departure);
+    // Writes back how many voices were sent along each edge departed.
+    void writeSentAlong(const QList<Departure *> &departed);
+    quint64 travelTime(const NetworkReader &network, QmdItemId item, bool *found) const;
 
     Voice *takeFreeVoice();
     // Puts a travelling voice into the schedule's arrival queue while the

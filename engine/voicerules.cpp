@@ -38,27 +38,29 @@ double number(const QString &text, bool *ok = nullptr)
     return read ? value : 0.0;
 }
 
+// The entries of an arc usage list, read in place.
+typedef QList<QStringView> Entries;
+
 // The entry at index of the list with empty fields counted; empty when the
 // index is past the end.
-QString entryAt(const QStringList &entries, quint32 index)
+QStringView entryAt(const Entries &entries, quint32 index)
 {
-    return index < static_cast<quint32>(entries.size()) ? entries.at(static_cast<int>(index))
-                                                        : QString();
+    return index < static_cast<quint32>(entries.size()) ? entries.at(static_cast<int>(index)) : QStringView();
 }
 
 } // namespace
 
 bool listField(const QString &list, quint32 *cursor, QString *field)
 {
-    const QStringList fields = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QList<QStringView> fields = QStringView(list).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (*cursor < static_cast<quint32>(fields.size())) {
-        *field = fields.at(static_cast<int>(*cursor));
+        *field = fields.at(static_cast<int>(*cursor)).toString();
         return true;
     }
     *cursor = 0;
     if (fields.isEmpty())
         return false;
-    *field = fields.first();
+    *field = fields.first().toString();
     return true;
 }
 
@@ -140,10 +142,10 @@ qint64 randomInt(qint64 lo, qint64 hi)
 
 bool chooseSequential(const QString &arcUsageList, quint32 *index, qint32 *uses, QmdItemId *edge)
 {
-    const QStringList entries = arcUsageList.split(QLatin1Char(','));
+    const Entries entries = QStringView(arcUsageList).split(QLatin1Char(','));
     quint32 i = *index;
     qint32 u = *uses;
-    QString entry = entryAt(entries, i);
+    QStringView entry = entryAt(entries, i);
     if (entry.isEmpty()) {
         i = 0;
         u = 0;
@@ -175,10 +177,10 @@ bool chooseSequential(const QString &arcUsageList, quint32 *index, qint32 *uses,
 namespace {
 // The weighted choice among the entries for a number r drawn in 1..total
 // (null: every entry's count is 0 or one is).
-QmdItemId chooseWeighted(const QStringList &entries, const std::function<qint64(qint64 total)> &draw)
+QmdItemId chooseWeighted(const Entries &entries, const std::function<qint64(qint64 total)> &draw)
 {
     qint64 total = 0;
-    for (const QString &entry : entries) {
+    for (QStringView entry : entries) {
         const int count = arcUsageEntryUses(entry);
         if (count == 0)
             return arcUsageEntryEdgeId(entry);
@@ -186,7 +188,7 @@ QmdItemId chooseWeighted(const QStringList &entries, const std::function<qint64(
     }
     const qint64 r = draw(total);
     qint64 sum = 0;
-    for (const QString &entry : entries) {
+    for (QStringView entry : entries) {
         sum += arcUsageEntryUses(entry);
         if (sum >= r)
             return arcUsageEntryEdgeId(entry);
@@ -197,7 +199,7 @@ QmdItemId chooseWeighted(const QStringList &entries, const std::function<qint64(
 
 QmdItemId chooseRandom(const QString &arcUsageList)
 {
-    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const Entries entries = QStringView(arcUsageList).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (entries.isEmpty())
         return 0;
     return chooseWeighted(entries, [](qint64 total) { return randomInt(1, total); });
@@ -205,7 +207,7 @@ QmdItemId chooseRandom(const QString &arcUsageList)
 
 QmdItemId chooseRandom(const QString &arcUsageList, quint64 draw)
 {
-    const QStringList entries = arcUsageList.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const Entries entries = QStringView(arcUsageList).split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (entries.isEmpty())
         return 0;
     return chooseWeighted(entries, [draw](qint64 total) {
@@ -219,7 +221,7 @@ void chooseParallel(const QString &arcUsageList, const TravelTimeFunction &trave
     *first = 0;
     further->clear();
     quint64 longest = 0;
-    for (const QString &entry : arcUsageList.split(QLatin1Char(','))) {
+    for (QStringView entry : QStringView(arcUsageList).split(QLatin1Char(','))) {
         const QmdItemId edge = arcUsageEntryEdgeId(entry);
         quint64 ticks = 0;
         if (!travelTime(edge, &ticks))

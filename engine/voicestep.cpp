@@ -7,6 +7,7 @@
 
 #include "feedbackevent.h"
 #include "instrumentevent.h"
+#include "networkreader.h"
 #include "playback.h"
 #include "qmdreadlocker.h"
 #include "qmdvelkacontroller.h"
@@ -21,10 +22,49 @@ const QString UserMidiMessageListKey = QStringLiteral("UserMidiMessageList");
 
 enum SignallingMethod { Sequential = 0, Parallel = 1, Random = 2 };
 
-// Playback write-backs never enter the undo history.
-QmdRequestOptions writeBack()
+// What a step reads of its node, in this order.
+enum NodeValue {
+    MessageList,
+    DoInstrumentChange,
+    NodeInstrument,
+    PitchList,
+    VelocityList,
+    DurationList,
+    DontPlayNote,
+    ArcUsageList,
+    NodeSignallingMethod
+};
+const QStringList &nodeKeys()
 {
-    return QmdRequestOptions(Qmd::NoUndoHistory);
+    static const QStringList keys{UserMidiMessageListKey,       QmdVelkaKeys::DoInstrumentChange,
+                                  QmdVelkaKeys::Instrument,     QmdVelkaKeys::PitchList,
+                                  QmdVelkaKeys::VelocityList,   QmdVelkaKeys::DurationList,
+                                  QmdVelkaKeys::DontPlayNote,   QmdVelkaKeys::ArcUsageList,
+                                  QmdVelkaKeys::SignallingMethod};
+    return keys;
+}
+
+// What a node's state holds, in this order: the list cursors and the hit
+// count, which every step advances, then the position in the edge-usage list,
+// which a sequential choice advances.
+enum StateValue { PitchCursor, VelocityCursor, DurationCursor, MessageCursor, HitCount, EdgeUsageId, EdgeUsageUses };
+const QStringList &stateKeys()
+{
+    static const QStringList keys{QmdVelkaKeys::CurrentPitchId,      QmdVelkaKeys::CurrentVelocityId,
+                                  QmdVelkaKeys::CurrentDurationId,   QmdVelkaKeys::CurrentUserMidiMessageId,
+                                  QmdVelkaKeys::HitCount,            QmdVelkaKeys::CurrentEdgeUsageId,
+                                  QmdVelkaKeys::CurrentEdgeUsageUses};
+    return keys;
+}
+const QStringList &counterKeys()
+{
+    static const QStringList keys = stateKeys().mid(0, EdgeUsageId);
+    return keys;
+}
+const QStringList &scaleKeys()
+{
+    static const QStringList keys{QmdVelkaKeys::CurrentScaleId};
+    return keys;
 }
 } // namespace
 
@@ -37,45 +77,48 @@ bool VoiceGroup::stepVoice(Voice *voice)
     VoiceState &state = voice->state;
     QmdItemId node = 0;
     QmdIndex nodeState;
-    QHash<QString, QVariant> nodeWrites;
-    QmdItemId first = 0;
-    QmdItemIdList further;
-    bool firstFound = false;
-    quint64 firstTicks = 0;
+    QList<QVariant> stateValues;
+    bool edgeUsageAdvanced = false;
+    QList<Departure> departures;
     bool muted = false;
     std::optional<InstrumentEvent> message;
     {
-        // The node is read under one hold of the document lock, so a node
-        // removed meanwhile plays nothing and a note is played from one state
-        // of it. The schedule never runs two steps at one node side by side:
-        // the read-advance-write of its state needs no further lock.
+        // Everything the step reads is read under one hold of the document
+        // lock, so a node removed meanwhile plays nothing and a note is played
+        // from one state of the network. The schedule never runs two steps at
+        // one node side by side: the read-advance-write of its state needs no
+        // further lock.
         QmdReadLocker documentLock(controller);
-        node = controller->elementData(state.item, QmdVelkaKeys::ToNode).toUInt();
-        const QmdIndex nodeEntry = controller->elementIndex(node);
+        const NetworkReader network(controller);
+        node = network.value(QmdVelkaKeys::ToNode, network.element(state.item)).toUInt();
+        const QmdIndex nodeEntry = network.element(node);
         if (!nodeEntry.isValid())
             return false; // tried again at the next pass
         m_lastArrival = state.arrival;
-        const QString messages = controller->data(UserMidiMessageListKey, nodeEntry).toString();
+        const QList<QVariant> nodeValues = network.values(nodeKeys(), nodeEntry);
 
-        nodeState = controller->elementStateIndex(node);
-        chooseEdges(nodeEntry, nodeState, voice->draw, &first, &further, &nodeWrites);
+        nodeState = network.state(node);
+        if (nodeState.isValid())
+            stateValues = network.values(stateKeys(), nodeState);
+        edgeUsageAdvanced = chooseEdges(network, nodeValues.at(ArcUsageList).toString(),
+                                        nodeValues.at(NodeSignallingMethod).toInt(), voice->draw, &stateValues,
+                                        &departures);
 
-        // The first edge's length serves both the duration field and the voice
-        // sent along it.
-        firstTicks = first != 0 ? travelTime(first, &firstFound) : 0;
+        if (nodeValues.at(DoInstrumentChange).toBool())
+            state.instrument = nodeValues.at(NodeInstrument).toUInt();
 
-        if (controller->data(QmdVelkaKeys::DoInstrumentChange, nodeEntry).toBool())
-            state.instrument = controller->data(QmdVelkaKeys::Instrument, nodeEntry).toUInt();
-
-        if (nodeState.isValid()) {
-            quint32 pitchCursor = controller->data(QmdVelkaKeys::CurrentPitchId, nodeState).toUInt();
-            quint32 velocityCursor = controller->data(QmdVelkaKeys::CurrentVelocityId, nodeState).toUInt();
-            quint32 durationCursor = controller->data(QmdVelkaKeys::CurrentDurationId, nodeState).toUInt();
-            quint32 messageCursor = controller->data(QmdVelkaKeys::CurrentUserMidiMessageId, nodeState).toUInt();
-            const quint32 hitCount = controller->data(QmdVelkaKeys::HitCount, nodeState).toUInt();
-            const QString pitches = controller->data(QmdVelkaKeys::PitchList, nodeEntry).toString();
-            const QString velocities = controller->data(QmdVelkaKeys::VelocityList, nodeEntry).toString();
-            const QString durations = controller->data(QmdVelkaKeys::DurationList, nodeEntry).toString();
+        if (!stateValues.isEmpty()) {
+            // The first edge's length serves the duration field too.
+            const bool firstFound = !departures.isEmpty() && departures.first().found;
+            const quint64 firstTicks = firstFound ? departures.first().ticks : 0;
+            quint32 pitchCursor = stateValues.at(PitchCursor).toUInt();
+            quint32 velocityCursor = stateValues.at(VelocityCursor).toUInt();
+            quint32 durationCursor = stateValues.at(DurationCursor).toUInt();
+            quint32 messageCursor = stateValues.at(MessageCursor).toUInt();
+            const QString pitches = nodeValues.at(PitchList).toString();
+            const QString velocities = nodeValues.at(VelocityList).toString();
+            const QString durations = nodeValues.at(DurationList).toString();
+            const QString messages = nodeValues.at(MessageList).toString();
 
             QString field;
             if (!pitches.isEmpty() && VoiceRules::listField(pitches, &pitchCursor, &field))
@@ -87,13 +130,13 @@ bool VoiceGroup::stepVoice(Voice *voice)
             if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field))
                 message = InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field));
 
-            nodeWrites.insert(QmdVelkaKeys::CurrentPitchId, pitchCursor + 1);
-            nodeWrites.insert(QmdVelkaKeys::CurrentVelocityId, velocityCursor + 1);
-            nodeWrites.insert(QmdVelkaKeys::CurrentDurationId, durationCursor + 1);
-            nodeWrites.insert(QmdVelkaKeys::CurrentUserMidiMessageId, messageCursor + 1);
-            nodeWrites.insert(QmdVelkaKeys::HitCount, hitCount + 1);
+            stateValues[PitchCursor] = pitchCursor + 1;
+            stateValues[VelocityCursor] = velocityCursor + 1;
+            stateValues[DurationCursor] = durationCursor + 1;
+            stateValues[MessageCursor] = messageCursor + 1;
+            stateValues[HitCount] = stateValues.at(HitCount).toUInt() + 1;
         }
-        muted = controller->data(QmdVelkaKeys::DontPlayNote, nodeEntry).toBool();
+        muted = nodeValues.at(DontPlayNote).toBool();
     }
 
     // The notes go to the instrument through the playback's own table, with
@@ -123,134 +166,136 @@ bool VoiceGroup::stepVoice(Voice *voice)
 
     const VoiceState arrived = state;
     freeVoice(voice);
-    QHash<QmdItemId, quint32> sentAlong;
-    if (spawnVoice(arrived, first, firstTicks, firstFound, &sentAlong)) {
-        for (QmdItemId edge : std::as_const(further)) {
-            bool found = false;
-            const quint64 ticks = travelTime(edge, &found);
-            if (!spawnVoice(arrived, edge, ticks, found, &sentAlong))
-                break;
-        }
+    // The further edges are taken only once the first has a voice.
+    QList<Departure *> departed;
+    for (Departure &departure : departures) {
+        if (!spawnVoice(arrived, departure))
+            break;
+        departed.append(&departure);
     }
 
-    // What the node remembers is written back last, once the notes are
-    // queued: requests cost far more than reads. The node's state is written
-    // in one request, so a reader of its counters never sees half of them.
-    // The node's writes exist only when its state entry was found under the
-    // document lock above; a request through an entry removed since changes
-    // nothing.
-    if (!nodeWrites.isEmpty())
-        controller->requestSetData(nodeWrites, nodeState, writeBack());
-    writeSentAlong(sentAlong);
+    // What the node and its edges remember is written back last, once the
+    // notes are queued. The node's state is written in one write-back, so a
+    // reader of its counters never sees half of them. The writes exist only
+    // for entries found under the document lock above; a write-back through an
+    // entry removed since changes nothing.
+    if (!stateValues.isEmpty()) {
+        if (edgeUsageAdvanced)
+            controller->writeBack(stateKeys(), stateValues, nodeState);
+        else
+            controller->writeBack(counterKeys(), stateValues.mid(0, EdgeUsageId), nodeState);
+    }
+    writeSentAlong(departed);
     return true;
 }
 
-void VoiceGroup::chooseEdges(const QmdIndex &nodeEntry, const QmdIndex &nodeState, quint64 draw,
-                             QmdItemId *first, QmdItemIdList *further, QHash<QString, QVariant> *nodeWrites)
+bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, int method, quint64 draw,
+                             QList<QVariant> *stateValues, QList<Departure> *departures)
 {
-    *first = 0;
-    further->clear();
-    QmdVelkaController *controller = this->controller();
-    if (!controller || !nodeState.isValid())
-        return;
-    const QString list = controller->data(QmdVelkaKeys::ArcUsageList, nodeEntry).toString();
-    if (list.isEmpty())
-        return;
+    departures->clear();
+    if (stateValues->isEmpty() || list.isEmpty())
+        return false;
 
-    switch (controller->data(QmdVelkaKeys::SignallingMethod, nodeEntry).toInt()) {
+    QmdItemId first = 0;
+    QmdItemIdList further;
+    bool advanced = false;
+    switch (method) {
     case Sequential: {
         if (!hasFreeVoice())
-            return; // nothing chosen, the position in the list stays
-        quint32 index = controller->data(QmdVelkaKeys::CurrentEdgeUsageId, nodeState).toUInt();
-        qint32 uses = controller->data(QmdVelkaKeys::CurrentEdgeUsageUses, nodeState).toInt();
-        if (!VoiceRules::chooseSequential(list, &index, &uses, first))
-            return;
-        nodeWrites->insert(QmdVelkaKeys::CurrentEdgeUsageId, index);
-        nodeWrites->insert(QmdVelkaKeys::CurrentEdgeUsageUses, uses);
+            return false; // nothing chosen, the position in the list stays
+        quint32 index = stateValues->at(EdgeUsageId).toUInt();
+        qint32 uses = stateValues->at(EdgeUsageUses).toInt();
+        if (!VoiceRules::chooseSequential(list, &index, &uses, &first))
+            return false;
+        (*stateValues)[EdgeUsageId] = index;
+        (*stateValues)[EdgeUsageUses] = uses;
+        advanced = true;
         break;
     }
     case Parallel:
         if (!hasFreeVoice())
-            return;
+            return false;
         VoiceRules::chooseParallel(
-            list, [this](QmdItemId edge, quint64 *ticks) {
+            list, [this, &network](QmdItemId edge, quint64 *ticks) {
                 bool found = false;
-                *ticks = travelTime(edge, &found);
+                *ticks = travelTime(network, edge, &found);
                 return found;
             },
-            first, further);
+            &first, &further);
         break;
     case Random:
-        *first = VoiceRules::chooseRandom(list, draw);
+        first = VoiceRules::chooseRandom(list, draw);
         break;
     default:
         break;
     }
+    if (first == 0)
+        return advanced;
+
+    further.prepend(first);
+    for (QmdItemId edge : std::as_const(further)) {
+        Departure departure;
+        departure.edge = edge;
+        departure.ticks = travelTime(network, edge, &departure.found);
+        departure.state = network.state(edge);
+        departure.hasState = departure.state.isValid();
+        // An edge taken twice by one step counts on from its first departure.
+        const auto earlier = std::find_if(departures->cbegin(), departures->cend(),
+                                          [edge](const Departure &taken) { return taken.edge == edge; });
+        departure.scale =
+            departure.hasState ? network.value(QmdVelkaKeys::CurrentScaleId, departure.state).toUInt() : 0;
+        if (earlier != departures->cend())
+            departure.scale = earlier->scale + 1;
+        departures->append(departure);
+    }
+    return advanced;
 }
 
-void VoiceGroup::writeSentAlong(const QHash<QmdItemId, quint32> &sentAlong)
+void VoiceGroup::writeSentAlong(const QList<Departure *> &departed)
 {
     QmdVelkaController *controller = this->controller();
     if (!controller)
         return;
-    for (auto it = sentAlong.cbegin(); it != sentAlong.cend(); ++it) {
-        QmdIndex edgeState;
-        {
-            // An index is checked under the document lock, as the GUI thread
-            // changes the model meanwhile; the request takes its own.
-            QmdReadLocker documentLock(controller);
-            edgeState = controller->elementStateIndex(it.key());
-            if (!edgeState.isValid())
-                continue;
-        }
-        controller->requestSetData(QmdVelkaKeys::CurrentScaleId, it.value(), edgeState, writeBack());
+    for (int i = 0; i < departed.size(); ++i) {
+        const Departure *departure = departed.at(i);
+        // The last departure along an edge carries its count.
+        const bool later = std::any_of(departed.cbegin() + i + 1, departed.cend(),
+                                       [departure](const Departure *other) { return other->edge == departure->edge; });
+        if (!later)
+            controller->writeBack(scaleKeys(), {departure->scale + 1}, departure->state);
     }
 }
 
-bool VoiceGroup::spawnVoice(const VoiceState &state, QmdItemId edge, quint64 ticks, bool found,
-                            QHash<QmdItemId, quint32> *sentAlong)
+bool VoiceGroup::spawnVoice(const VoiceState &state, const Departure &departure)
 {
-    QmdVelkaController *controller = this->controller();
-    if (edge == 0 || !controller || !found)
+    if (departure.edge == 0 || !departure.found || !departure.hasState)
         return false;
-    const auto sent = sentAlong->constFind(edge);
-    quint32 before = sent != sentAlong->cend() ? sent.value() : 0;
-    {
-        QmdReadLocker documentLock(controller);
-        const QmdIndex edgeState = controller->elementStateIndex(edge);
-        if (!edgeState.isValid())
-            return false;
-        if (sent == sentAlong->cend())
-            before = controller->data(QmdVelkaKeys::CurrentScaleId, edgeState).toUInt();
-    }
     Voice *voice = takeFreeVoice();
     if (!voice)
         return false;
     voice->state = state;
-    voice->state.item = edge;
+    voice->state.item = departure.edge;
     voice->state.start = state.arrival;
-    voice->state.arrival = state.arrival + ticks;
+    voice->state.arrival = state.arrival + departure.ticks;
     queueIfPlaying(voice);
-    sentAlong->insert(edge, before + 1);
     return true;
+}
+
+quint64 VoiceGroup::travelTime(const NetworkReader &network, QmdItemId item, bool *found) const
+{
+    if (item == m_group) {
+        *found = true;
+        return 0;
+    }
+    return network.travelTime(item, found);
 }
 
 quint64 VoiceGroup::travelTime(QmdItemId item, bool *found) const
 {
     *found = false;
-    if (item == m_group) {
-        *found = true;
-        return 0;
-    }
     QmdVelkaController *controller = this->controller();
     if (!controller)
-        return 0;
-    if (controller->elementData(item, QmdVelkaKeys::IsWormhole).toBool()) {
-        *found = true;
-        return 0;
-    }
-    bool ok = false;
-    const qint64 length = controller->edgeLength(item, &ok);
-    *found = ok;
-    return ok && length > 0 ? quint64(length) : 0;
+        return item == m_group ? (*found = true, 0) : 0;
+    QmdReadLocker documentLock(controller);
+    return travelTime(NetworkReader(controller), item, found);
 }

@@ -84,6 +84,7 @@ void QmdController::setModel(QmdModel *newModel)
         m_pendingUpdates.clear();
         m_undoRedoRequestIds.clear();
         m_pendingChanges.clear();
+        m_writtenBack.clear();
     }
     if (newModel) {
         typedef QmdController C;
@@ -228,6 +229,12 @@ QList<QVariant> QmdController::childData(const QmdIndex &index) const
 {
     QmdReadLocker lock(this);
     return QmdDirectModelInterface::childData(index);
+}
+
+QList<QVariant> QmdController::values(const QStringList &keys, const QmdIndex &parent) const
+{
+    QmdReadLocker lock(this);
+    return QmdDirectModelInterface::values(keys, parent);
 }
 
 QmdItemIdList QmdController::ids(const QmdIndex &parent) const
@@ -621,7 +628,11 @@ void QmdController::Reset()
 bool QmdController::isFromCurrentModel() const
 {
     // sender() is null once the connection is gone, so a signal that the
-    // old model queued before it was detached is dropped here.
+    // old model queued before it was detached is dropped here. Write-backs
+    // are relayed by the controller itself, for the model it has now
+    // (setModel drops those of the old one).
+    if (m_relayingWriteBacks)
+        return true;
     const QObject *origin = sender();
     return origin && origin == model();
 }
@@ -667,7 +678,7 @@ void QmdController::receivedItemsChanged(const QmdIndex &parent, const QStringLi
     if (!isFromCurrentModel())
         return;
     emit itemsChanged(parent, keys, rid);
-    updateBoundObjectsForChange(parent, QSet<QString>(keys.cbegin(), keys.cend()), rid);
+    updateBoundObjectsForChange(parent, keys, rid);
 }
 
 void QmdController::receivedItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid)
@@ -681,7 +692,7 @@ void QmdController::receivedItemsRemoved(const QmdIndex &parent, const QStringLi
     if (!isFromCurrentModel())
         return;
     emit itemsRemoved(parent, keys, rid);
-    updateBoundObjectsForChange(parent, QSet<QString>(keys.cbegin(), keys.cend()), rid);
+    updateBoundObjectsForChange(parent, keys, rid);
 }
 
 void QmdController::receivedRootChanged(QmdRequestId rid)
@@ -710,6 +721,54 @@ void QmdController::receivedRequestFinished(QmdRequestId rid, Qmd::RequestFlags,
     m_pendingUpdates.remove(rid);
     releaseRequestId(rid);
     m_undoRedoRequestIds.removeOne(rid);
+}
+
+// ---- Write-backs ----
+
+void QmdController::writeBack(const QStringList &keys, const QList<QVariant> &values, const QmdIndex &parent)
+{
+    QmdRequestLocker lock(this);
+    if (!QmdDirectModelInterface::setValuesQuietly(keys, values, parent))
+        return;
+    QStringList &written = m_writtenBack[parent];
+    if (written.isEmpty()) {
+        written = keys; // shared, not copied
+    } else if (written != keys) {
+        for (const QString &key : keys) {
+            if (!written.contains(key))
+                written.append(key);
+        }
+    }
+    if (!m_writeBackAnnouncing) {
+        m_writeBackAnnouncing = true;
+        QMetaObject::invokeMethod(this, &QmdController::announceWriteBacks, Qt::QueuedConnection);
+    }
+}
+
+void QmdController::announceWriteBacks()
+{
+    QHash<QmdIndex, QStringList> written;
+    {
+        QmdRequestLocker lock(this);
+        written.swap(m_writtenBack);
+        m_writeBackAnnouncing = false;
+    }
+    if (written.isEmpty())
+        return;
+    const QmdRequestId rid = newRequestId();
+    m_relayingWriteBacks = true;
+    struct EndRelay
+    {
+        bool &relaying;
+        ~EndRelay() { relaying = false; }
+    } endRelay{m_relayingWriteBacks};
+    for (auto it = written.begin(); it != written.end(); ++it) {
+        QStringList &keys = it.value();
+        std::sort(keys.begin(), keys.end()); // listings are sorted, as the model's are
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        receivedItemsChanged(it.key(), keys, rid);
+    }
+    receivedRequestFinished(rid, Qmd::NoUndoHistory, 0);
 }
 
 // ---- Binding service ----
@@ -923,7 +982,7 @@ void QmdController::closeBoundEditSteps(QmdRequestId rid)
     }
 }
 
-void QmdController::updateBoundObjectsForChange(const QmdIndex &parent, const QSet<QString> &keys, QmdRequestId rid)
+void QmdController::updateBoundObjectsForChange(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
 {
     QmdReadLocker lock(this);
     const auto watchers = m_watchers.constFind(parent);

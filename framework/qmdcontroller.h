@@ -100,6 +100,9 @@ public:
     virtual QVariant data(const QString &key, const QmdIndex &parent = QmdIndex()) const;
     virtual QVariant data(QmdItemId id, const QmdIndex &parent = QmdIndex()) const;
     virtual QList<QVariant> childData(const QmdIndex &index = QmdIndex()) const;
+    // The values under keys in the string-keyed container parent, in the
+    // order of keys; the container is found once.
+    QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
     virtual QmdItemIdList ids(const QmdIndex &parent = QmdIndex()) const;
     virtual QStringList keys(const QmdIndex &parent = QmdIndex()) const;
     // Whether the index names something present now (see QmdModel::exists).
@@ -252,6 +255,20 @@ public slots:
     void unbindForDeletion(QObject *obj);
     void unbindForDeletion(const QObjectList &objs);
 
+    // A write-back: values that a running process keeps in the document for
+    // others to see (a player's counters and positions), written far more
+    // often than anyone looks at them and never undone. values[i] is stored
+    // under keys[i] in the string-keyed container parent at once, under the
+    // request lock, so every later read sees it; nothing enters the undo
+    // history and no follow-up runs. The announcement is gathered: when the
+    // controller's event loop next turns, every container written back since
+    // the last announcement gets one itemsChanged with all keys written to
+    // it, and one requestFinished closes them all, as one request without
+    // undo history would announce them. A parent that is no string-keyed
+    // container (an entry removed meanwhile) changes nothing. Safe from any
+    // thread of a synchronized controller.
+    void writeBack(const QStringList &keys, const QList<QVariant> &values, const QmdIndex &parent);
+
 protected slots:
     // Brings the document and every bound object in line with the model;
     // document controllers extend it and call this first.
@@ -276,7 +293,7 @@ protected slots:
 protected:
     // Marks the objects bound to any of the keys under parent for a refresh
     // when the request rid has finished.
-    void updateBoundObjectsForChange(const QmdIndex &parent, const QSet<QString> &keys, QmdRequestId rid);
+    void updateBoundObjectsForChange(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid);
 
     // True when the relay slot running now was reached from a signal of the
     // attached model; relays drop everything else (for instance what a model
@@ -324,6 +341,8 @@ private:
         bool removed;
     };
     void runFollowUps();
+    // Relays the write-backs gathered since the last call.
+    void announceWriteBacks();
 
     QVariant boundValue(const Binding &binding) const;
     bool showsMixedValue(const Binding &binding) const;
@@ -345,6 +364,13 @@ private:
     // Changes of the running request waiting for their follow-ups; under the
     // request lock.
     QList<PendingChange> m_pendingChanges;
+    // Keys written back per container and not announced yet, and whether an
+    // announcement is on its way; under the request lock.
+    QHash<QmdIndex, QStringList> m_writtenBack;
+    bool m_writeBackAnnouncing = false;
+    // Set while the gathered write-backs are relayed, which no model signal
+    // carries.
+    bool m_relayingWriteBacks = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(QmdController::UnbindActions)

@@ -153,6 +153,17 @@ QList<QVariant> QmdDirectModelInterface::data(const QString &key, const QmdItemI
     return m_model ? m_model->data(key, ids, parent) : QList<QVariant>(ids.size());
 }
 
+QList<QVariant> QmdDirectModelInterface::values(const QStringList &keys, const QmdIndex &parent) const
+{
+    return m_model ? m_model->values(keys, parent) : QList<QVariant>(keys.size());
+}
+
+bool QmdDirectModelInterface::setValuesQuietly(const QStringList &keys, const QList<QVariant> &values,
+                                               const QmdIndex &parent)
+{
+    return m_model && m_model->setValuesQuietly(keys, values, parent);
+}
+
 QVariant QmdDirectModelInterface::data(QmdItemId id, const QmdIndex &parent) const
 {
     return data(index(id, parent));

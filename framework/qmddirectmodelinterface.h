@@ -55,6 +55,8 @@ public:
     // The value under key in each of the containers ids of parent, in the
     // order of ids (see QmdModel::data).
     QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const;
+    // The values under keys in parent, in the order of keys (see QmdModel::values).
+    QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
     Qmd::ContainerType type(const QmdIndex &index) const;
     QmdItemIdList ids(const QmdIndex &parent) const;
     QStringList keys(const QmdIndex &parent) const;
@@ -74,6 +76,8 @@ public:
     // Set the value only when index(key or id, parent) is not valid.
     void setDataIfInvalid(const QString &key, const QVariant &fallbackData, const QmdIndex &parent);
     void setDataIfInvalid(QmdItemId id, const QVariant &fallbackData, const QmdIndex &parent);
+    // Stores without a request and without announcing (see QmdModel::setValuesQuietly).
+    bool setValuesQuietly(const QStringList &keys, const QList<QVariant> &values, const QmdIndex &parent);
 
     QmdItemIdList addTypes(const QList<Qmd::ContainerType> &types, const QmdIndex &parent);
     QmdItemId addType(Qmd::ContainerType type, const QmdIndex &parent);

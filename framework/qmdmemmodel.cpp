@@ -245,6 +245,16 @@ QList<QVariant> QmdMemModel::data(const QString &key, const QmdItemIdList &ids, 
     return values;
 }
 
+QList<QVariant> QmdMemModel::values(const QStringList &keys, const QmdIndex &parent) const
+{
+    const SpecialItem *item = containerAt(parent, Qmd::StrDict);
+    QList<QVariant> values;
+    values.reserve(keys.size());
+    for (const QString &key : keys)
+        values.append(valueIn(item, key));
+    return values;
+}
+
 QVariant QmdMemModel::valueIn(const SpecialItem *item, const QString &key)
 {
     if (!item)
@@ -617,6 +627,29 @@ void QmdMemModel::setData(const QHash<QString, QVariant> &pairs, const QmdIndex 
 {
     if (auto *item = static_cast<StrDictSpecialItem *>(containerAt(parent, Qmd::StrDict)))
         recordSet(item, parent, withoutContainers(pairs));
+}
+
+bool QmdMemModel::setValuesQuietly(const QStringList &keys, const QList<QVariant> &values, const QmdIndex &parent)
+{
+    auto *item = static_cast<StrDictSpecialItem *>(containerAt(parent, Qmd::StrDict));
+    if (!item)
+        return false;
+    // In place and without a command: nothing is kept to undo, so what a
+    // value displaces is simply dropped. Containers are never made or
+    // replaced here (see withoutContainers).
+    const qsizetype count = std::min(keys.size(), values.size());
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString &key = keys.at(i);
+        const QVariant &value = values.at(i);
+        if (key.isEmpty() || isContainer(value))
+            continue;
+        const auto it = item->items.find(key);
+        if (it == item->items.end())
+            item->items.insert(key, value);
+        else if (!isContainer(it.value()))
+            it.value() = value;
+    }
+    return true;
 }
 
 void QmdMemModel::setData(const QHash<QmdItemId, QVariant> &pairs, const QmdIndex &parent)

@@ -67,6 +67,7 @@ public:
     QVariant data(const QmdIndex &index) const override;
     QVariant data(const QString &key, const QmdIndex &parent) const override;
     QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const override;
+    QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const override;
     Qmd::ContainerType containerType(const QmdIndex &index) const override;
     QmdItemIdList ids(const QmdIndex &parent) const override;
     QStringList keys(const QmdIndex &parent) const override;
@@ -92,6 +93,7 @@ public:
     void setTree(const QmdIndex &target, std::unique_ptr<QmdTree> tree) override;
     void setTrees(const QHash<QmdItemId, QmdTree *> &trees, const QmdIndex &parent) override;
     QmdItemIdList newItemIds(int count, const QmdIndex &parent) override;
+    bool setValuesQuietly(const QStringList &keys, const QList<QVariant> &values, const QmdIndex &parent) override;
 
     // A free id of the container: the one after its last stored id, skipping
     // ids in use and wrapping once to 1; 0 (with a debug message) when none

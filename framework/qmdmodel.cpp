@@ -108,6 +108,15 @@ QList<QVariant> QmdModel::data(const QString &key, const QmdItemIdList &ids, con
     return values;
 }
 
+QList<QVariant> QmdModel::values(const QStringList &keys, const QmdIndex &parent) const
+{
+    QList<QVariant> values;
+    values.reserve(keys.size());
+    for (const QString &key : keys)
+        values.append(data(key, parent));
+    return values;
+}
+
 QmdIndex QmdModel::createIndex(QmdItemId id, void *internalPointer) const
 {
     return QmdIndex(id, internalPointer, this);

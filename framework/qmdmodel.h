@@ -69,6 +69,10 @@ public:
     // gives it (invalid where there is no such entry); a model may find them
     // with one look at parent.
     virtual QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const;
+    // The values under keys in the string-keyed container parent, in the
+    // order of keys, as data(key, parent) gives each; a model may find the
+    // container once for all of them.
+    virtual QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
     virtual Qmd::ContainerType containerType(const QmdIndex &index) const = 0;
     virtual QmdItemIdList ids(const QmdIndex &parent) const = 0;
     virtual QStringList keys(const QmdIndex &parent) const = 0;
@@ -108,6 +112,13 @@ public:
     // order addTypes would hand them out, for setTrees; fewer when the
     // container has no more (or is no id-keyed container).
     virtual QmdItemIdList newItemIds(int count, const QmdIndex &parent);
+
+    // Stores values[i] under keys[i] in the string-keyed container parent at
+    // once, inside no request and outside the undo history, and announces
+    // nothing: the caller announces the change. Keys holding a container and
+    // container values are skipped. False when parent is no such container.
+    virtual bool setValuesQuietly(const QStringList &keys, const QList<QVariant> &values,
+                                  const QmdIndex &parent) = 0;
 
     // The running request; 0, no flags, empty text and status 0 outside one.
     QmdRequestId requestId() const { return m_requestId; }

@@ -1,6 +1,7 @@
 #ifndef QMDSYNCRONIZEDCONTROLLER_H
 #define QMDSYNCRONIZEDCONTROLLER_H
 
+#include "qmdlockannotations.h"
 #include "qmdtypes.h"
 
 #include <QMutex>
@@ -8,18 +9,6 @@
 #include <QSet>
 
 class QObject;
-
-// ThreadSanitizer does not see inside Qt's (uninstrumented) mutexes; the
-// hooks tell it where the controller's lock is taken and released.
-#if defined(__SANITIZE_THREAD__)
-extern "C" void __tsan_acquire(void *addr);
-extern "C" void __tsan_release(void *addr);
-#define QMD_LOCK_ACQUIRED(mutex) __tsan_acquire(mutex)
-#define QMD_LOCK_RELEASING(mutex) __tsan_release(mutex)
-#else
-#define QMD_LOCK_ACQUIRED(mutex) static_cast<void>(mutex)
-#define QMD_LOCK_RELEASING(mutex) static_cast<void>(mutex)
-#endif
 
 // A document controller that other threads may read and change.
 //

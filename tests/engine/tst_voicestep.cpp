@@ -193,6 +193,14 @@ void TestVoiceStep::writeBacks()
     doc.recorder(1);
     doc.ready();
     const QString undoText = doc.controller()->undoText();
+    // What the canvas hears of the write-backs: the changed keys of each
+    // state entry, on the controller's thread.
+    QHash<QmdIndex, QSet<QString>> announced;
+    connect(doc.controller(), qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
+            this, [&announced](const QmdIndex &parent, const QStringList &keys, QmdRequestId) {
+                QVERIFY(QThread::currentThread() == QCoreApplication::instance()->thread());
+                announced[parent].unite(QSet<QString>(keys.cbegin(), keys.cend()));
+            });
     VoiceGroup *group = doc.startGroup(net.group);
     group->continueIterating();
 
@@ -212,6 +220,12 @@ void TestVoiceStep::writeBacks()
     QCOMPARE(doc.state(net.second, "CurrentUserMidiMessageId").toUInt(), 2u);
     // Playback leaves the undo history alone.
     QCOMPARE(doc.controller()->undoText(), undoText);
+
+    const QSet<QString> nodeKeys{"HitCount", "CurrentPitchId", "CurrentVelocityId", "CurrentDurationId",
+                                 "CurrentUserMidiMessageId", "CurrentEdgeUsageId", "CurrentEdgeUsageUses"};
+    QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.first)), nodeKeys);
+    QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.out)), QSet<QString>{"CurrentScaleId"});
+    QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.back)), QSet<QString>{"CurrentScaleId"});
 }
 
 void TestVoiceStep::mutedNode()

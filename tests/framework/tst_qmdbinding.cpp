@@ -83,6 +83,7 @@ private slots:
     void destroyedObjectIsForgotten();
     void boundEditJoinsItsWritesIntoOneStep();
     void boundEditEndsWithItsObject();
+    void writeBackRefreshesTheBoundObject();
 
 private:
     QmdIndex makeBox(const QString &key, const QVariant &tempo);
@@ -170,6 +171,25 @@ void TestQmdBinding::editBecomesOneUndoableRequest()
     m_controller->requestUndo();
     QTRY_COMPARE(finished.size(), 2);
     QCOMPARE(m_knob->value(), 100);
+    QVERIFY(!m_controller->canUndo());
+}
+
+void TestQmdBinding::writeBackRefreshesTheBoundObject()
+{
+    m_controller->requestSetData(QStringLiteral("Tempo"), 100, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    m_controller->bindKey(m_knob, "value", SIGNAL(valueChanged(int)), QStringLiteral("Tempo"), QmdIndex(),
+                          Fallback, Fallback, QStringLiteral("Tempo"));
+    settle();
+    QSignalSpy finished(m_controller, &QmdController::requestFinished);
+
+    // A write-back shows once it is announced, and the refresh is no edit:
+    // it makes no request of its own.
+    m_controller->writeBack({QStringLiteral("Tempo"), QStringLiteral("Other")}, {130, 1}, QmdIndex());
+    QCOMPARE(m_knob->value(), 100);
+    QTRY_COMPARE(m_knob->value(), 130);
+    QTRY_COMPARE(finished.size(), 1);
+    settle();
+    QCOMPARE(finished.size(), 1);
     QVERIFY(!m_controller->canUndo());
 }
 

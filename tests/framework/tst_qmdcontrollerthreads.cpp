@@ -29,6 +29,10 @@ private slots:
     void workerRequestIsAnnouncedOnTheControllerThread();
     void concurrentRequestsGetDistinctIdsAndAllLand();
     void readersSeeWholeRequests();
+    void writeBacksAreStoredAtOnceAndAnnouncedTogether();
+    void writeBackAnnouncesEachContainerOnce_data();
+    void writeBackAnnouncesEachContainerOnce();
+    void writeBacksOfADetachedModelAreNotAnnounced();
 };
 
 void TestQmdControllerThreads::workerRequestIsAnnouncedOnTheControllerThread()
@@ -144,6 +148,175 @@ void TestQmdControllerThreads::readersSeeWholeRequests()
     reader.join();
     QVERIFY(!torn);
     QCOMPARE(controller.data(QStringLiteral("a")), QVariant(499));
+}
+
+namespace {
+
+// What the controller announced, in order, with the thread it was announced
+// on checked against the test's own.
+struct Announcements
+{
+    explicit Announcements(QmdController *controller)
+    {
+        QObject::connect(controller, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(
+                                         &QmdController::itemsChanged),
+                         controller, [this](const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) {
+                             changed.append({parent, keys, rid});
+                             offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+                         });
+        QObject::connect(controller, &QmdController::requestFinished, controller, [this](QmdRequestId rid, int) {
+            finished.append(rid);
+        });
+    }
+    struct Change
+    {
+        QmdIndex parent;
+        QStringList keys;
+        QmdRequestId rid;
+    };
+    QList<Change> changed;
+    QList<QmdRequestId> finished;
+    bool offThread = false;
+};
+
+// A document of string-keyed containers "a", "b" and "c" under the root.
+void addContainers(SyncController *controller)
+{
+    QHash<QString, Qmd::ContainerType> types;
+    for (const char *key : {"a", "b", "c"})
+        types.insert(QString::fromLatin1(key), Qmd::StrDict);
+    controller->requestSetTypes(types);
+}
+
+} // namespace
+
+void TestQmdControllerThreads::writeBacksAreStoredAtOnceAndAnnouncedTogether()
+{
+    const int perThread = 500;
+    const QStringList keys{QStringLiteral("Count"), QStringLiteral("Position")};
+    QmdMemModel model(Qmd::StrDict);
+    SyncController controller;
+    controller.setModel(&model);
+    QSignalSpy earlier(&controller, &QmdController::requestFinished);
+    addContainers(&controller);
+    QTRY_COMPARE(earlier.size(), 1);
+    const int stepsBefore = controller.undoRedoCount();
+    Announcements announced(&controller);
+
+    const QmdIndex targets[2] = {controller.index(QStringLiteral("a")), controller.index(QStringLiteral("b"))};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 2; ++t) {
+        workers.emplace_back([&controller, &keys, &targets, t, perThread] {
+            for (int i = 1; i <= perThread; ++i)
+                controller.writeBack(keys, {i, t * 1000 + i}, targets[t]);
+        });
+    }
+    for (auto &worker : workers)
+        worker.join();
+
+    // Stored at once, outside the undo history, and not announced until the
+    // event loop turns.
+    QCOMPARE(controller.values(keys, targets[0]), QList<QVariant>({perThread, perThread}));
+    QCOMPARE(controller.values(keys, targets[1]), QList<QVariant>({perThread, 1000 + perThread}));
+    QCOMPARE(controller.undoRedoCount(), stepsBefore);
+    QVERIFY(announced.changed.isEmpty());
+
+    QTRY_COMPARE(announced.finished.size(), 1);
+    QCOMPARE(announced.changed.size(), 2);
+    QSet<QmdIndex> parents;
+    for (const auto &change : std::as_const(announced.changed)) {
+        parents.insert(change.parent);
+        QCOMPARE(change.keys, keys);
+        QCOMPARE(change.rid, announced.finished.first());
+    }
+    QCOMPARE(parents, QSet<QmdIndex>({targets[0], targets[1]}));
+    QVERIFY(!announced.offThread);
+
+    // A later write-back is announced anew.
+    controller.writeBack({QStringLiteral("Count")}, {7}, targets[0]);
+    QTRY_COMPARE(announced.finished.size(), 2);
+    QCOMPARE(announced.changed.size(), 3);
+    QCOMPARE(announced.changed.last().keys, QStringList{QStringLiteral("Count")});
+    QVERIFY(announced.finished.at(0) != announced.finished.at(1));
+}
+
+void TestQmdControllerThreads::writeBackAnnouncesEachContainerOnce_data()
+{
+    // Each write: the container written to ("gone" for one removed before
+    // the write) and key=value pairs ("sub" holds a container).
+    QTest::addColumn<QStringList>("writes");
+    QTest::addColumn<QStringList>("announcedA");
+    QTest::addColumn<QVariantList>("valuesOfXY");
+
+    QTest::newRow("same keys twice") << QStringList{"a x=1 y=2", "a x=3 y=4"} << QStringList{"x", "y"}
+                                     << QVariantList{3, 4};
+    QTest::newRow("keys merged, sorted") << QStringList{"a y=1", "a x=2 y=3", "a w=5"}
+                                         << QStringList{"w", "x", "y"} << QVariantList{2, 3};
+    QTest::newRow("removed container") << QStringList{"gone x=1", "a x=2"} << QStringList{"x"}
+                                       << QVariantList{2, QVariant()};
+    QTest::newRow("a key holding a container is left alone")
+        << QStringList{"a sub=1 x=4"} << QStringList{"sub", "x"} << QVariantList{4, QVariant()};
+}
+
+void TestQmdControllerThreads::writeBackAnnouncesEachContainerOnce()
+{
+    QFETCH(QStringList, writes);
+    QFETCH(QStringList, announcedA);
+    QFETCH(QVariantList, valuesOfXY);
+
+    QmdMemModel model(Qmd::StrDict);
+    SyncController controller;
+    controller.setModel(&model);
+    QSignalSpy earlier(&controller, &QmdController::requestFinished);
+    addContainers(&controller);
+    const QmdIndex a = controller.index(QStringLiteral("a"));
+    controller.requestSetType(QStringLiteral("sub"), Qmd::StrDict, a);
+    const QmdIndex gone = controller.index(QStringLiteral("c"));
+    controller.requestRemove(QStringLiteral("c"));
+    QTRY_COMPARE(earlier.size(), 3);
+    Announcements announced(&controller);
+
+    for (const QString &write : std::as_const(writes)) {
+        QStringList parts = write.split(QLatin1Char(' '));
+        const QmdIndex parent = parts.takeFirst() == QLatin1String("gone") ? gone : a;
+        QStringList keys;
+        QList<QVariant> values;
+        for (const QString &pair : std::as_const(parts)) {
+            keys << pair.section(QLatin1Char('='), 0, 0);
+            values << pair.section(QLatin1Char('='), 1).toInt();
+        }
+        controller.writeBack(keys, values, parent);
+    }
+
+    QTRY_COMPARE(announced.finished.size(), 1);
+    QCOMPARE(announced.changed.size(), 1);
+    QCOMPARE(announced.changed.first().parent, a);
+    QCOMPARE(announced.changed.first().keys, announcedA);
+    QCOMPARE(controller.values({QStringLiteral("x"), QStringLiteral("y")}, a), valuesOfXY);
+    QCOMPARE(controller.type(controller.index(QStringLiteral("sub"), a)), Qmd::StrDict);
+    QVERIFY(!controller.index(QStringLiteral("c")).isValid());
+}
+
+void TestQmdControllerThreads::writeBacksOfADetachedModelAreNotAnnounced()
+{
+    QmdMemModel first(Qmd::StrDict);
+    QmdMemModel second(Qmd::StrDict);
+    SyncController controller;
+    controller.setModel(&first);
+    QSignalSpy earlier(&controller, &QmdController::requestFinished);
+    controller.requestSetType(QStringLiteral("a"), Qmd::StrDict);
+    QTRY_COMPARE(earlier.size(), 1);
+    Announcements announced(&controller);
+
+    controller.writeBack({QStringLiteral("x")}, {1}, controller.index(QStringLiteral("a")));
+    controller.setModel(&second);
+    controller.requestSetData(QStringLiteral("y"), 2);
+
+    // The request on the new model is announced; the old model's write-back
+    // is not.
+    QTRY_COMPARE(announced.finished.size(), 1);
+    QCOMPARE(announced.changed.size(), 1);
+    QCOMPARE(announced.changed.first().keys, QStringList{QStringLiteral("y")});
 }
 
 QTEST_GUILESS_MAIN(TestQmdControllerThreads)
