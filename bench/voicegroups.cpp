@@ -8,10 +8,10 @@
 // nodes an eighth of a principal apart, so every group plays a note every
 // 62.5 ms, each lasting half that. "aligned": every group plays on the same
 // ticks (the hardest case); "staggered": the groups' notes are spread evenly
-// over the 62.5 ms. Groups share one instrument per 16 groups. Lateness is the
-// time a message reached the port minus the time its tick came.
+// over the 62.5 ms. Groups share one instrument and port per 16 groups. Lateness
+// is the time a message reached the port minus the time its tick came.
 //
-// Usage: bench_voicegroups [seconds [groups]]
+// Usage: bench_voicegroups [seconds [groups (at most 256) [horizon µs]]]
 
 #include "abstractsync.h"
 #include "benchstats.h"
@@ -46,9 +46,13 @@ constexpr qint64 Principal = qint64(QmdVelka::TicksPerPrincipal);
 constexpr qint64 EdgeTicks = Principal / 8;
 constexpr int GroupsPerInstrument = 16;
 
+constexpr int MaxGroups = 256;
+constexpr int PortCount = MaxGroups / GroupsPerInstrument;
+
 struct Sent
 {
     quint64 time;
+    int port;
     unsigned char status;
     unsigned char pitch;
 };
@@ -60,12 +64,12 @@ public:
     class Device : public MidiDevice
     {
     public:
-        explicit Device(RecordingBackend *backend) : m_backend(backend) {}
+        Device(RecordingBackend *backend, int port) : m_backend(backend), m_port(port) {}
         bool send(const std::vector<unsigned char> &message, QString *) override
         {
             const quint64 now = MonotonicClock::nanoseconds();
             QMutexLocker locker(&m_backend->m_mutex);
-            m_backend->m_sent.push_back({now, message.size() > 0 ? message[0] : static_cast<unsigned char>(0),
+            m_backend->m_sent.push_back({now, m_port, message.size() > 0 ? message[0] : static_cast<unsigned char>(0),
                                          message.size() > 1 ? message[1] : static_cast<unsigned char>(0)});
             return true;
         }
@@ -75,21 +79,28 @@ public:
 
     private:
         RecordingBackend *m_backend;
+        int m_port;
     };
 
     bool portNames(MidiDirection direction, QStringList *names, QString *) override
     {
         names->clear();
         if (direction == MidiDirection::Output) {
-            for (int i = 1; i <= 8; ++i)
-                names->append(QStringLiteral("Bench %1").arg(i));
+            for (int i = 0; i < PortCount; ++i)
+                names->append(portName(i));
         }
         return true;
     }
-    std::unique_ptr<MidiDevice> openPort(MidiDirection, const QString &, QString *) override
+    std::unique_ptr<MidiDevice> openPort(MidiDirection, const QString &name, QString *) override
     {
-        return std::make_unique<Device>(this);
+        for (int i = 0; i < PortCount; ++i) {
+            if (name == portName(i))
+                return std::make_unique<Device>(this, i);
+        }
+        return nullptr;
     }
+
+    static QString portName(int port) { return QStringLiteral("Bench %1").arg(port + 1); }
 
     std::vector<Sent> take()
     {
@@ -156,7 +167,8 @@ QmdItemId addNode(QmdVelkaController &controller, qint64 x, qint64 y)
 
 // Group g: a lead-in node where its voice starts, an edge of `leadIn` ticks to
 // the first of two nodes EdgeTicks apart, joined both ways. Its notes carry
-// pitch 20 + g, so each message tells its group.
+// pitch 20 + g % 16 on the port of instrument g / 16, so each message tells
+// its group.
 void run(RecordingBackend &backend, PlayerFactory &factory, int groupCount, bool staggered, int seconds)
 {
     QmdMemModel model;
@@ -168,10 +180,10 @@ void run(RecordingBackend &backend, PlayerFactory &factory, int groupCount, bool
     QBitArray firstChannel(16);
     firstChannel.setBit(0);
     for (int i = 0; i < instrumentCount; ++i)
-        controller.requestAddInstrument(QStringLiteral("Bench %1").arg(i + 1), Qt::red, firstChannel);
+        controller.requestAddInstrument(RecordingBackend::portName(i), Qt::red, firstChannel);
     const QmdItemIdList instrumentIds = controller.instrumentIds();
     for (int i = 0; i < instrumentCount; ++i) {
-        controller.requestSetData(QStringLiteral("MidiPort"), QStringLiteral("Bench %1").arg(i + 1),
+        controller.requestSetData(QStringLiteral("MidiPort"), RecordingBackend::portName(i),
                                   controller.instrumentIndex(instrumentIds.at(i)));
     }
 
@@ -192,7 +204,7 @@ void run(RecordingBackend &backend, PlayerFactory &factory, int groupCount, bool
         groupIds.append(newElement(controller, before));
         const QmdIndex group = controller.elementIndex(groupIds.last());
         controller.requestSetData(QStringLiteral("InitialInstrument"), instrumentIds.at(g / GroupsPerInstrument), group);
-        controller.requestSetData(QStringLiteral("InitialPitch"), noteNumberToName(20 + g), group);
+        controller.requestSetData(QStringLiteral("InitialPitch"), noteNumberToName(20 + g % GroupsPerInstrument), group);
     }
     controller.reset();
     // Changes announced so far may replace the clock; let them pass first.
@@ -246,7 +258,7 @@ void run(RecordingBackend &backend, PlayerFactory &factory, int groupCount, bool
     for (const Sent &message : backend.take()) {
         const bool on = (message.status & 0xf0) == 0x90;
         const bool off = (message.status & 0xf0) == 0x80;
-        const int g = int(message.pitch) - 20;
+        const int g = message.port * GroupsPerInstrument + int(message.pitch) - 20;
         if ((!on && !off) || g < 0 || g >= groupCount)
             continue;
         const quint64 shift = leadIns[size_t(g)] + (off ? EdgeTicks / 2 : 0);
@@ -302,7 +314,7 @@ int main(int argc, char *argv[])
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     QList<int> counts{1, 16, 64, 256};
     if (argc > 2)
-        counts = {std::max(1, atoi(argv[2]))};
+        counts = {std::clamp(atoi(argv[2]), 1, MaxGroups)};
     // Steps at their arrival and steps ahead, side by side, unless one
     // horizon (µs) is asked for.
     QList<quint64> horizons{0, VoiceSchedule::DefaultHorizon};
