@@ -102,15 +102,23 @@ public:
 
     static QString portName(int port) { return QStringLiteral("Bench %1").arg(port + 1); }
 
+    RecordingBackend() { m_sent.reserve(Reserved); }
+
     std::vector<Sent> take()
     {
         QMutexLocker locker(&m_mutex);
         std::vector<Sent> sent;
         sent.swap(m_sent);
+        m_sent.reserve(Reserved);
         return sent;
     }
 
 private:
+    // Room for a long run of the largest document, so that the record never
+    // grows while a tick's notes are sent: copying it would hold every
+    // instrument's send behind the lock.
+    static constexpr size_t Reserved = 1 << 18;
+
     QMutex m_mutex;
     std::vector<Sent> m_sent;
 };
