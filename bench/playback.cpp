@@ -146,15 +146,22 @@ public:
         return nullptr;
     }
 
+    SendCallSink() { m_arrivals.reserve(Reserved); }
+
     std::vector<Arrival> take() override
     {
         QMutexLocker locker(&m_mutex);
         std::vector<Arrival> arrivals;
         arrivals.swap(m_arrivals);
+        m_arrivals.reserve(Reserved);
         return arrivals;
     }
 
 private:
+    // Room for a long run, so that the record never grows while notes are
+    // sent: copying it would hold every instrument's send behind the lock.
+    static constexpr size_t Reserved = 1 << 17;
+
     QMutex m_mutex;
     std::vector<Arrival> m_arrivals;
 };
