@@ -292,10 +292,11 @@ quint64 VoiceGroup::travelTime(const NetworkReader &network, QmdItemId item, boo
 
 quint64 VoiceGroup::travelTime(QmdItemId item, bool *found) const
 {
-    *found = false;
     QmdVelkaController *controller = this->controller();
-    if (!controller)
-        return item == m_group ? (*found = true, 0) : 0;
+    if (!controller) {
+        *found = item == m_group;
+        return 0;
+    }
     QmdReadLocker documentLock(controller);
     return travelTime(NetworkReader(controller), item, found);
 }
