@@ -1,6 +1,7 @@
 #ifndef VOICEGROUP_H
 #define VOICEGROUP_H
 
+#include "networkcache.h"
 #include "qmdobserver.h"
 #include "qmdtypes.h"
 #include "qmdvelkacontroller.h"
@@ -35,9 +36,10 @@ class VoiceSchedule;
 //   1. the schedule's step mutex, shared by the document's groups (held for
 //      one whole pass, and by every slot of a group that changes voices);
 //   2. the controller's request lock (every read, request and write-back of
-//      the controller; a voice step holds it once while it reads its node,
-//      the node's state and the edges it chooses, and takes it again for each
-//      of its write-backs, which store values and return); an
+//      the controller; a voice step takes it only to read what the
+//      schedule's NetworkCache does not hold yet, and the schedule holds it
+//      once at the start of a round of steps, to follow the document's
+//      changes, and once at its end, to store what the steps wrote back); an
 //      instrument's configuration mutex comes before it, since a port change
 //      writes the instrument's record;
 //   3. the lock of the document's Playback (its clock and player tables;
@@ -45,11 +47,12 @@ class VoiceSchedule;
 //      notes around the instrument queue's mutex, never around a document
 //      read or a join);
 //   4. short locks taken last and alone: a group's voice-set mutex, the
-//      schedule's arrival-queue mutex, an event queue's mutex, a MIDI port's
-//      mutex (and inside it an output's notes mutex), a thread's wait mutex,
-//      and the clock's mutex (MidiSync's clock mutex, taken by every position
-//      read and conversion; it is never held while a port opens, a thread
-//      starts or another thread is waited for).
+//      schedule's arrival-queue mutex, the NetworkCache's mutex, an event
+//      queue's mutex, a MIDI port's mutex (and inside it an output's notes
+//      mutex), a thread's wait mutex, and the clock's mutex (MidiSync's
+//      clock mutex, taken by every position read and conversion; it is never
+//      held while a port opens, a thread starts or another thread is waited
+//      for).
 // A voice step routes its notes with no lock of the document held, and never
 // takes the controller's own mutex(): that is the canvas's, taken before the
 // request lock.
@@ -119,22 +122,18 @@ private:
     void resetBody();
     void syncSyncBody();
 
-    // A voice a step sends along an edge: the edge's travel time (found as
-    // travelTime gives it), its state entry (whether it was there is noted
-    // under the document lock: an index is not checked without it) and the
-    // count of voices sent along it before this one.
+    // A voice a step sends along an edge: what the step read of the edge
+    // (its travel time and whether it is found as travelTime gives them) and
+    // the count of voices sent along it before this one.
     struct Departure
     {
         QmdItemId edge = 0;
-        quint64 ticks = 0;
-        bool found = false;
-        QmdIndex state;
-        bool hasState = false;
+        NetworkCache::Edge travel;
         quint32 scale = 0;
     };
     // The edges a node whose edge-usage list and signalling method are given
     // chooses for an arriving voice whose random number is `draw`, first edge
-    // first, read under the document lock the step holds. *stateValues are
+    // first, read through the step's reader. *stateValues are
     // the node's state values (none: the node has no state and chooses
     // nothing); true when a sequential choice advanced the position in the
     // list they hold.
@@ -144,7 +143,8 @@ private:
     // arriving voice's state; false when the edge cannot be travelled or no
     // voice is free.
     bool spawnVoice(const VoiceState &state, const Departure &departure);
-    // Writes back how many voices were sent along each edge departed.
+    // Writes back how many voices were sent along each edge departed (to the
+    // schedule's cache, which stores it when the round ends).
     void writeSentAlong(const QList<Departure *> &departed);
     quint64 travelTime(const NetworkReader &network, QmdItemId item, bool *found) const;
 

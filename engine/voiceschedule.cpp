@@ -1,8 +1,8 @@
-#include "qmdvelkakeys.h"
 #include "voiceschedule.h"
 
 #include "abstractsync.h"
 #include "monotonicclock.h"
+#include "networkreader.h"
 #include "qmdreadlocker.h"
 #include "qmdvelkacontroller.h"
 #include "realtimescheduling.h"
@@ -258,8 +258,10 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *mi
         QHash<QmdItemId, int> nodeIndex;
         QHash<VoiceGroup *, int> groupNode;
         QmdReadLocker documentLock(m_controller);
+        m_networkCache.follow(m_controller->changeStamp());
+        const NetworkReader network(m_controller, &m_networkCache);
         for (const Arrival &arrival : arrivals) {
-            const QmdItemId node = m_controller->elementData(arrival.voice->state.item, QmdVelkaKeys::ToNode).toUInt();
+            const QmdItemId node = network.edge(arrival.voice->state.item).toNode;
             auto it = nodeIndex.constFind(node);
             if (it == nodeIndex.cend()) {
                 it = nodeIndex.insert(node, int(byNode.size()));
@@ -276,6 +278,7 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *mi
     if (byNode.size() == 1 || shared) {
         for (const QList<Arrival> &atNode : std::as_const(byNode))
             missing->append(stepAtNode(atNode));
+        writeBackStates();
         return;
     }
     // Each node step reports the arrivals it could not step into a slot of
@@ -298,6 +301,26 @@ void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *mi
     m_poolDone.wait(lock, [this] { return m_poolSteps == 0; });
     for (const QList<Arrival> &notStepped : missingAt)
         missing->append(notStepped);
+    writeBackStates();
+}
+
+void VoiceSchedule::writeBackStates()
+{
+    m_networkCache.takeWrites(&m_stateWrites, &m_scaleWrites);
+    if (m_stateWrites.empty() && m_scaleWrites.empty())
+        return;
+    // In one hold of the document lock. A write-back through an entry removed
+    // since the round began changes nothing.
+    QmdReadLocker documentLock(m_controller);
+    for (const NetworkCache::StateWrite &write : m_stateWrites) {
+        if (write.edgeUsage)
+            m_controller->writeBack(NetworkReader::stateKeys(), write.values, write.entry);
+        else
+            m_controller->writeBack(NetworkReader::counterKeys(), write.values.mid(0, NetworkReader::EdgeUsageId),
+                                    write.entry);
+    }
+    for (const NetworkCache::ScaleWrite &write : m_scaleWrites)
+        m_controller->writeBack(NetworkReader::scaleKeys(), {write.scale}, write.entry);
 }
 
 void VoiceSchedule::runWorker()

@@ -1,6 +1,7 @@
 #ifndef VOICESCHEDULE_H
 #define VOICESCHEDULE_H
 
+#include "networkcache.h"
 #include "qmdtypes.h"
 
 #include <QList>
@@ -43,6 +44,11 @@ class VoiceGroup;
 // time waits 10 ms after 16 rounds, and no later arrival is stepped before
 // it. A voice whose node is missing is tried again 10 ms later.
 //
+// The steps of a round read the network through the schedule's NetworkCache,
+// which follows the document's changes at the start of every round, so they
+// take no lock of the document for what was read before; what they write
+// back is stored in the document when the round ends.
+//
 // With a horizon of 0 every arrival is stepped once its tick is reached.
 class VoiceSchedule : public QThread
 {
@@ -75,6 +81,10 @@ public:
 
     // Makes the thread look for due arrivals now. Safe from any thread.
     void wake();
+
+    // What the steps of the document read of its network, and what they
+    // write back until their round ends.
+    NetworkCache *networkCache() { return &m_networkCache; }
 
     // The passes so far that stepped at least one arrival.
     quint64 steppingPasses() const { return m_steppingPasses.load(std::memory_order_relaxed); }
@@ -116,8 +126,13 @@ private:
     // Steps a round; the arrivals whose node is missing go into *missing.
     void stepRound(const QList<Arrival> &arrivals, QList<Arrival> *missing);
     QList<Arrival> stepAtNode(const QList<Arrival> &arrivals);
+    // Stores the states the round's steps wrote in the document.
+    void writeBackStates();
 
     QmdVelkaController *const m_controller;
+    NetworkCache m_networkCache;
+    std::vector<NetworkCache::StateWrite> m_stateWrites; // of writeBackStates, kept for their room
+    std::vector<NetworkCache::ScaleWrite> m_scaleWrites;
 
     QMutex m_stepMutex;
     AbstractSync *m_clock = nullptr;

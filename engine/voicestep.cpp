@@ -2,7 +2,6 @@
 // voice goes on. Part of VoiceGroup; the rules that read the node's lists are
 // in voicerules.h.
 
-#include "qmdvelkakeys.h"
 #include "voicegroup.h"
 
 #include "feedbackevent.h"
@@ -12,60 +11,15 @@
 #include "qmdreadlocker.h"
 #include "qmdvelkacontroller.h"
 #include "voicerules.h"
+#include "voiceschedule.h"
 
 #include <QDebug>
 
 #include <optional>
 
 namespace {
-const QString UserMidiMessageListKey = QStringLiteral("UserMidiMessageList");
-
 enum SignallingMethod { Sequential = 0, Parallel = 1, Random = 2 };
 
-// What a step reads of its node, in this order.
-enum NodeValue {
-    MessageList,
-    DoInstrumentChange,
-    NodeInstrument,
-    PitchList,
-    VelocityList,
-    DurationList,
-    DontPlayNote,
-    ArcUsageList,
-    NodeSignallingMethod
-};
-const QStringList &nodeKeys()
-{
-    static const QStringList keys{UserMidiMessageListKey,       QmdVelkaKeys::DoInstrumentChange,
-                                  QmdVelkaKeys::Instrument,     QmdVelkaKeys::PitchList,
-                                  QmdVelkaKeys::VelocityList,   QmdVelkaKeys::DurationList,
-                                  QmdVelkaKeys::DontPlayNote,   QmdVelkaKeys::ArcUsageList,
-                                  QmdVelkaKeys::SignallingMethod};
-    return keys;
-}
-
-// What a node's state holds, in this order: the list cursors and the hit
-// count, which every step advances, then the position in the edge-usage list,
-// which a sequential choice advances.
-enum StateValue { PitchCursor, VelocityCursor, DurationCursor, MessageCursor, HitCount, EdgeUsageId, EdgeUsageUses };
-const QStringList &stateKeys()
-{
-    static const QStringList keys{QmdVelkaKeys::CurrentPitchId,      QmdVelkaKeys::CurrentVelocityId,
-                                  QmdVelkaKeys::CurrentDurationId,   QmdVelkaKeys::CurrentUserMidiMessageId,
-                                  QmdVelkaKeys::HitCount,            QmdVelkaKeys::CurrentEdgeUsageId,
-                                  QmdVelkaKeys::CurrentEdgeUsageUses};
-    return keys;
-}
-const QStringList &counterKeys()
-{
-    static const QStringList keys = stateKeys().mid(0, EdgeUsageId);
-    return keys;
-}
-const QStringList &scaleKeys()
-{
-    static const QStringList keys{QmdVelkaKeys::CurrentScaleId};
-    return keys;
-}
 } // namespace
 
 bool VoiceGroup::stepVoice(Voice *voice)
@@ -75,50 +29,51 @@ bool VoiceGroup::stepVoice(Voice *voice)
         return true;
 
     VoiceState &state = voice->state;
+    // The voice is free for the step's own departures once it arrived: what
+    // it plays is taken from this copy.
+    VoiceState arrived;
+    const quint32 number = voice->number;
     QmdItemId node = 0;
-    QmdIndex nodeState;
-    QList<QVariant> stateValues;
-    bool edgeUsageAdvanced = false;
-    QList<Departure> departures;
     bool muted = false;
     std::optional<InstrumentEvent> message;
     {
-        // Everything the step reads is read under one hold of the document
-        // lock, so a node removed meanwhile plays nothing and a note is played
-        // from one state of the network. The schedule never runs two steps at
-        // one node side by side: the read-advance-write of its state needs no
-        // further lock.
-        QmdReadLocker documentLock(controller);
-        const NetworkReader network(controller);
-        node = network.value(QmdVelkaKeys::ToNode, network.element(state.item)).toUInt();
-        const QmdIndex nodeEntry = network.element(node);
-        if (!nodeEntry.isValid())
+        // What the step reads comes from the schedule's cache, which holds one
+        // state of the network for the round (a node removed after the round
+        // began may still be stepped as it was; one missing before plays
+        // nothing), and what it writes back waits there until the round ends.
+        // The schedule never runs two steps at one node side by side: the
+        // read-advance-write of its state needs no lock of its own.
+        NetworkCache *cache = m_schedule->networkCache();
+        const NetworkReader network(controller, cache);
+        node = network.edge(state.item).toNode;
+        const NetworkCache::Node nodeRead = network.node(node);
+        if (!nodeRead.found)
             return false; // tried again at the next pass
         m_lastArrival = state.arrival;
-        const QList<QVariant> nodeValues = network.values(nodeKeys(), nodeEntry);
+        const QList<QVariant> &nodeValues = nodeRead.values;
 
-        nodeState = network.state(node);
-        if (nodeState.isValid())
-            stateValues = network.values(stateKeys(), nodeState);
-        edgeUsageAdvanced = chooseEdges(network, nodeValues.at(ArcUsageList).toString(),
-                                        nodeValues.at(NodeSignallingMethod).toInt(), voice->draw, &stateValues,
-                                        &departures);
+        QList<QVariant> stateValues = network.nodeState(node, nodeRead);
+        QList<Departure> departures;
+        const bool edgeUsageAdvanced =
+            chooseEdges(network, nodeValues.at(NetworkReader::ArcUsageList).toString(),
+                        nodeValues.at(NetworkReader::NodeSignallingMethod).toInt(), voice->draw, &stateValues,
+                        &departures);
 
-        if (nodeValues.at(DoInstrumentChange).toBool())
-            state.instrument = nodeValues.at(NodeInstrument).toUInt();
+        if (nodeValues.at(NetworkReader::DoInstrumentChange).toBool())
+            state.instrument = nodeValues.at(NetworkReader::NodeInstrument).toUInt();
 
         if (!stateValues.isEmpty()) {
             // The first edge's length serves the duration field too.
-            const bool firstFound = !departures.isEmpty() && departures.first().found;
-            const quint64 firstTicks = firstFound ? departures.first().ticks : 0;
-            quint32 pitchCursor = stateValues.at(PitchCursor).toUInt();
-            quint32 velocityCursor = stateValues.at(VelocityCursor).toUInt();
-            quint32 durationCursor = stateValues.at(DurationCursor).toUInt();
-            quint32 messageCursor = stateValues.at(MessageCursor).toUInt();
-            const QString pitches = nodeValues.at(PitchList).toString();
-            const QString velocities = nodeValues.at(VelocityList).toString();
-            const QString durations = nodeValues.at(DurationList).toString();
-            const QString messages = nodeValues.at(MessageList).toString();
+            const bool firstFound = !departures.isEmpty() && departures.first().travel.found;
+            const quint64 firstTicks = firstFound ? departures.first().travel.ticks : 0;
+            quint32 pitchCursor = stateValues.at(NetworkReader::PitchCursor).toUInt();
+            quint32 velocityCursor = stateValues.at(NetworkReader::VelocityCursor).toUInt();
+            quint32 durationCursor = stateValues.at(NetworkReader::DurationCursor).toUInt();
+            quint32 messageCursor = stateValues.at(NetworkReader::MessageCursor).toUInt();
+            const QString pitches = nodeValues.at(NetworkReader::PitchList).toString();
+            const QString velocities = nodeValues.at(NetworkReader::VelocityList).toString();
+            const QString durations = nodeValues.at(NetworkReader::DurationList).toString();
+            const QString messages = nodeValues.at(NetworkReader::MessageList).toString();
 
             QString field;
             if (!pitches.isEmpty() && VoiceRules::listField(pitches, &pitchCursor, &field))
@@ -130,23 +85,37 @@ bool VoiceGroup::stepVoice(Voice *voice)
             if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field))
                 message = InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field));
 
-            stateValues[PitchCursor] = pitchCursor + 1;
-            stateValues[VelocityCursor] = velocityCursor + 1;
-            stateValues[DurationCursor] = durationCursor + 1;
-            stateValues[MessageCursor] = messageCursor + 1;
-            stateValues[HitCount] = stateValues.at(HitCount).toUInt() + 1;
+            stateValues[NetworkReader::PitchCursor] = pitchCursor + 1;
+            stateValues[NetworkReader::VelocityCursor] = velocityCursor + 1;
+            stateValues[NetworkReader::DurationCursor] = durationCursor + 1;
+            stateValues[NetworkReader::MessageCursor] = messageCursor + 1;
+            stateValues[NetworkReader::HitCount] = stateValues.at(NetworkReader::HitCount).toUInt() + 1;
         }
-        muted = nodeValues.at(DontPlayNote).toBool();
+        muted = nodeValues.at(NetworkReader::DontPlayNote).toBool();
+
+        arrived = state;
+        freeVoice(voice);
+        // The further edges are taken only once the first has a voice.
+        QList<Departure *> departed;
+        for (Departure &departure : departures) {
+            if (!spawnVoice(arrived, departure))
+                break;
+            departed.append(&departure);
+        }
+
+        if (!stateValues.isEmpty())
+            cache->writeState(node, nodeRead.state, stateValues, edgeUsageAdvanced);
+        writeSentAlong(departed);
     }
 
     // The notes go to the instrument through the playback's own table, with
     // no lock of the document held.
     Playback *playback = controller->playback();
     if (message)
-        playback->route(state.instrument, *message);
+        playback->route(arrived.instrument, *message);
     if (!muted
-        && playback->routePair(state.instrument, InstrumentEvent::noteOn(state.arrival, state.pitch, state.velocity),
-                               InstrumentEvent::noteOff(state.arrival + state.duration, state.pitch, 0))
+        && playback->routePair(arrived.instrument, InstrumentEvent::noteOn(arrived.arrival, arrived.pitch, arrived.velocity),
+                               InstrumentEvent::noteOff(arrived.arrival + arrived.duration, arrived.pitch, 0))
                == Playback::Routing::QueueFull) {
         // The instrument's queue is full: the note is lost, and says so. The
         // canvas shows it as a muted hit, and the log names the group once
@@ -156,36 +125,13 @@ bool VoiceGroup::stepVoice(Voice *voice)
             qWarning().noquote() << QStringLiteral("Voice group %1: instrument %2 has no room for more notes; "
                                                    "notes are dropped")
                                         .arg(m_group)
-                                        .arg(state.instrument);
+                                        .arg(arrived.instrument);
     } else if (!muted) {
         m_reportedLostNote.store(false);
     }
-    controller->feedbackPipe().insert(FeedbackEvent(muted ? 1 : 0, state.arrival, m_group, voice->number, node,
-                                                    state.instrument, state.pitch, state.velocity,
-                                                    state.duration));
-
-    const VoiceState arrived = state;
-    freeVoice(voice);
-    // The further edges are taken only once the first has a voice.
-    QList<Departure *> departed;
-    for (Departure &departure : departures) {
-        if (!spawnVoice(arrived, departure))
-            break;
-        departed.append(&departure);
-    }
-
-    // What the node and its edges remember is written back last, once the
-    // notes are queued. The node's state is written in one write-back, so a
-    // reader of its counters never sees half of them. The writes exist only
-    // for entries found under the document lock above; a write-back through an
-    // entry removed since changes nothing.
-    if (!stateValues.isEmpty()) {
-        if (edgeUsageAdvanced)
-            controller->writeBack(stateKeys(), stateValues, nodeState);
-        else
-            controller->writeBack(counterKeys(), stateValues.mid(0, EdgeUsageId), nodeState);
-    }
-    writeSentAlong(departed);
+    controller->feedbackPipe().insert(FeedbackEvent(muted ? 1 : 0, arrived.arrival, m_group, number, node,
+                                                    arrived.instrument, arrived.pitch, arrived.velocity,
+                                                    arrived.duration));
     return true;
 }
 
@@ -203,12 +149,12 @@ bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, 
     case Sequential: {
         if (!hasFreeVoice())
             return false; // nothing chosen, the position in the list stays
-        quint32 index = stateValues->at(EdgeUsageId).toUInt();
-        qint32 uses = stateValues->at(EdgeUsageUses).toInt();
+        quint32 index = stateValues->at(NetworkReader::EdgeUsageId).toUInt();
+        qint32 uses = stateValues->at(NetworkReader::EdgeUsageUses).toInt();
         if (!VoiceRules::chooseSequential(list, &index, &uses, &first))
             return false;
-        (*stateValues)[EdgeUsageId] = index;
-        (*stateValues)[EdgeUsageUses] = uses;
+        (*stateValues)[NetworkReader::EdgeUsageId] = index;
+        (*stateValues)[NetworkReader::EdgeUsageUses] = uses;
         advanced = true;
         break;
     }
@@ -236,14 +182,12 @@ bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, 
     for (QmdItemId edge : std::as_const(further)) {
         Departure departure;
         departure.edge = edge;
-        departure.ticks = travelTime(network, edge, &departure.found);
-        departure.state = network.state(edge);
-        departure.hasState = departure.state.isValid();
+        departure.travel = network.edge(edge);
+        departure.travel.ticks = travelTime(network, edge, &departure.travel.found);
         // An edge taken twice by one step counts on from its first departure.
         const auto earlier = std::find_if(departures->cbegin(), departures->cend(),
                                           [edge](const Departure &taken) { return taken.edge == edge; });
-        departure.scale =
-            departure.hasState ? network.value(QmdVelkaKeys::CurrentScaleId, departure.state).toUInt() : 0;
+        departure.scale = network.edgeScale(edge, departure.travel);
         if (earlier != departures->cend())
             departure.scale = earlier->scale + 1;
         departures->append(departure);
@@ -253,22 +197,19 @@ bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, 
 
 void VoiceGroup::writeSentAlong(const QList<Departure *> &departed)
 {
-    QmdVelkaController *controller = this->controller();
-    if (!controller)
-        return;
     for (int i = 0; i < departed.size(); ++i) {
         const Departure *departure = departed.at(i);
         // The last departure along an edge carries its count.
         const bool later = std::any_of(departed.cbegin() + i + 1, departed.cend(),
                                        [departure](const Departure *other) { return other->edge == departure->edge; });
         if (!later)
-            controller->writeBack(scaleKeys(), {departure->scale + 1}, departure->state);
+            m_schedule->networkCache()->writeScale(departure->edge, departure->travel.state, departure->scale + 1);
     }
 }
 
 bool VoiceGroup::spawnVoice(const VoiceState &state, const Departure &departure)
 {
-    if (departure.edge == 0 || !departure.found || !departure.hasState)
+    if (departure.edge == 0 || !departure.travel.found || !departure.travel.hasState)
         return false;
     Voice *voice = takeFreeVoice();
     if (!voice)
@@ -276,7 +217,7 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, const Departure &departure)
     voice->state = state;
     voice->state.item = departure.edge;
     voice->state.start = state.arrival;
-    voice->state.arrival = state.arrival + departure.ticks;
+    voice->state.arrival = state.arrival + departure.travel.ticks;
     queueIfPlaying(voice);
     return true;
 }
@@ -287,7 +228,9 @@ quint64 VoiceGroup::travelTime(const NetworkReader &network, QmdItemId item, boo
         *found = true;
         return 0;
     }
-    return network.travelTime(item, found);
+    const NetworkCache::Edge edge = network.edge(item);
+    *found = edge.found;
+    return edge.ticks;
 }
 
 quint64 VoiceGroup::travelTime(QmdItemId item, bool *found) const

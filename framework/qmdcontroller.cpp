@@ -237,6 +237,12 @@ QList<QVariant> QmdController::values(const QStringList &keys, const QmdIndex &p
     return QmdDirectModelInterface::values(keys, parent);
 }
 
+quint64 QmdController::changeStamp() const
+{
+    QmdReadLocker lock(this);
+    return QmdDirectModelInterface::changeStamp();
+}
+
 QmdItemIdList QmdController::ids(const QmdIndex &parent) const
 {
     QmdReadLocker lock(this);

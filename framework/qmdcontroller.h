@@ -103,6 +103,9 @@ public:
     // The values under keys in the string-keyed container parent, in the
     // order of keys; the container is found once.
     QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
+    // The model's change stamp (see QmdModel::changeStamp): compared under
+    // one hold of the read lock with what was read before.
+    quint64 changeStamp() const;
     virtual QmdItemIdList ids(const QmdIndex &parent = QmdIndex()) const;
     virtual QStringList keys(const QmdIndex &parent = QmdIndex()) const;
     // Whether the index names something present now (see QmdModel::exists).

@@ -153,6 +153,11 @@ QList<QVariant> QmdDirectModelInterface::data(const QString &key, const QmdItemI
     return m_model ? m_model->data(key, ids, parent) : QList<QVariant>(ids.size());
 }
 
+quint64 QmdDirectModelInterface::changeStamp() const
+{
+    return m_model ? m_model->changeStamp() : 0;
+}
+
 QList<QVariant> QmdDirectModelInterface::values(const QStringList &keys, const QmdIndex &parent) const
 {
     return m_model ? m_model->values(keys, parent) : QList<QVariant>(keys.size());

@@ -57,6 +57,8 @@ public:
     QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const;
     // The values under keys in parent, in the order of keys (see QmdModel::values).
     QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
+    // See QmdModel::changeStamp; 0 without a model.
+    quint64 changeStamp() const;
     Qmd::ContainerType type(const QmdIndex &index) const;
     QmdItemIdList ids(const QmdIndex &parent) const;
     QStringList keys(const QmdIndex &parent) const;

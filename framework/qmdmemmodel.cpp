@@ -6,6 +6,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <atomic>
 #include <type_traits>
 
 #ifdef __GLIBC__
@@ -61,6 +62,7 @@ QList<Key> sortedKeys(const QMap<Key, Value> &map)
 QmdMemModel::QmdMemModel(QObject *parent)
     : QmdModel(parent)
 {
+    stampChange();
     keepLargeBlocksOutOfHeap();
     qRegisterMetaType<SpecialItemStar>("QmdMemModel::SpecialItemStar");
 }
@@ -353,6 +355,7 @@ template <typename Key, typename Item>
 void QmdMemModel::storeEntries(Item *item, const QmdIndex &parent, const QHash<Key, QVariant> &values,
                                QList<QVariant> *displaced)
 {
+    stampChange();
     const QList<Key> keys = sortedKeys(values);
     QList<Key> replacedContainers;
     for (const Key &key : keys) {
@@ -388,6 +391,7 @@ template <typename Key, typename Item>
 QList<Key> QmdMemModel::removeEntries(Item *item, const QmdIndex &parent, const QList<Key> &keys,
                                       QHash<typename QList<Key>::value_type, QVariant> *removed)
 {
+    stampChange();
     QList<Key> kept;
     for (const Key &key : keys) {
         auto it = item->items.find(key);
@@ -514,8 +518,15 @@ QmdItemIdList QmdMemModel::newItemIds(int count, const QmdIndex &parent)
     return ids;
 }
 
+void QmdMemModel::stampChange()
+{
+    static std::atomic<quint64> lastStamp{0};
+    m_changeStamp = lastStamp.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void QmdMemModel::swapRoot(QVariant &value)
 {
+    stampChange();
     std::swap(m_root, value);
     emit rootChanged(requestId());
 }

@@ -68,6 +68,7 @@ public:
     QVariant data(const QString &key, const QmdIndex &parent) const override;
     QList<QVariant> data(const QString &key, const QmdItemIdList &ids, const QmdIndex &parent) const override;
     QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const override;
+    quint64 changeStamp() const override { return m_changeStamp; }
     Qmd::ContainerType containerType(const QmdIndex &index) const override;
     QmdItemIdList ids(const QmdIndex &parent) const override;
     QStringList keys(const QmdIndex &parent) const override;
@@ -191,6 +192,10 @@ private:
     Steps m_undoList;
     const QmdCommand *m_cleanMarker = nullptr;
     bool m_cleanUnreachable = false;
+    // Taken anew from one counter of all models by every store, removal and
+    // root swap.
+    void stampChange();
+    quint64 m_changeStamp = 0;
     QHash<const SpecialItem *, quint64> m_live; // live container -> serial
     quint64 m_lastSerial = 0;
     UndoState m_snapshot;

@@ -108,6 +108,11 @@ QList<QVariant> QmdModel::data(const QString &key, const QmdItemIdList &ids, con
     return values;
 }
 
+quint64 QmdModel::changeStamp() const
+{
+    return 0;
+}
+
 QList<QVariant> QmdModel::values(const QStringList &keys, const QmdIndex &parent) const
 {
     QList<QVariant> values;

@@ -73,6 +73,12 @@ public:
     // order of keys, as data(key, parent) gives each; a model may find the
     // container once for all of them.
     virtual QList<QVariant> values(const QStringList &keys, const QmdIndex &parent) const;
+    // A number that grows with every change of the document but those of
+    // setValuesQuietly, drawn from one counter for all models, so no two
+    // states of any two models share one: what a reader kept from earlier
+    // reads (indexes, values) still holds while it is the same. 0 for a
+    // model that keeps none; nothing may be kept from its reads.
+    virtual quint64 changeStamp() const;
     virtual Qmd::ContainerType containerType(const QmdIndex &index) const = 0;
     virtual QmdItemIdList ids(const QmdIndex &parent) const = 0;
     virtual QStringList keys(const QmdIndex &parent) const = 0;

@@ -16,6 +16,7 @@ private slots:
     void lists_data();
     void lists();
     void writeBacks();
+    void editsBetweenVisitsAreHeard();
     void mutedNode();
     void fullQueueLosesNoNoteSilently();
     void stepPassesTheCanvasLock();
@@ -226,6 +227,38 @@ void TestVoiceStep::writeBacks()
     QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.first)), nodeKeys);
     QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.out)), QSet<QString>{"CurrentScaleId"});
     QTRY_COMPARE(announced.value(doc.controller()->elementStateIndex(net.back)), QSet<QString>{"CurrentScaleId"});
+}
+
+void TestVoiceStep::editsBetweenVisitsAreHeard()
+{
+    VoiceTestDocument doc;
+    Shuttle net(doc);
+    doc.set(net.first, "PitchList", "C3,E3,G3");
+    doc.recorder(1);
+    doc.ready();
+    VoiceGroup *group = doc.startGroup(net.group);
+    group->continueIterating();
+    QList<FeedbackEvent> played = playThrough(doc, {0, P}, {1, 1});
+    QCOMPARE(played.size(), 2);
+    QCOMPARE(played.first().pitch, 60);
+    QTRY_COMPARE(doc.state(net.first, "CurrentPitchId").toUInt(), 1u);
+
+    // Between two visits of the first node: a new list, its cursor set back
+    // by hand, and the edge on from it gone. The next visit plays the new
+    // list from its start and ends the voice there.
+    doc.set(net.first, "PitchList", "D3,F3");
+    QmdVelkaController *controller = doc.controller();
+    controller->requestSetData(QStringLiteral("CurrentPitchId"), 0, controller->elementStateIndex(net.first));
+    doc.remove(net.out);
+    played = playThrough(doc, {2 * P}, {1});
+    QCOMPARE(played.size(), 1);
+    QCOMPARE(played.first().node, net.first);
+    QCOMPARE(played.first().pitch, 62);
+    QTRY_COMPARE(doc.state(net.first, "HitCount").toUInt(), 2u);
+    QCOMPARE(doc.state(net.first, "CurrentPitchId").toUInt(), 1u);
+    doc.sync()->setTick(4 * P);
+    QTest::qWait(50);
+    QVERIFY(doc.takeFeedback().isEmpty());
 }
 
 void TestVoiceStep::mutedNode()

@@ -36,6 +36,7 @@ private slots:
     void containersCannotBeHandedIn();
     void directInterface();
     void valuesUnderKeysReadAsThroughIndexes();
+    void changeStampGrowsWithEveryChangeButQuietOnes();
 
 private:
     void build();
@@ -477,6 +478,48 @@ void tst_QmdMemModel::valuesUnderKeysReadAsThroughIndexes()
     }
     QCOMPARE(model->data(QStringLiteral("Type"), ids, elements()),
              (QList<QVariant>{QVariant(), 2, QVariant(), QVariant(), QVariant(), 2, QVariant()}));
+}
+
+void tst_QmdMemModel::changeStampGrowsWithEveryChangeButQuietOnes()
+{
+    quint64 stamp = model->changeStamp();
+    QVERIFY(stamp != 0);
+    const auto grew = [this, &stamp] {
+        const quint64 now = model->changeStamp();
+        const bool grown = now > stamp;
+        stamp = now;
+        return grown;
+    };
+    model->setData(KeyValues{{"Tempo", 90}}, QmdIndex());
+    QVERIFY(grew());
+    QCOMPARE(model->addData(QList<QVariant>{"x"}, elements()).size(), 1);
+    QVERIFY(grew());
+    model->setTypes(KeyTypes{{"Tags", Qmd::IntDict}}, element(2));
+    QVERIFY(grew());
+    model->remove(QStringList{"Tempo"}, QmdIndex());
+    QVERIFY(grew());
+    model->undo();
+    QVERIFY(grew());
+    model->redo();
+    QVERIFY(grew());
+    model->clear(elements());
+    QVERIFY(grew());
+
+    // What playback writes back quietly is no change of the document.
+    model->setTypes(KeyTypes{{"State", Qmd::StrDict}}, QmdIndex());
+    QVERIFY(grew());
+    const QmdIndex state = model->index(QStringLiteral("State"), QmdIndex());
+    QVERIFY(model->setValuesQuietly({QStringLiteral("HitCount")}, {3}, state));
+    QCOMPARE(model->changeStamp(), stamp);
+
+    model->setData(QHash<QmdIndex, QVariant>{{QmdIndex(), 1}});
+    QVERIFY(grew());
+
+    // No state of another model shares a stamp with this one's.
+    QmdMemModel later(Qmd::StrDict);
+    QVERIFY(later.changeStamp() > stamp);
+    later.setData(KeyValues{{"Tempo", 90}}, QmdIndex());
+    QVERIFY(model->changeStamp() != later.changeStamp());
 }
 
 #include "tst_qmdmemmodel.moc"
