@@ -322,8 +322,12 @@ void Playback::rewindPlayers(bool resume)
             player->pauseAndWait();
         player->reset();
     }
-    for (VoicePlayer *group : voiceGroups())
+    for (VoicePlayer *group : voiceGroups()) {
         group->gotoStart();
+        // A group whose voices had all ended starts again with the others.
+        if (resume)
+            group->continueIterating();
+    }
     m_feedbackQueue.clear();
     if (!resume)
         return;

@@ -93,7 +93,8 @@ public:
     bool rewindClock();
     // The second half: silences and empties the instruments, sends the voice
     // groups to their start, forgets the played notes and, when resume is
-    // true, plays again from the start.
+    // true, plays again from the start, every group again, also one whose
+    // voices had all ended.
     void rewindPlayers(bool resume);
 
     // Queues note events to an instrument's player. A pair is queued whole or

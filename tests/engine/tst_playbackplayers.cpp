@@ -470,7 +470,7 @@ void TestPlaybackPlayers::gotoStart_data()
     QTest::addColumn<QStringList>("calls"); // %1 the instrument, %2 the voice group
     QTest::newRow("playing") << true
                              << QStringList{"clock stop", "clock reset", "%1 pause", "%1 reset", "%2 start",
-                                            "%1 play", "clock play"};
+                                            "%2 continue", "%1 play", "clock play"};
     QTest::newRow("paused") << false << QStringList{"clock reset", "%1 reset", "%2 start"};
 }
 

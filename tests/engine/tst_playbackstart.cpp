@@ -36,6 +36,61 @@ public:
     }
 };
 
+// Groups that all start on one node leading nowhere, playing through one
+// recording instrument: each plays the node once and ends.
+class GroupsOnOneNode
+{
+public:
+    explicit GroupsOnOneNode(int groups)
+    {
+        QmdVelkaController::setPlayerFactory(&m_factory);
+        controller = std::make_unique<QmdVelkaController>();
+        controller->setModel(&m_model);
+        controller->requestAddInstrument();
+        controller->requestAddNode(QmdVelka::TickPos(0, 0));
+        settle();
+        const QmdItemId instrument = controller->instrumentIds().value(0);
+        const QmdItemId node = controller->elementIds().value(0);
+        for (int n = 0; n < groups; ++n) {
+            const QmdItemIdList before = controller->elementIds();
+            controller->requestAddVoiceGroup(controller->elementIndex(node));
+            controller->requestSetData(QStringLiteral("InitialInstrument"), instrument,
+                                       controller->elementIndex(newId(before, controller->elementIds())));
+        }
+        settle();
+        recorder = static_cast<RecordingInstrument *>(controller->instrumentThreads().value(instrument));
+    }
+    ~GroupsOnOneNode()
+    {
+        controller.reset();
+        QmdVelkaController::setPlayerFactory(nullptr);
+    }
+
+    // The note ons after those taken before, once there are count of them
+    // (or 10 s have passed).
+    std::vector<InstrumentEvent> noteOns(size_t count)
+    {
+        std::vector<InstrumentEvent> noteOns;
+        QDeadlineTimer patience(10000);
+        while (noteOns.size() < count && !patience.hasExpired()) {
+            for (const InstrumentEvent &event : recorder->takeAll()) {
+                if (event.type == InstrumentEvent::NoteOn)
+                    noteOns.push_back(event);
+            }
+            if (noteOns.size() < count)
+                QTest::qWait(1);
+        }
+        return noteOns;
+    }
+
+    std::unique_ptr<QmdVelkaController> controller;
+    RecordingInstrument *recorder = nullptr;
+
+private:
+    StartFactory m_factory;
+    QmdMemModel m_model;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Start)
@@ -47,6 +102,7 @@ class TestPlaybackStart : public QObject
 private slots:
     void groupsStartOnTheClocksStartTick_data();
     void groupsStartOnTheClocksStartTick();
+    void goToStartWhilePlayingStartsEveryGroupAgain();
 };
 
 void TestPlaybackStart::groupsStartOnTheClocksStartTick_data()
@@ -62,25 +118,10 @@ void TestPlaybackStart::groupsStartOnTheClocksStartTick()
     QFETCH(Start, start);
     constexpr int Groups = 64;
     VoiceSchedule::setHorizon(VoiceSchedule::DefaultHorizon);
-    StartFactory factory;
-    QmdVelkaController::setPlayerFactory(&factory);
-    QmdMemModel model;
-    auto controller = std::make_unique<QmdVelkaController>();
-    controller->setModel(&model);
-    controller->requestAddInstrument();
-    controller->requestAddNode(QmdVelka::TickPos(0, 0));
-    settle();
-    const QmdItemId instrument = controller->instrumentIds().value(0);
-    const QmdItemId node = controller->elementIds().value(0);
-    for (int n = 0; n < Groups; ++n) {
-        const QmdItemIdList before = controller->elementIds();
-        controller->requestAddVoiceGroup(controller->elementIndex(node));
-        controller->requestSetData(QStringLiteral("InitialInstrument"), instrument,
-                                   controller->elementIndex(newId(before, controller->elementIds())));
-    }
-    settle();
+    GroupsOnOneNode document(Groups);
+    QmdVelkaController *controller = document.controller.get();
     QCOMPARE(controller->voiceGroups().size(), Groups);
-    auto *recorder = static_cast<RecordingInstrument *>(controller->instrumentThreads().value(instrument));
+    RecordingInstrument *recorder = document.recorder;
     QVERIFY(recorder);
 
     quint64 startTick = 0;
@@ -105,23 +146,31 @@ void TestPlaybackStart::groupsStartOnTheClocksStartTick()
     controller->requestPlay();
     const quint64 startTime = controller->sync()->counterNanosecondsAtTick(startTick);
     QVERIFY(startTime >= played + Horizon);
-    std::vector<InstrumentEvent> noteOns;
-    QTRY_VERIFY_WITH_TIMEOUT(
-        [&] {
-            for (const InstrumentEvent &event : recorder->takeAll()) {
-                if (event.type == InstrumentEvent::NoteOn)
-                    noteOns.push_back(event);
-            }
-            return noteOns.size() >= size_t(Groups);
-        }(),
-        10000);
+    const std::vector<InstrumentEvent> noteOns = document.noteOns(size_t(Groups));
     QVERIFY2(MonotonicClock::nanoseconds() < startTime, "notes were queued after their tick came");
     QCOMPARE(noteOns.size(), size_t(Groups));
     for (const InstrumentEvent &event : noteOns)
         QCOMPARE(event.pos, startTick);
+}
 
-    controller.reset();
-    QmdVelkaController::setPlayerFactory(nullptr);
+void TestPlaybackStart::goToStartWhilePlayingStartsEveryGroupAgain()
+{
+    constexpr int Groups = 8;
+    VoiceSchedule::setHorizon(VoiceSchedule::DefaultHorizon);
+    GroupsOnOneNode document(Groups);
+    QVERIFY(document.recorder);
+    QmdVelkaController *controller = document.controller.get();
+    controller->requestPlay();
+    QCOMPARE(document.noteOns(Groups).size(), size_t(Groups));
+    // Every group has ended; the piece goes on playing from its start.
+    QTest::qWait(50);
+    controller->requestGotoStart();
+    QVERIFY(controller->sync()->isPlaying());
+    const std::vector<InstrumentEvent> again = document.noteOns(Groups);
+    QCOMPARE(again.size(), size_t(Groups));
+    for (const InstrumentEvent &event : again)
+        QCOMPARE(event.pos, quint64(0));
+    controller->requestPause();
 }
 
 QTEST_GUILESS_MAIN(TestPlaybackStart)
