@@ -88,9 +88,18 @@ VelkaApplication::VelkaApplication(int &argc, char **argv)
             message = QFileInfo(message).absoluteFilePath();
         if (messages.isEmpty())
             messages.append(NewDocumentMessage);
-        if (!m_singleInstance->sendMessages(messages))
-            qWarning() << "The running" << applicationNameText() << "did not answer within"
-                       << SingleInstance::SendTimeoutMs << "ms";
+        if (!m_singleInstance->sendMessages(messages)) {
+            // Nothing this launch asked for opens: it says what and fails.
+            const QString missed = messages == QStringList{NewDocumentMessage}
+                                       ? tr("a new window")
+                                       : messages.join(QStringLiteral(", "));
+            qWarning().noquote() << QStringLiteral("The running %1 did not answer within %2 ms; not opened: %3")
+                                        .arg(applicationNameText())
+                                        .arg(SingleInstance::SendTimeoutMs)
+                                        .arg(missed);
+            QTimer::singleShot(0, this, [] { QCoreApplication::exit(1); });
+            return;
+        }
         QTimer::singleShot(0, this, &QCoreApplication::quit);
         return;
     }

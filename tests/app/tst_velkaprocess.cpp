@@ -2,6 +2,7 @@
 #include "velkaapplication.h"
 
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,6 +18,7 @@ class TestVelkaProcess : public QObject
 private slots:
     void simultaneousLaunchesGiveOnePrimaryEach();
     void launchAfterAKilledInstanceBecomesPrimary();
+    void launchThatCannotHandOverFailsAndSaysSo();
     void withoutAMidiSystemTheWindowShowsQuietly_data();
     void withoutAMidiSystemTheWindowShowsQuietly();
 
@@ -24,14 +26,16 @@ private:
     // A launch with its own runtime and settings folders, MIDI pointed at a
     // JACK server that does not exist.
     std::unique_ptr<QProcess> start(const QTemporaryDir &runtime,
-                                    const QProcessEnvironment &extra = QProcessEnvironment());
+                                    const QProcessEnvironment &extra = QProcessEnvironment(),
+                                    const QStringList &arguments = QStringList());
     static void stop(QProcess &process);
 
     QTemporaryDir m_config;
 };
 
 std::unique_ptr<QProcess> TestVelkaProcess::start(const QTemporaryDir &runtime,
-                                                  const QProcessEnvironment &extra)
+                                                  const QProcessEnvironment &extra,
+                                                  const QStringList &arguments)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -46,7 +50,7 @@ std::unique_ptr<QProcess> TestVelkaProcess::start(const QTemporaryDir &runtime,
 
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->start(QStringLiteral(VELKA_EXECUTABLE), QStringList());
+    process->start(QStringLiteral(VELKA_EXECUTABLE), arguments);
     return process;
 }
 
@@ -109,6 +113,25 @@ void TestVelkaProcess::launchAfterAKilledInstanceBecomesPrimary()
     QCOMPARE(later->exitCode(), 0);
     QVERIFY(next->state() == QProcess::Running);
     stop(*next);
+}
+
+void TestVelkaProcess::launchThatCannotHandOverFailsAndSaysSo()
+{
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString socket = SingleInstance::socketPath(VelkaApplication::instanceIdentity());
+    // An instance that holds the identity but never listens.
+    QLockFile held(socket + QStringLiteral(".lock"));
+    QVERIFY(held.tryLock(0));
+
+    const QString file = runtime.filePath(QStringLiteral("piece.vlk"));
+    std::unique_ptr<QProcess> launch = start(runtime, QProcessEnvironment(), {file});
+    QVERIFY(launch->waitForFinished(SingleInstance::SendTimeoutMs + 10000));
+    QCOMPARE(launch->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(launch->exitCode(), 1);
+    const QString said = QString::fromLocal8Bit(launch->readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("did not answer")) && said.contains(file), qPrintable(said));
 }
 
 void TestVelkaProcess::withoutAMidiSystemTheWindowShowsQuietly_data()
