@@ -11,11 +11,11 @@
 
 class QmdVelkaController;
 
-// Reads of the network for a voice step. Every read of the document is made
-// under one hold of its read lock, taken here: the elements container and the
-// element states are found once, and every element's values are read in one
-// look at its entry. With a cache (NetworkCache), what was read or written
-// before is taken from there, and the step's write-backs go there.
+// Reads of the network for a voice step. Each read of the document takes its
+// read lock here, for the node or the edge with all it needs of it: the
+// elements container and the element states are found once, and every
+// element's values are read in one look at its entry. With a cache
+// (NetworkCache), what was read or written before is taken from there.
 class NetworkReader
 {
 public:
