@@ -123,8 +123,7 @@ private:
     void syncSyncBody();
 
     // A voice a step sends along an edge: what the step read of the edge
-    // (its travel time and whether it is found as travelTime gives them) and
-    // the count of voices sent along it before this one.
+    // (travel) and the count of voices sent along it before this one.
     struct Departure
     {
         QmdItemId edge = 0;
@@ -146,6 +145,9 @@ private:
     // Writes back how many voices were sent along each edge departed (to the
     // schedule's cache, which stores it when the round ends).
     void writeSentAlong(const QList<Departure *> &departed);
+    // What a voice travelling the item reads of it, its travel time and
+    // whether it is found as travelTime gives them.
+    NetworkCache::Edge travel(const NetworkReader &network, QmdItemId item) const;
     quint64 travelTime(const NetworkReader &network, QmdItemId item, bool *found) const;
 
     Voice *takeFreeVoice();

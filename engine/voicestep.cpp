@@ -182,8 +182,7 @@ bool VoiceGroup::chooseEdges(const NetworkReader &network, const QString &list, 
     for (QmdItemId edge : std::as_const(further)) {
         Departure departure;
         departure.edge = edge;
-        departure.travel = network.edge(edge);
-        departure.travel.ticks = travelTime(network, edge, &departure.travel.found);
+        departure.travel = travel(network, edge);
         // An edge taken twice by one step counts on from its first departure.
         const auto earlier = std::find_if(departures->cbegin(), departures->cend(),
                                           [edge](const Departure &taken) { return taken.edge == edge; });
@@ -222,13 +221,20 @@ bool VoiceGroup::spawnVoice(const VoiceState &state, const Departure &departure)
     return true;
 }
 
+NetworkCache::Edge VoiceGroup::travel(const NetworkReader &network, QmdItemId item) const
+{
+    NetworkCache::Edge edge = network.edge(item);
+    if (item == m_group) {
+        // The group's start voice reaches its node in no time.
+        edge.found = true;
+        edge.ticks = 0;
+    }
+    return edge;
+}
+
 quint64 VoiceGroup::travelTime(const NetworkReader &network, QmdItemId item, bool *found) const
 {
-    if (item == m_group) {
-        *found = true;
-        return 0;
-    }
-    const NetworkCache::Edge edge = network.edge(item);
+    const NetworkCache::Edge edge = travel(network, item);
     *found = edge.found;
     return edge.ticks;
 }

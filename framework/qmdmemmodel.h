@@ -186,15 +186,15 @@ private:
     void clearRedoList();
     bool overLimit() const;
     void moveStep(Steps &from, Steps &to, void (QmdCommand::*apply)(), void (QmdMemModel::*dropOldestOfTo)());
+    // Takes m_changeStamp anew from one counter of all models; every store,
+    // removal and root swap does.
+    void stampChange();
 
     QVariant m_root;
     Steps m_redoList;
     Steps m_undoList;
     const QmdCommand *m_cleanMarker = nullptr;
     bool m_cleanUnreachable = false;
-    // Taken anew from one counter of all models by every store, removal and
-    // root swap.
-    void stampChange();
     quint64 m_changeStamp = 0;
     QHash<const SpecialItem *, quint64> m_live; // live container -> serial
     quint64 m_lastSerial = 0;
