@@ -223,6 +223,8 @@ protected:
             QString name = QString::fromLatin1(watched->metaObject()->className());
             if (!watched->objectName().isEmpty())
                 name += QLatin1Char(' ') + watched->objectName();
+            if (event->type() == QEvent::Timer && watched->parent())
+                name += QStringLiteral(" of ") + QLatin1String(watched->parent()->metaObject()->className());
             ++m_events[QStringLiteral("%1 to %2").arg(QLatin1String(kind), name)];
         }
         return false;

@@ -79,6 +79,7 @@ void NetworkScene::setController(QmdVelkaController *c)
         connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
                 this, &NetworkScene::onItemsChanged);
         connect(c, &QmdController::modelReset, this, &NetworkScene::reset);
+        connect(c, &QmdVelkaController::playbackStateChanged, this, &NetworkScene::onPlaybackStateChanged);
         // A controller destroyed under the scene leaves it empty, its timer stopped.
         connect(c, &QObject::destroyed, this, &NetworkScene::reset);
         bindColors(c);
@@ -135,7 +136,8 @@ void NetworkScene::reset()
     if (QmdVelkaController *c = controller()) {
         onItemsChanged(QmdIndex(), {QmdVelkaKeys::DivsPerPrincipal, QmdVelkaKeys::ShowGrid, QmdVelkaKeys::SnapToGrid, QmdVelkaKeys::ShowNodeCounters});
         onElementsAdded(c->elementIds(), ResetRequestId);
-        m_feedbackTimer->start();
+        AbstractSync *sync = c->sync();
+        m_feedbackTimer->start(sync && sync->isPlaying() ? FeedbackIntervalMs : IdleFeedbackIntervalMs);
     }
     --m_contentsBatch;
     updateSceneContentsRect();
@@ -365,6 +367,18 @@ void NetworkScene::checkFeedbackPipe()
 
     for (ElementItem *node : std::as_const(touched))
         node->graphicsItem()->update();
+
+    const int interval = playing || !m_flashEnds.isEmpty() ? FeedbackIntervalMs : IdleFeedbackIntervalMs;
+    if (m_feedbackTimer->isActive() && m_feedbackTimer->interval() != interval)
+        m_feedbackTimer->start(interval);
+}
+
+void NetworkScene::onPlaybackStateChanged(bool)
+{
+    // Stopping leaves flashes to end at the next pass; starting wants passes
+    // at once. Either way the pass after next settles the interval.
+    if (m_feedbackTimer->isActive() && m_feedbackTimer->interval() != FeedbackIntervalMs)
+        m_feedbackTimer->start(FeedbackIntervalMs);
 }
 
 QColor NetworkScene::flashColor(const QColor &instrumentColor, quint8 velocity, const QColor &fallback)

@@ -39,6 +39,7 @@ private slots:
     void followersGetTheirNodesAndInstruments();
     void newTextBoxOpensItsEditorOnce();
     void resetDuringAFlash();
+    void feedbackPassesOnlyWhilePlayingOrFlashing();
     void removedNodeLeavesNoFlash();
     void controllerDeletedBeforeTheScene();
     void sceneDeletedBeforeTheController();
@@ -418,6 +419,37 @@ void TestNetworkScene::resetDuringAFlash()
     QVERIFY(scene->flashEnds().isEmpty());
     scene->checkFeedbackPipe();
     QVERIFY(scene->feedbackTimer()->isActive());
+}
+
+void TestNetworkScene::feedbackPassesOnlyWhilePlayingOrFlashing()
+{
+    // An open document that does not play must not wake the window 60 times a second.
+    CanvasFixture f(new RecordingScene);
+    auto *scene = recordingScene(f);
+    QTimer *timer = scene->feedbackTimer();
+    const QmdItemId a = f.addNode(TickPos(0, 0));
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::IdleFeedbackIntervalMs);
+
+    f.controller()->requestPlay();
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+    scene->checkFeedbackPipe();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+
+    // Stopped with a flash still lit: the next pass ends it, the one after goes idle.
+    scene->flashEnds().insert(100, FlashEnd{f.scene()->elementItem(a), 1, 1});
+    f.controller()->requestPause();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+    scene->checkFeedbackPipe();
+    QVERIFY(scene->flashEnds().isEmpty());
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::IdleFeedbackIntervalMs);
+
+    // A clock started without the controller's word is caught by the next pass.
+    f.sync()->setPlaying(true);
+    scene->checkFeedbackPipe();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
 }
 
 void TestNetworkScene::removedNodeLeavesNoFlash()
