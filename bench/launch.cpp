@@ -1,22 +1,23 @@
 // Launch figures of a document window: how long a window takes from its
-// construction to its title naming a 9,992-element file and to its first
+// construction to its title naming a 10,024-element file and to its first
 // completed paint, as when the file is named on the command line; then, with
 // the file open, the processor time of the whole process while it is idle and
 // while its 16 voice groups play and flash, the event loop's wake-ups by
 // receiver and the longest stretch the loop spent without waiting for events
-// (the window's largest event-loop gap).
+// beside a 5 ms timer (the window's largest event-loop gap).
 //
 // The document is a square grid of 58 x 58 nodes, each joined by edges to its
-// right and lower neighbours, with 16 voice groups spread over it and one
-// instrument: 9,992 elements. The file is written here; each opening runs in
+// right and lower neighbours, beside a ring of 16 nodes with a voice group on
+// each, and one instrument: 10,024 elements. The file is written here; each opening runs in
 // a process of its own, so that it pays the first-use costs (fonts, style
 // sheets, images) the program pays.
 //
-// Run: bench_launch [runs] (offscreen; default 3 openings, then 10 s idle and
-// 10 s playing); bench_launch --write FILE writes the document only.
+// Run: bench_launch [runs] (offscreen; default 3 openings, then 10 s idle,
+// 10 s playing and 10 s playing beside the gap probe); bench_launch --write FILE writes the document only.
 // VELKA_MIDI_API and JACK_DEFAULT_SERVER choose the MIDI system as in the
-// program; without a server the instruments have no port and the voices and
-// flashes still run.
+// program. With JACK, a client of the benchmark ("bench_launch_sink:in")
+// takes the instrument's notes; without it the instrument has no port, its
+// queue fills and the notes are dropped (the voices and flashes still run).
 
 #include "abstractsync.h"
 #include "benchstats.h"
@@ -31,27 +32,42 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QXmlStreamWriter>
 
-#include <sys/resource.h>
+#include <unistd.h>
+
+#ifdef VELKA_BENCH_JACK
+#include "playbackcapture.h"
+#endif
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 namespace {
 
 constexpr int Side = 58;
+constexpr int GridLeft = 6;
+constexpr int RingNodes = 16;
 constexpr int VoiceGroups = 16;
+constexpr int Elements = Side * Side + 2 * Side * (Side - 1) + 2 * RingNodes + VoiceGroups;
 constexpr int MeasureSeconds = 10;
 const qint64 principal = qint64(QmdVelka::TicksPerPrincipal);
+// The instrument's port: a JACK client of this benchmark takes the notes, as
+// a synthesizer would.
+const QString SinkClientName = QStringLiteral("bench_launch_sink");
+const QString SinkPortName = SinkClientName + QStringLiteral(":in");
 
 void writePair(QXmlStreamWriter &xml, const QString &key, const char *element, const QString &text)
 {
@@ -80,37 +96,51 @@ void writeDocument(const QString &fileName)
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.0"));
     startDict(xml, QString(), "StrDict");
     writePair(xml, QStringLiteral("Tempo"), "integer", QStringLiteral("120"));
+    writePair(xml, QStringLiteral("ZoomScale"), "real", QStringLiteral("0.75"));
     startDict(xml, QStringLiteral("Instruments"), "IntDict");
     startDict(xml, QStringLiteral("1"), "StrDict");
     writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("midi"));
     writePair(xml, QStringLiteral("Label"), "string", QStringLiteral("Instrument 1"));
     writePair(xml, QStringLiteral("Color"), "string", QStringLiteral("#ff0000"));
+    writePair(xml, QStringLiteral("MidiPort"), "string", SinkPortName);
     writePair(xml, QStringLiteral("MidiChannels"), "string", QStringLiteral("1000000000000000"));
     xml.writeEndElement();
     xml.writeEndElement();
 
-    const int nodes = Side * Side;
+    // Nodes 1..n: the ring's, then the grid's; then the edges, then the groups.
+    struct Node { qint64 x, y; };
     struct Edge { quint32 id, from, to; };
+    std::vector<Node> nodes;
     std::vector<Edge> edges;
-    std::vector<std::vector<quint32>> arcs(nodes);
-    quint32 next = quint32(nodes) + 1;
-    for (int i = 0; i < nodes; ++i) {
-        if ((i + 1) % Side != 0) {
-            edges.push_back({next, quint32(i + 1), quint32(i + 2)});
-            arcs[i].push_back(next++);
-        }
-        if (i + Side < nodes) {
-            edges.push_back({next, quint32(i + 1), quint32(i + Side + 1)});
-            arcs[i].push_back(next++);
-        }
+    for (int i = 0; i < RingNodes; ++i) {
+        // Round the border of a square of 5 x 5 positions, clockwise.
+        const int side = i / 4, step = i % 4;
+        const qint64 along[4][2] = {{step, 0}, {4, step}, {4 - step, 4}, {0, 4 - step}};
+        nodes.push_back({along[side][0] * principal, along[side][1] * principal});
+    }
+    for (int i = 0; i < Side * Side; ++i)
+        nodes.push_back({(GridLeft + i % Side) * principal, (i / Side) * principal});
+    std::vector<std::vector<quint32>> arcs(nodes.size());
+    quint32 next = quint32(nodes.size()) + 1;
+    const auto join = [&](int from, int to) {
+        edges.push_back({next, quint32(from + 1), quint32(to + 1)});
+        arcs[from].push_back(next++);
+    };
+    for (int i = 0; i < RingNodes; ++i)
+        join(i, (i + 1) % RingNodes);
+    for (int i = 0; i < Side * Side; ++i) {
+        const int node = RingNodes + i;
+        if ((i + 1) % Side != 0)
+            join(node, node + 1);
+        if (i + Side < Side * Side)
+            join(node, node + Side);
     }
 
     startDict(xml, QStringLiteral("Elements"), "IntDict");
-    for (int i = 0; i < nodes; ++i) {
+    for (size_t i = 0; i < nodes.size(); ++i) {
         startDict(xml, QString::number(i + 1), "StrDict");
         writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("Node"));
-        writePair(xml, QStringLiteral("TickPos"), "string",
-                  QStringLiteral("{%1, %2}").arg((i % Side) * principal).arg((i / Side) * principal));
+        writePair(xml, QStringLiteral("TickPos"), "string", QStringLiteral("{%1, %2}").arg(nodes[i].x).arg(nodes[i].y));
         writePair(xml, QStringLiteral("PitchList"), "string", QStringLiteral("C3 E3 G3"));
         writePair(xml, QStringLiteral("VelocityList"), "string", QStringLiteral("64"));
         writePair(xml, QStringLiteral("DurationList"), "string", QStringLiteral("50%"));
@@ -133,13 +163,12 @@ void writeDocument(const QString &fileName)
         writePair(xml, QStringLiteral("ToNode"), "integer", QString::number(edge.to));
         xml.writeEndElement();
     }
-    // The groups start on nodes spread over the upper left of the grid, the
-    // part the window shows at its default zoom.
+    // One group starts on each node of the ring: their voices go round it
+    // for ever, in view, and a node flashes every 31 ms.
     for (int g = 0; g < VoiceGroups; ++g) {
-        const int node = (g / 4) * 3 * Side + (g % 4) * 3;
         startDict(xml, QString::number(next++), "StrDict");
         writePair(xml, QStringLiteral("Type"), "string", QStringLiteral("VoiceGroup"));
-        writePair(xml, QStringLiteral("ToNode"), "integer", QString::number(node + 1));
+        writePair(xml, QStringLiteral("ToNode"), "integer", QString::number(g + 1));
         writePair(xml, QStringLiteral("InitialPitch"), "string", QStringLiteral("C3"));
         writePair(xml, QStringLiteral("InitialVelocity"), "string", QStringLiteral("64"));
         writePair(xml, QStringLiteral("InitialDuration"), "string", QStringLiteral("1.0"));
@@ -156,46 +185,58 @@ double milliseconds(const QElapsedTimer &timer)
     return timer.nsecsElapsed() / 1e6;
 }
 
-double processCpuMilliseconds()
+// Processor time of every thread of the process (ms), by thread id, with
+// the thread's name.
+struct ThreadTime
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    QString name;
+    double milliseconds = 0;
+};
+
+QMap<qint64, ThreadTime> threadTimes()
+{
+    QMap<qint64, ThreadTime> times;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const int open = line.indexOf('('), close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (open < 0 || close < open || fields.size() < 13)
+            continue;
+        times.insert(task.toLongLong(), {QString::fromUtf8(line.mid(open + 1, close - open - 1)),
+                                         (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / ticks});
+    }
+    return times;
 }
 
-// The window's event loop: its longest busy stretch (from waking up to
-// waiting again), how often it woke, and which objects its timer and paint
-// events went to.
+// Threads that are the benchmark's own, not the program's (the JACK sink).
+QSet<qint64> &benchThreads()
+{
+    static QSet<qint64> threads;
+    return threads;
+}
+
+// The window's event loop: how often it woke, and which objects its timer,
+// paint and queued-call events went to.
 class LoopWatch : public QObject
 {
 public:
     LoopWatch()
     {
-        QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
-        connect(dispatcher, &QAbstractEventDispatcher::awake, this, [this] {
-            if (!m_busy) {
-                m_busy = true;
-                m_busySince.start();
-                ++m_wakeUps;
-            }
-        });
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (m_busy)
-                m_longest = std::max(m_longest, milliseconds(m_busySince));
-            m_busy = false;
-        });
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this, [this] { ++m_wakeUps; });
         qApp->installEventFilter(this);
     }
 
     void restart()
     {
-        m_longest = 0;
         m_wakeUps = 0;
         m_events.clear();
     }
 
-    double longestMs() const { return m_longest; }
     int wakeUps() const { return m_wakeUps; }
 
     void printEvents() const
@@ -204,7 +245,7 @@ public:
         for (auto it = m_events.cbegin(); it != m_events.cend(); ++it)
             sorted.emplace_back(it.value(), it.key());
         std::sort(sorted.rbegin(), sorted.rend());
-        for (size_t i = 0; i < std::min<size_t>(sorted.size(), 8); ++i)
+        for (size_t i = 0; i < std::min<size_t>(sorted.size(), 14); ++i)
             std::printf("      %6d  %s\n", sorted[i].first, qPrintable(sorted[i].second));
     }
 
@@ -231,31 +272,70 @@ protected:
     }
 
 private:
-    QElapsedTimer m_busySince;
-    bool m_busy = false;
-    double m_longest = 0;
     int m_wakeUps = 0;
     QHash<QString, int> m_events;
 };
 
 // Runs the event loop for the given time; prints the process's processor
-// time, the wake-ups and the longest busy stretch of the loop.
-void measureLoop(const char *title, LoopWatch &watch)
+// time (every thread), the loop's wake-ups and the events it handled.
+void measureLoad(const char *title, LoopWatch &watch)
 {
     watch.restart();
-    const double cpuBefore = processCpuMilliseconds();
+    const QMap<qint64, ThreadTime> before = threadTimes();
     QElapsedTimer wall;
     wall.start();
     QEventLoop loop;
     QTimer::singleShot(MeasureSeconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
     const double elapsed = milliseconds(wall);
-    const double cpu = processCpuMilliseconds() - cpuBefore;
-    std::printf("  %s: %.1f %% of a core (%.0f ms in %.0f ms), %d wake-ups of the window's loop, "
-                "longest busy stretch %.1f ms\n",
-                title, 100.0 * cpu / elapsed, cpu, elapsed, watch.wakeUps(), watch.longestMs());
+    const QMap<qint64, ThreadTime> after = threadTimes();
+    double cpu = 0, sink = 0;
+    QMap<QString, double> byName;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const double used = it->milliseconds - before.value(it.key()).milliseconds;
+        if (benchThreads().contains(it.key())) {
+            sink += used;
+            continue;
+        }
+        cpu += used;
+        if (used > 0)
+            byName[it.key() == getpid() ? QStringLiteral("window") : it->name] += used;
+    }
+    std::printf("  %s: %.1f %% of a core (%.0f ms in %.0f ms; the benchmark's JACK sink %.0f ms more), "
+                "%d wake-ups of the window's loop\n",
+                title, 100.0 * cpu / elapsed, cpu, elapsed, sink, watch.wakeUps());
+    std::printf("    processor by thread (ms):");
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it)
+        std::printf(" %s %.0f;", qPrintable(it.key()), it.value());
+    std::printf("\n");
     std::printf("    events by receiver:\n");
     watch.printEvents();
+    std::fflush(stdout);
+}
+
+// The window's largest event-loop gap: a precise 5 ms timer runs beside the
+// window's own work, and every interval between its timeouts beyond 5 ms is
+// time the loop could not serve it. Kept apart from the processor figures,
+// since the probe wakes the loop itself.
+void measureGaps(const char *title)
+{
+    constexpr int ProbeMs = 5;
+    std::vector<double> late;
+    QElapsedTimer since;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (since.isValid())
+            late.push_back(std::max(0.0, milliseconds(since) - ProbeMs));
+        since.start();
+    });
+    probe.start(ProbeMs);
+    QEventLoop loop;
+    QTimer::singleShot(MeasureSeconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    const Figures f = figures(late);
+    std::printf("  %s, event-loop gap beyond a 5 ms timer (ms): median %.2f, p99 %.2f, largest %.2f (%zu)\n",
+                title, f.median, f.p99, f.maximum, f.count);
     std::fflush(stdout);
 }
 
@@ -272,7 +352,10 @@ void openOnce(const QString &fileName, bool measureLoops, const QElapsedTimer &s
     const double built = milliseconds(timer);
     window->controller()->requestLoad(fileName);
     const double loaded = milliseconds(timer);
-    window->showMaximized();
+    // The size the program's maximised window has on a small screen; the
+    // offscreen screen is smaller.
+    window->resize(1280, 800);
+    window->show();
     const double shown = milliseconds(timer);
 
     auto *view = window->findChild<NetworkView *>();
@@ -295,7 +378,7 @@ void openOnce(const QString &fileName, bool measureLoops, const QElapsedTimer &s
     const auto check = [&] {
         if (titled < 0 && window->windowTitle().startsWith(title))
             titled = milliseconds(timer);
-        if (itemsMade < 0 && scene && scene->elementItems().size() >= 9000)
+        if (itemsMade < 0 && scene && scene->elementItems().size() >= Elements)
             itemsMade = milliseconds(timer);
         if (painted < 0 && paintSeen && titled >= 0)
             painted = milliseconds(timer);
@@ -316,9 +399,12 @@ void openOnce(const QString &fileName, bool measureLoops, const QElapsedTimer &s
 
     if (measureLoops) {
         LoopWatch watch;
-        measureLoop("idle", watch);
+        measureLoad("idle", watch);
         window->controller()->requestPlay();
-        measureLoop("playing 16 groups", watch);
+        measureLoad("playing 16 groups", watch);
+        measureGaps("playing 16 groups");
+        if (!qEnvironmentVariableIsEmpty("BENCH_LAUNCH_PICTURE"))
+            window->grab().save(qEnvironmentVariable("BENCH_LAUNCH_PICTURE"));
         window->controller()->requestTogglePlayback();
         QCoreApplication::processEvents();
     }
@@ -343,6 +429,20 @@ int main(int argc, char *argv[])
     EnginePlayerFactory factory;
     QmdVelkaController::setPlayerFactory(&factory);
     if (arguments.size() >= 2 && arguments.first() == QLatin1String("--one")) {
+#ifdef VELKA_BENCH_JACK
+        // Opened away from the window's thread, as the program opens its clients.
+        PlaybackCapture sink;
+        QString error;
+        const QMap<qint64, ThreadTime> before = threadTimes();
+        std::thread([&] {
+            if (!sink.open(SinkClientName, {QStringLiteral("in")}, &error))
+                std::printf("  (no JACK sink: %s; the instrument has no port)\n", qPrintable(error));
+        }).join();
+        for (qint64 thread : threadTimes().keys()) {
+            if (!before.contains(thread))
+                benchThreads().insert(thread);
+        }
+#endif
         openOnce(arguments.at(1), arguments.size() > 2, sinceStart);
         QmdVelkaController::setPlayerFactory(nullptr);
         return 0;
@@ -354,7 +454,7 @@ int main(int argc, char *argv[])
     writeDocument(fileName);
     std::printf("opening a %lld-byte file of %d elements and one instrument in a new window, ms from the "
                 "window's construction (start: from the process's start to it)\n",
-                static_cast<long long>(QFileInfo(fileName).size()), Side * Side + 2 * Side * (Side - 1) + VoiceGroups);
+                static_cast<long long>(QFileInfo(fileName).size()), Elements);
     std::printf("%8s %8s %8s %8s %8s %8s %8s %8s\n", "start", "window", "load", "show", "titled", "items", "painted",
                 "elements");
     for (int run = 0; run < runs; ++run) {
