@@ -164,7 +164,10 @@ private:
     void bindColors(QmdVelkaController *controller);
     // Deletes items of the registry with everything that refers to them.
     void removeElementItems(const QList<ElementItem *> &items);
-    void followReferences(ElementItem *item, int elementType);
+    // The elements and instruments the item follows, read from its record.
+    void followReferences(ElementItem *item, int elementType, const QmdIndex &record);
+    // createElementItem with the elements' container looked up by the caller.
+    void createElementItem(QmdItemId id, QmdRequestId rid, const QmdIndex &elements);
     void selectNewItems(bool clearFirst);
     void announceSelectionChange();
     // Announces the contents rectangle when it changed, unless a batch is open.
