@@ -5,7 +5,8 @@
 # Run on a display of its own (Xvfb with a window manager), with the MIDI
 # system chosen as for the program (VELKA_MIDI_API, JACK_DEFAULT_SERVER):
 #   bench/launch-x11.sh <velka binary> <file.vlk> [runs]
-# Each run uses a fresh home folder, so no earlier instance or setting is met.
+# Each run uses a fresh home folder, so no earlier instance or setting is met;
+# the window manager must close a window on Alt+F4 (openbox does).
 set -uo pipefail
 velka="$1"
 file="$2"
@@ -47,8 +48,18 @@ for run in $(seq 1 "$runs"); do
     line="$line; playing $(( (played - playing) * 1000 / ticks )) ms in 10 s"
   fi
   echo "$line"
-  # SIGTERM only: the program closes its MIDI clients itself.
-  kill -TERM "$pid" 2>/dev/null
+  # Closed through its window, as a user closes it: a signal would end the
+  # process with its JACK clients open, and the server would keep the next
+  # launch waiting for them.
+  [ -n "$window" ] && xdotool windowactivate --sync "$window" key --clearmodifiers alt+F4
+  for _ in $(seq 1 300); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "run $run: the program did not close within 30 s; left running as process $pid"
+    exit 1
+  fi
   wait "$pid" 2>/dev/null
   rm -rf "$home"
 done

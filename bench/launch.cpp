@@ -15,7 +15,7 @@
 // Run: bench_launch [runs] (offscreen; default 3 openings, then 10 s idle,
 // 10 s playing and 10 s playing beside the gap probe); bench_launch --write FILE writes the document only.
 // VELKA_MIDI_API and JACK_DEFAULT_SERVER choose the MIDI system as in the
-// program. With JACK, a client of the benchmark ("bench_launch_sink:in")
+// program. With JACK, a client of the benchmark ("bench_launch_sink:input")
 // takes the instrument's notes; without it the instrument has no port, its
 // queue fills and the notes are dropped (the voices and flashes still run).
 
@@ -67,7 +67,7 @@ const qint64 principal = qint64(QmdVelka::TicksPerPrincipal);
 // The instrument's port: a JACK client of this benchmark takes the notes, as
 // a synthesizer would.
 const QString SinkClientName = QStringLiteral("bench_launch_sink");
-const QString SinkPortName = SinkClientName + QStringLiteral(":in");
+const QString SinkPortName = SinkClientName + QStringLiteral(":input");
 
 void writePair(QXmlStreamWriter &xml, const QString &key, const char *element, const QString &text)
 {
@@ -435,7 +435,7 @@ int main(int argc, char *argv[])
         QString error;
         const QMap<qint64, ThreadTime> before = threadTimes();
         std::thread([&] {
-            if (!sink.open(SinkClientName, {QStringLiteral("in")}, &error))
+            if (!sink.open(SinkClientName, {QStringLiteral("input")}, &error))
                 std::printf("  (no JACK sink: %s; the instrument has no port)\n", qPrintable(error));
         }).join();
         for (qint64 thread : threadTimes().keys()) {
