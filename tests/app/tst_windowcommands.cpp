@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPageSetupDialog>
@@ -113,6 +114,8 @@ private slots:
     void closeAsksAboutChanges();
     void saveOfNamedDocumentClosesAfterSave();
     void loadErrorKeepsLastWindow();
+    void otherFilesNameTheirReason_data();
+    void otherFilesNameTheirReason();
     void loadSetsSelectionToolWithoutUndo();
     void loadWarningsAreShown();
     void replacedCharactersAreShown();
@@ -364,6 +367,57 @@ void TestWindowCommands::loadErrorKeepsLastWindow()
     QTRY_VERIFY(failing.isNull());
     QVERIFY(only);
     delete only;
+}
+
+void TestWindowCommands::otherFilesNameTheirReason_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("text file") << QStringLiteral("notes.txt") << QStringLiteral("This is not a Velka document.");
+    QTest::newRow("picture") << QStringLiteral("photo.png") << QStringLiteral("This is not a Velka document.");
+    QTest::newRow("truncated document") << QStringLiteral("cut.vlk")
+                                        << QStringLiteral("The file is not well-formed at line ");
+}
+
+void TestWindowCommands::otherFilesNameTheirReason()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QString fileName = m_dir.filePath(name);
+    if (name.endsWith(QLatin1String(".png"))) {
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(fileName));
+    } else if (name.endsWith(QLatin1String(".vlk"))) {
+        VelkaWindow source;
+        QVERIFY(setTempo(source, 125));
+        QVERIFY(saveAndWait(source, fileName));
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(file.size() / 2));
+    } else {
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Shopping list\n- milk\n- bread\n");
+    }
+
+    QPointer<VelkaWindow> window = shownWindow();
+    QString text;
+    QString detail;
+    answerWhenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        detail = box->informativeText();
+        clickButton(box, QMessageBox::Ok);
+    });
+    window->controller()->requestLoad(fileName);
+    QTRY_VERIFY(!text.isEmpty());
+    // A file anyone may read is not a question of permission.
+    QCOMPARE(text, QStringLiteral("The network “%1” could not be opened.").arg(name));
+    QVERIFY2(detail.startsWith(reason), qPrintable(detail));
+    QVERIFY2(detail.endsWith(QStringLiteral("\nCode: %1").arg(int(QFile::ReadError))), qPrintable(detail));
+    settle();
+    delete window;
 }
 
 void TestWindowCommands::loadSetsSelectionToolWithoutUndo()
