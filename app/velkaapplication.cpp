@@ -401,6 +401,13 @@ VelkaWindow *VelkaApplication::registerWindow()
     return window;
 }
 
+bool VelkaApplication::isUntouched(const VelkaWindow *window)
+{
+    const QmdVelkaController *controller = window->controller();
+    return controller->fileName().isEmpty() && controller->isAtCleanState() && !controller->canUndo()
+           && !controller->canRedo();
+}
+
 VelkaWindow *VelkaApplication::newDocument()
 {
     VelkaWindow *window = registerWindow();
@@ -420,8 +427,9 @@ void VelkaApplication::smartShowDocument(VelkaWindow *doc)
 
 void VelkaApplication::openDocuments(const QStringList &fileNames)
 {
-    // A start-up window the user has changed is never reused.
-    if (m_startupWindow && !m_startupWindow->controller()->isAtCleanState())
+    // A start-up window the user has changed, saved or undone in is never
+    // reused: it holds the user's document.
+    if (m_startupWindow && !isUntouched(m_startupWindow))
         m_startupWindow = nullptr;
 
     QHash<QString, VelkaWindow *> open;
