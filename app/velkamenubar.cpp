@@ -11,8 +11,10 @@
 #include "velkawindow.h"
 
 #include <QAction>
+#include <QAbstractSpinBox>
 #include <QActionGroup>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -43,6 +45,21 @@ bool deleteInTextField(QWidget *widget)
         return true;
     }
     return false;
+}
+
+// A spin box or an editable combo box edits its text in a line edit of its
+// own, which does not hold the focus itself: the commands go there.
+QWidget *editingWidget(QWidget *focus)
+{
+    if (auto *comboBox = qobject_cast<QComboBox *>(focus)) {
+        if (QLineEdit *lineEdit = comboBox->lineEdit())
+            return lineEdit;
+    }
+    if (qobject_cast<QAbstractSpinBox *>(focus)) {
+        if (auto *lineEdit = focus->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly))
+            return lineEdit;
+    }
+    return focus;
 }
 
 bool invokeIfPresent(QObject *receiver, const char *method)
@@ -396,7 +413,7 @@ void VelkaMenuBar::onOpenFileActionTriggered(QAction *action)
 
 void VelkaMenuBar::forwardEditCommand(const char *method)
 {
-    if (QWidget *focus = QApplication::focusWidget()) {
+    if (QWidget *focus = editingWidget(QApplication::focusWidget())) {
         if (qstrcmp(method, "del") == 0 && deleteInTextField(focus))
             return;
         if (invokeIfPresent(focus, method))

@@ -13,6 +13,7 @@
 #include "velkawindow.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QImage>
@@ -24,6 +25,7 @@
 #include <QPrinter>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +133,8 @@ private slots:
     void unknownToolFallsBack();
     void openRecentMenu();
     void deleteEntryDeletesInFocusedLineEdit();
+    void editEntriesReachFocusedSpinAndComboBoxes_data();
+    void editEntriesReachFocusedSpinAndComboBoxes();
 
 private:
     QTemporaryDir m_dir;
@@ -829,6 +833,80 @@ void TestWindowCommands::deleteEntryDeletesInFocusedLineEdit()
     menuEntry(bar->editMenu(), QStringLiteral("&Delete"))->trigger();
     QCOMPARE(field->text(), QStringLiteral("name"));
     settle();
+    QCOMPARE(window->selectedElements().size(), 1);
+    QCOMPARE(window->controller()->undoText(), QStringLiteral("Node"));
+    delete window;
+}
+
+void TestWindowCommands::editEntriesReachFocusedSpinAndComboBoxes_data()
+{
+    QTest::addColumn<bool>("comboBox");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("clipboardBefore");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("clipboard");
+
+    const QString all = QStringLiteral("Select A&ll");
+    const QString cut = QStringLiteral("Cu&t");
+    const QString del = QStringLiteral("&Delete");
+    const QString paste = QStringLiteral("&Paste");
+    const QString kept = QStringLiteral("kept");
+    QTest::newRow("tempo, delete") << false << QStringList{all, del} << kept << QString() << kept;
+    QTest::newRow("tempo, cut") << false << QStringList{all, cut} << kept << QString() << QStringLiteral("121");
+    QTest::newRow("tempo, paste") << false << QStringList{all, paste} << QStringLiteral("95")
+                                  << QStringLiteral("95") << QStringLiteral("95");
+    QTest::newRow("combo, delete") << true << QStringList{all, del} << kept << QString() << kept;
+    QTest::newRow("combo, cut") << true << QStringList{all, cut} << kept << QString() << QStringLiteral("combo text");
+    QTest::newRow("combo, paste") << true << QStringList{all, paste} << kept << kept << kept;
+}
+
+void TestWindowCommands::editEntriesReachFocusedSpinAndComboBoxes()
+{
+    QFETCH(bool, comboBox);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, clipboardBefore);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+
+    QPointer<VelkaWindow> window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(setTempo(*window, 121));
+    window->controller()->requestAddNode(QmdVelka::TickPos(0, 0));
+    settle();
+    window->selectAll();
+    QCOMPARE(window->selectedElements().size(), 1);
+    QGuiApplication::clipboard()->setText(clipboardBefore);
+
+    QWidget *field = nullptr;
+    QLineEdit *edit = nullptr;
+    if (comboBox) {
+        auto *box = new QComboBox;
+        box->setEditable(true);
+        box->setEditText(QStringLiteral("combo text"));
+        window->inspectorDock()->setWidget(box);
+        field = box;
+        edit = box->lineEdit();
+    } else {
+        auto *tempo = window->findChild<QSpinBox *>(QStringLiteral("tempoSpinBox"));
+        QVERIFY(tempo);
+        QCOMPARE(tempo->text(), QStringLiteral("121"));
+        field = tempo;
+        edit = tempo->findChild<QLineEdit *>();
+    }
+    QVERIFY(edit);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+
+    VelkaMenuBar *bar = menuBarOf(*window);
+    for (const QString &entry : std::as_const(entries)) {
+        QAction *action = menuEntry(bar->editMenu(), entry);
+        QVERIFY2(action && action->isEnabled(), qPrintable(entry));
+        action->trigger();
+    }
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    settle();
+    // The canvas's selection is neither cut nor deleted.
     QCOMPARE(window->selectedElements().size(), 1);
     QCOMPARE(window->controller()->undoText(), QStringLiteral("Node"));
     delete window;
