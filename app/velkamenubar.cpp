@@ -62,6 +62,13 @@ QWidget *editingWidget(QWidget *focus)
     return focus;
 }
 
+// The platform's first binding of the key; ours where the platform has none.
+QKeySequence standardOrOwnKey(QKeySequence::StandardKey key, const QKeySequence &own)
+{
+    const QList<QKeySequence> bindings = QKeySequence::keyBindings(key);
+    return bindings.isEmpty() ? own : bindings.first();
+}
+
 bool invokeIfPresent(QObject *receiver, const char *method)
 {
     const QByteArray signature = QByteArray(method) + "()";
@@ -108,12 +115,14 @@ void VelkaMenuBar::buildFileMenu()
     m_closeAction = addEntry(m_fileMenu, tr("&Close"), QKeySequence::Close);
     m_fileMenu->addSeparator();
     m_saveAction = addEntry(m_fileMenu, tr("&Save"), QKeySequence::Save);
-    m_saveAsAction = addEntry(m_fileMenu, tr("Save &As..."), QKeySequence::SaveAs);
+    m_saveAsAction = addEntry(m_fileMenu, tr("Save &As..."),
+                              standardOrOwnKey(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     m_fileMenu->addSeparator();
     m_pageSetupAction = addEntry(m_fileMenu, tr("Page Set&up..."), QKeySequence(tr("Shift+Ctrl+P")));
     m_printAction = addEntry(m_fileMenu, tr("&Print..."), QKeySequence::Print);
     m_fileMenu->addSeparator();
-    m_exitAction = addEntry(m_fileMenu, tr("E&xit"));
+    m_exitAction = addEntry(m_fileMenu, tr("E&xit"),
+                            standardOrOwnKey(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
 
     if (VelkaApplication *app = VelkaApplication::instance()) {
         connect(m_newAction, &QAction::triggered, app, &VelkaApplication::newDocument);
@@ -151,7 +160,12 @@ void VelkaMenuBar::buildViewMenu()
     m_viewMenu = addMenu(tr("&View"));
     m_actualSizeAction = addEntry(m_viewMenu, tr("Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0));
     m_zoomInAction = m_viewMenu->addAction(tr("Zoom &In"));
-    m_zoomInAction->setShortcuts(QKeySequence::ZoomIn);
+    // Ctrl+= too: on most keyboards "+" is "=" with Shift.
+    QList<QKeySequence> zoomInKeys = QKeySequence::keyBindings(QKeySequence::ZoomIn);
+    const QKeySequence unshiftedZoomIn(Qt::CTRL | Qt::Key_Equal);
+    if (!zoomInKeys.contains(unshiftedZoomIn))
+        zoomInKeys << unshiftedZoomIn;
+    m_zoomInAction->setShortcuts(zoomInKeys);
     m_zoomOutAction = addEntry(m_viewMenu, tr("Zoom &Out"), QKeySequence::ZoomOut);
     m_viewMenu->addSeparator();
     m_showGridAction = addEntry(m_viewMenu, tr("Show &Grid"), QKeySequence(tr("Ctrl+'")));
