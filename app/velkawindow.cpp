@@ -464,8 +464,9 @@ void VelkaWindow::setUpPlaybackControls()
                           tr("Playback Pos Display Mode"), Qmd::NoUndoHistory);
     connect(m_displayModeMenu, &QMenu::triggered, this, &VelkaWindow::onDisplayModeMenuActionTriggered);
 
-    m_solidLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDSolidChars.png"));
-    m_dimLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDDimChars.png"));
+    // Cut once, for the screen the window opens on.
+    m_solidLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDSolidChars.png"), devicePixelRatioF());
+    m_dimLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDDimChars.png"), devicePixelRatioF());
 
     for (QLabel *label : {form.pal100000000s, form.pal10000000s, form.pal1000000s, form.pal1000000sComma,
                           form.beat100000000s, form.beat10000000s, form.beat1000000s, form.beat1000000sComma})
