@@ -20,6 +20,7 @@
 #include "singleinstance.h"
 #include "ui_AboutBoxForm.h"
 #include "velkawindow.h"
+#include "windowplacement.h"
 #include "vsettingsvaluechangedevent.h"
 
 #include <QDesktopServices>
@@ -417,10 +418,15 @@ VelkaWindow *VelkaApplication::newDocument()
 
 void VelkaApplication::smartShowDocument(VelkaWindow *doc)
 {
-    if (m_windows.size() < 2)
+    if (m_windows.size() < 2) {
         doc->showMaximized();
-    else
+    } else {
+        // A window shown before (the start-up window taking a file) keeps
+        // its place.
+        if (!doc->isVisible())
+            placeLaterWindow(doc, m_focusWindow != doc ? m_focusWindow : nullptr);
         doc->show();
+    }
     doc->activateWindow();
     doc->raise();
 }

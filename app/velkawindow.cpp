@@ -241,6 +241,11 @@ VelkaWindow::~VelkaWindow()
     m_model = nullptr;
 }
 
+QGraphicsView *VelkaWindow::canvasView() const
+{
+    return ui->networkView;
+}
+
 QmdItemIdSet VelkaWindow::selectedElements() const
 {
     return m_scene->selectedElementIds();
