@@ -4,6 +4,7 @@
 #include "abstractsync.h"
 #include "applicationsettings.h"
 #include "canvascoordinates.h"
+#include "contentscentring.h"
 #include "datafiles.h"
 #include "inspector.h"
 #include "filemessages.h"
@@ -190,6 +191,10 @@ VelkaWindow::VelkaWindow(QWidget *parent)
 
     m_scene->setController(m_controller);
     ui->networkView->setController(m_controller);
+
+    // A document drawn away from the origin would open on empty canvas.
+    auto *centring = new ContentsCentring(ui->networkView, m_scene, this);
+    connect(m_controller, &QmdDocController::fileLoaded, centring, &ContentsCentring::watch);
 
     setMenuBar(new VelkaMenuBar(this));
 
