@@ -39,19 +39,29 @@ void placeLaterWindow(VelkaWindow *window, const QWidget *active)
     // The frame a window manager adds, as the active window has it.
     const QSize frame = active ? active->frameGeometry().size() - active->size() : QSize(0, 0);
 
+    // The room from a top left corner to the area's lower right.
+    const auto room = [&area, &frame](const QPoint &corner) {
+        return QSize(area.right() - corner.x() + 1, area.bottom() - corner.y() + 1) - frame;
+    };
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+
     QSize size;
     QPoint place;
     if (active) {
         size = active->size();
         place = active->frameGeometry().topLeft() + QPoint(CascadeStep, CascadeStep);
+        // Past the middle of the area, or where not even the smallest window
+        // fits, the cascade starts again at the area's top left; otherwise a
+        // window too large for the rest of the area (one beside a maximised
+        // window) gives up the difference.
+        const QSize left = room(place);
+        if (place.x() > area.center().x() || place.y() > area.center().y() || left.width() < least.width()
+            || left.height() < least.height())
+            place = area.topLeft();
     } else {
-        size = sizeForCanvas(window, RoomyCanvas);
-        place = area.topLeft() + QPoint((area.width() - size.width() - frame.width()) / 2,
-                                        (area.height() - size.height() - frame.height()) / 2);
+        size = sizeForCanvas(window, RoomyCanvas).boundedTo(area.size());
+        place = area.topLeft() + QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2);
     }
-    size = size.boundedTo(area.size() - frame);
-    if (!area.contains(QRect(place, size + frame)))
-        place = area.topLeft();
-    window->resize(size);
+    window->resize(size.boundedTo(room(place)));
     window->move(place);
 }

@@ -95,10 +95,26 @@ void TestWindowPlacement::laterWindowTakesActiveWindowsSize()
     for (int i = 0; i < 30; ++i) {
         VelkaWindow *next = app()->newDocument();
         QTRY_COMPARE(app()->focusWindow(), next);
-        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(next->frameGeometry()));
+        const QRect frame = next->frameGeometry();
+        QVERIFY2(QGuiApplication::primaryScreen()->availableGeometry().contains(frame),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height())));
     }
     while (app()->windows().size() > 1)
         delete app()->windows().last();
+
+    // Beside a maximised window: a step down and right, smaller by the step.
+    first->showMaximized();
+    first->activateWindow();
+    QTRY_COMPARE(app()->focusWindow(), first);
+    QTRY_VERIFY(first->isMaximized());
+    VelkaWindow *beside = app()->newDocument();
+    QTRY_COMPARE(app()->focusWindow(), beside);
+    QVERIFY(!beside->isMaximized());
+    QVERIFY(beside->pos().x() > first->pos().x());
+    QVERIFY(beside->pos().y() > first->pos().y());
+    QVERIFY(beside->width() >= first->width() - 100);
+    QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(beside->frameGeometry()));
+    delete beside;
 }
 
 void TestWindowPlacement::laterWindowWithoutActiveOneHasRoomyCanvas()
