@@ -10,8 +10,8 @@
 #include "velkaapplication.h"
 #include "velkawindow.h"
 
-#include <QAction>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
