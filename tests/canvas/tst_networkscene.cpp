@@ -40,6 +40,7 @@ private slots:
     void newTextBoxOpensItsEditorOnce();
     void resetDuringAFlash();
     void feedbackPassesOnlyWhilePlayingOrFlashing();
+    void announcedIdsWithoutAnElementMakeNoItem();
     void removedNodeLeavesNoFlash();
     void controllerDeletedBeforeTheScene();
     void sceneDeletedBeforeTheController();
@@ -501,6 +502,24 @@ void TestNetworkScene::sceneDeletedBeforeTheController()
     f.controller()->reset();
     f.settle();
     QVERIFY(!f.controller()->bindingTable().contains(const_cast<QObject *>(scene)));
+}
+
+void TestNetworkScene::announcedIdsWithoutAnElementMakeNoItem()
+{
+    // A notification may name an id that is gone by the time it arrives, or
+    // none the elements ever had: only the ids of elements get items.
+    CanvasFixture f;
+    const QmdItemId node = f.addNode(TickPos(0, 0));
+    const QmdItemId removed = f.addNode(TickPos(P, 0));
+    f.remove(removed);
+    const QmdItemId never = 999999;
+    for (QmdItemId id : {QmdItemId(0), removed, never}) {
+        emit f.controller()->elementsAdded({id}, 4242);
+        QVERIFY2(!f.scene()->elementItem(id), qPrintable(QString::number(id)));
+    }
+    emit f.controller()->elementsAdded({never, node, removed}, 4243);
+    QCOMPARE(f.scene()->elementItems().size(), 1);
+    QVERIFY(f.scene()->elementItem(node));
 }
 
 void TestNetworkScene::duplicateAddReplacesTheItem()
