@@ -439,10 +439,10 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
         QGraphicsView::mouseReleaseEvent(event);
     else
         QGraphicsView::mouseMoveEvent(event);
-    if (sceneHasFocusItem())
-        return;
 
-    if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
+    // A text box whose editor this release opened (its second click) still
+    // ends the gesture: the press set up a drag of it.
+    if (event->button() == Qt::LeftButton && m_scene && hasModel() && !sceneHasFocusItem()) {
         m_creation.release(controller(), event->position().toPoint());
         m_textBoxPlacement.commit(controller());
     }
@@ -460,8 +460,12 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
 
 void NetworkView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool)
+    if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool) {
+        // The scene takes the double-click as a press and grabs the mouse:
+        // the release that follows must reach it.
+        m_basePressed = true;
         QGraphicsView::mouseDoubleClickEvent(event);
+    }
 }
 
 void NetworkView::pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos)

@@ -57,6 +57,8 @@ private slots:
     void previewsAreNoElements();
     void sceneRectGrowsWhileDragging();
     void sceneDeletedDuringAGesture();
+    void doubleClickLeavesNoMouseGrab();
+    void editorOpenedByASecondClickEndsTheDrag();
 };
 
 namespace {
@@ -1040,14 +1042,16 @@ void TestNetworkView::sceneRectGrowsWhileDragging()
 
 void TestNetworkView::sceneDeletedDuringAGesture()
 {
-    for (int tool : {2, 3}) {
+    for (int tool : {2, 3, 4}) {
         CanvasFixture f;
         const NodeDocument d(f, NetworkView::Tool(tool));
         NetworkView *view = f.view();
         f.press(d.posA);
         f.move(QPointF(400, 320));
+        QCOMPARE(view->textBoxPlacement().isActive(), tool == 4);
         f.deleteScene();
         QVERIFY(!view->creationGesture().hasPreviews());
+        QVERIFY(!view->textBoxPlacement().isActive());
         f.move(QPointF(440, 320));
         view->setPreviewEdgePathKind(1);
         f.release(QPointF(440, 320));
@@ -1055,6 +1059,91 @@ void TestNetworkView::sceneDeletedDuringAGesture()
         view->clearPreviews();
         QCOMPARE(f.controller()->elementIds(), QmdItemIdList({d.a, d.b}));
     }
+}
+
+void TestNetworkView::doubleClickLeavesNoMouseGrab()
+{
+    CanvasFixture f;
+    const DragDocument d(f);
+    f.itemFor<GraphicsTextBoxItem>(d.text)->closeEditor();
+    QTRY_VERIFY(!f.scene()->focusItem());
+    f.scene()->clearSelection();
+    const QmdVelka::TickPos a = tickPos(f, d.a);
+    const QmdVelka::TickPos b = tickPos(f, d.b);
+
+    // After a double-click on node A, a drag of node B moves B alone.
+    f.doubleClick(itemPos(f, d.a));
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    f.drag(itemPos(f, d.b), itemPos(f, d.b) + QPointF(40, 40));
+    QCOMPARE(tickPos(f, d.a), a);
+    QCOMPARE(tickPos(f, d.b), b + QmdVelka::TickPos(CanvasFixture::P / 4, CanvasFixture::P / 4));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+
+    // After a double-click on the text box, a click on empty canvas opens no
+    // editor and selects nothing.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f.scene(), &activate);
+    auto *box = f.itemFor<GraphicsTextBoxItem>(d.text);
+    const QPointF boxCentre = box->sceneBoundingRect().center();
+    f.scene()->clearSelection();
+    f.doubleClick(boxCentre);
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    if (box->editor()) {
+        box->closeEditor();
+        QTRY_VERIFY(!f.scene()->focusItem());
+    }
+    f.click(QPointF(-300, -200));
+    QVERIFY(!box->editor());
+    QVERIFY(!f.scene()->focusItem());
+    QVERIFY(f.scene()->selectedElementIds().isEmpty());
+}
+
+void TestNetworkView::editorOpenedByASecondClickEndsTheDrag()
+{
+    CanvasFixture f;
+    const DragDocument d(f);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f.scene(), &activate);
+    auto *box = f.itemFor<GraphicsTextBoxItem>(d.text);
+    box->closeEditor();
+    QTRY_VERIFY(!f.scene()->focusItem());
+    f.scene()->clearSelection();
+    const QPointF boxCentre = box->sceneBoundingRect().center() + QPointF(7, 3);
+
+    // The first click selects the box, the second opens its editor.
+    f.click(boxCentre);
+    QVERIFY(!box->editor());
+    f.click(boxCentre);
+    QVERIFY(box->editor());
+    QCOMPARE(f.view()->dragMode(), QGraphicsView::RubberBandDrag);
+
+    // A press on node B ends the editing and selects B; that press belongs
+    // to the editing and moves nothing. The next drag moves B by the
+    // mouse's way, without any offset of the box's click.
+    const QmdVelka::TickPos b = tickPos(f, d.b);
+    const QPointF posB = itemPos(f, d.b);
+    f.drag(posB, posB + QPointF(40, 0));
+    QTRY_VERIFY(!box->editor());
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+    QCOMPARE(tickPos(f, d.b), b);
+    f.drag(posB, posB + QPointF(40, 0));
+    QCOMPARE(tickPos(f, d.b), b + QmdVelka::TickPos(CanvasFixture::P / 4, 0));
+
+    // Once more, and a rubber band from empty canvas ends the editing and
+    // selects node A.
+    f.scene()->clearSelection();
+    f.click(boxCentre);
+    f.click(boxCentre);
+    QVERIFY(box->editor());
+    const QPointF posA = itemPos(f, d.a);
+    f.press(posA + QPointF(-60, -60));
+    f.move(posA + QPointF(-30, -30));
+    f.move(posA + QPointF(20, 20));
+    QVERIFY(!f.view()->rubberBandRect().isNull());
+    f.release(posA + QPointF(20, 20));
+    CanvasFixture::settle();
+    QTRY_VERIFY(!box->editor());
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
 }
 
 CANVAS_TEST_MAIN(TestNetworkView)
