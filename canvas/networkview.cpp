@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScrollBar>
 
 namespace {
 
@@ -69,6 +70,7 @@ void NetworkView::setNetworkScene(NetworkScene *scene)
 {
     // Previews and drags belong to the scene they were made on.
     clearPreviews();
+    m_zoomAnchorArea = QRectF();
     if (m_scene)
         disconnect(m_scene, nullptr, this, nullptr);
     m_scene = scene;
@@ -209,14 +211,29 @@ void NetworkView::applyZoomScale()
     if (!c)
         return;
     const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale));
-    // A zoom-tool click keeps the clicked point under the mouse.
-    if (m_zoomRequestId != 0)
-        setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
-    setTransform(QTransform::fromScale(scale, scale));
-    setTransformationAnchor(QGraphicsView::AnchorViewCenter);
+    const bool byTool = m_zoomRequestId != 0;
     m_zoomRequestId = 0;
+    setTransform(QTransform::fromScale(scale, scale));
+    // A zoom-tool click keeps the clicked point under the mouse, however
+    // small the network: the scene rectangle takes in the area that shows
+    // then, for as long as this zoom lasts. Other zooms keep the view centre.
+    m_zoomAnchorArea = byTool ? QRectF(m_zoomAnchorScenePos - QPointF(m_zoomAnchorViewportPos) / scale,
+                                       QSizeF(viewport()->size()) / scale)
+                              : QRectF();
     updateZoomMode(m_zoomMode == ZoomMode::Out);
     shrinkOrGrowSceneRect();
+    if (byTool)
+        scrollSceneToViewport(m_zoomAnchorScenePos, m_zoomAnchorViewportPos);
+}
+
+void NetworkView::scrollSceneToViewport(const QPointF &scenePos, const QPoint &viewportPos)
+{
+    centerOn(scenePos + QPointF(viewport()->width() / 2.0 - viewportPos.x(),
+                                viewport()->height() / 2.0 - viewportPos.y()) / transform().m11());
+    // centerOn rounds to whole scroll steps: take up what is left.
+    const QPoint rest = mapFromScene(scenePos) - viewportPos;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + rest.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + rest.y());
 }
 
 void NetworkView::updateZoomMode(bool zoomOut)
@@ -227,11 +244,13 @@ void NetworkView::updateZoomMode(bool zoomOut)
     updateCursor();
 }
 
-void NetworkView::zoomByTool()
+void NetworkView::zoomByTool(const QPoint &viewportPos)
 {
     QmdVelkaController *c = controller();
     if (!c || m_zoomMode == ZoomMode::None)
         return;
+    m_zoomAnchorViewportPos = viewportPos;
+    m_zoomAnchorScenePos = scenePoint(viewportPos);
     const double factor = m_zoomMode == ZoomMode::Out ? 0.5 : 2.0;
     const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale)) * factor;
     m_zoomRequestId = c->requestSetData(QmdVelkaKeys::ZoomScale, scale, QmdIndex(),
@@ -242,7 +261,8 @@ QRectF NetworkView::neededSceneRect() const
 {
     const QTransform t = transform();
     const QSizeF visible(viewport()->width() / t.m11(), viewport()->height() / t.m22());
-    return wantedSceneRect(visible, m_scene->sceneContentsRect());
+    const QRectF wanted = wantedSceneRect(visible, m_scene->sceneContentsRect());
+    return m_zoomAnchorArea.isNull() ? wanted : wanted.united(m_zoomAnchorArea);
 }
 
 void NetworkView::shrinkOrGrowSceneRect()
@@ -346,7 +366,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             break;
         }
         case ZoomTool:
-            zoomByTool();
+            zoomByTool(pressPos);
             zoomed = true;
             break;
         case NodeAndEdgeTool: {

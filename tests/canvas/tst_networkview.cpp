@@ -57,6 +57,8 @@ private slots:
     void previewsAreNoElements();
     void sceneRectGrowsWhileDragging();
     void sceneDeletedDuringAGesture();
+    void zoomToolKeepsTheClickedPointUnderTheMouse_data();
+    void zoomToolKeepsTheClickedPointUnderTheMouse();
     void doubleClickLeavesNoMouseGrab();
     void editorOpenedByASecondClickEndsTheDrag();
 };
@@ -1058,6 +1060,73 @@ void TestNetworkView::sceneDeletedDuringAGesture()
         CanvasFixture::settle();
         view->clearPreviews();
         QCOMPARE(f.controller()->elementIds(), QmdItemIdList({d.a, d.b}));
+    }
+}
+
+void TestNetworkView::zoomToolKeepsTheClickedPointUnderTheMouse_data()
+{
+    QTest::addColumn<QList<QPointF>>("nodes"); // in principals
+    QTest::addColumn<int>("clickedNode");
+    QTest::addColumn<bool>("zoomOut");
+
+    const QList<QPointF> square{{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    QTest::newRow("square, first node") << square << 3 << false;
+    QTest::newRow("square, another node") << square << 0 << false;
+    QTest::newRow("one node") << QList<QPointF>{{2, 1.5}} << 0 << false;
+    QTest::newRow("two nodes") << QList<QPointF>{{-3, -2}, {3, 2}} << 1 << false;
+    QTest::newRow("far network") << QList<QPointF>{{-20, -12}, {20, 12}, {18, -10}} << 2 << false;
+    QTest::newRow("zooming out") << QList<QPointF>{{3, 2}, {-1, 0}} << 0 << true;
+}
+
+void TestNetworkView::zoomToolKeepsTheClickedPointUnderTheMouse()
+{
+    QFETCH(QList<QPointF>, nodes);
+    QFETCH(int, clickedNode);
+    QFETCH(bool, zoomOut);
+    CanvasFixture f;
+    NetworkView *view = f.view();
+    QmdItemIdList ids;
+    for (const QPointF &p : nodes)
+        ids.append(f.addNode(QmdVelka::TickPos(qint64(p.x() * CanvasFixture::P), qint64(p.y() * CanvasFixture::P))));
+    if (zoomOut)
+        setViewKey(f, keyZoomScale, 8.0);
+    setViewKey(f, keyTool, NetworkView::ZoomTool);
+    view->updateZoomMode(zoomOut);
+    // The node must be in view to be clicked: the view looks at it first.
+    const QPointF target = itemPos(f, ids.at(clickedNode));
+    view->centerOn(target);
+    const QPoint clicked = f.viewportPoint(target) + QPoint(17, -11);
+    QVERIFY(view->viewport()->rect().contains(clicked));
+    const QPointF anchor = view->mapToScene(clicked);
+
+    QImage before = view->grab().toImage();
+    double expected = zoomOut ? 8.0 : 1.0;
+    for (int i = 0; i < 3; ++i) {
+        QMouseEvent press(QEvent::MouseButtonPress, clicked, view->viewport()->mapToGlobal(clicked),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &press);
+        CanvasFixture::settle();
+        // The release comes after the zoom, as a user's does.
+        QMouseEvent release(QEvent::MouseButtonRelease, clicked, view->viewport()->mapToGlobal(clicked),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &release);
+        CanvasFixture::settle();
+        expected *= zoomOut ? 0.5 : 2.0;
+        QCOMPARE(f.controller()->data(keyZoomScale).toDouble(), expected);
+        const QPointF now = view->mapFromScene(anchor);
+        QVERIFY2(QLineF(now, clicked).length() <= 1.5,
+                 qPrintable(QStringLiteral("click %1: the point went from (%2, %3) to (%4, %5)")
+                                .arg(i + 1)
+                                .arg(clicked.x())
+                                .arg(clicked.y())
+                                .arg(now.x())
+                                .arg(now.y())));
+        // Everything the network covers can still be scrolled to.
+        QVERIFY(f.scene()->sceneRect().contains(f.scene()->sceneContentsRect()));
+    }
+    if (QTest::currentDataTag() == QLatin1String("square, first node")) {
+        before.save(QStringLiteral("/tmp/canvasfix-zoom-before.png"));
+        view->grab().save(QStringLiteral("/tmp/canvasfix-zoom-after.png"));
     }
 }
 
