@@ -5,6 +5,7 @@
 #include "canvascoordinates.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicsnodeitem.h"
 #include "graphicstextboxitem.h"
 #include "midievent.h"
 #include "networkscene.h"
@@ -339,6 +340,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         return;
     }
     bool zoomed = false;
+    bool selectedHiddenEdge = false;
     if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
         endDrag();
         // A gesture still waiting for its node ends with the next press.
@@ -346,11 +348,13 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             clearPreviews();
         const QPoint pressPos = event->position().toPoint();
         const QPointF p = scenePoint(event->position());
-        QGraphicsItem *item = itemAt(pressPos);
-        if (item)
-            item = item->topLevelItem();
+        QGraphicsItem *item = pressedItem(pressPos);
         switch (m_tool) {
         case SelectionTool: {
+            if (event->modifiers() == Qt::NoModifier && selectNextHiddenEdge(item, pressPos)) {
+                selectedHiddenEdge = true;
+                break;
+            }
             const ElementItem *element = dynamic_cast<ElementItem *>(item);
             if (element && element->id() != 0
                 && (item->type() == NodeItemType || item->type() == TextBoxItemType)) {
@@ -394,10 +398,59 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
     }
     if (sceneHasFocusItem())
         return; // the text-box tool opened an editor
-    if (!zoomed && event->button() != Qt::RightButton && event->modifiers() == Qt::NoModifier) {
+    if (!zoomed && !selectedHiddenEdge && event->button() != Qt::RightButton
+        && event->modifiers() == Qt::NoModifier) {
         m_basePressed = true;
         QGraphicsView::mousePressEvent(event);
     }
+}
+
+QGraphicsItem *NetworkView::pressedItem(const QPoint &viewportPos) const
+{
+    const QList<QGraphicsItem *> stack = items(viewportPos);
+    // These tools act on nodes only: a node is reached wherever it is drawn,
+    // also under an edge, a voice group or a preview.
+    if (m_tool == NodeAndEdgeTool || m_tool == VoiceGroupTool) {
+        for (QGraphicsItem *g : stack) {
+            if (GraphicsNodeItem *node = CreationGesture::boundNodeItem(g->topLevelItem()))
+                return node;
+        }
+        return nullptr;
+    }
+    // Otherwise the item the scene gives the press to: the topmost that takes
+    // the button (labels and arrow heads pass it on).
+    for (QGraphicsItem *g : stack) {
+        if (g->acceptedMouseButtons() & Qt::LeftButton)
+            return g->topLevelItem();
+    }
+    return nullptr;
+}
+
+bool NetworkView::selectNextHiddenEdge(QGraphicsItem *pressed, const QPoint &viewportPos)
+{
+    // Edges that overlap all along a leg hide each other: a click at a spot
+    // where the selected one lies over others selects the next one below,
+    // and after the lowest the topmost again.
+    if (!pressed || pressed->type() != EdgeItemType)
+        return false;
+    QList<QGraphicsItem *> edges;
+    const QList<QGraphicsItem *> stack = items(viewportPos);
+    for (QGraphicsItem *g : stack) {
+        QGraphicsItem *top = g->topLevelItem();
+        const ElementItem *element = dynamic_cast<ElementItem *>(top);
+        if (top->type() == EdgeItemType && element && element->id() != 0 && !edges.contains(top))
+            edges.append(top);
+    }
+    if (edges.size() < 2)
+        return false;
+    for (int i = 0; i < edges.size(); ++i) {
+        if (edges.at(i)->isSelected()) {
+            m_scene->clearSelection();
+            edges.at((i + 1) % edges.size())->setSelected(true);
+            return true;
+        }
+    }
+    return false;
 }
 
 void NetworkView::mouseMoveEvent(QMouseEvent *event)

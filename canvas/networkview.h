@@ -129,6 +129,13 @@ private:
     void endDrag();
     bool hasMovingItem() const;
     void pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos);
+    // The top-level item a left press of the current tool at viewportPos
+    // acts on; null for none.
+    QGraphicsItem *pressedItem(const QPoint &viewportPos) const;
+    // A press on a selected edge that hides others at that spot selects the
+    // next of them instead; false when there is none (the scene then
+    // handles the press as usual).
+    bool selectNextHiddenEdge(QGraphicsItem *pressed, const QPoint &viewportPos);
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;

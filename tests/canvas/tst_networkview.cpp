@@ -9,6 +9,7 @@
 #include "zoomrules.h"
 
 #include <QGraphicsSimpleTextItem>
+#include <QPainterPathStroker>
 #include <QPixmap>
 #include <QScrollBar>
 
@@ -61,6 +62,10 @@ private slots:
     void zoomToolKeepsTheClickedPointUnderTheMouse();
     void doubleClickLeavesNoMouseGrab();
     void editorOpenedByASecondClickEndsTheDrag();
+    void toolsReachANodeUnderAnEdge_data();
+    void toolsReachANodeUnderAnEdge();
+    void selectionToolReachesANodeUnderItsOwnEdge();
+    void clicksAtOneSpotStepThroughHiddenEdges();
 };
 
 namespace {
@@ -1213,6 +1218,141 @@ void TestNetworkView::editorOpenedByASecondClickEndsTheDrag()
     CanvasFixture::settle();
     QTRY_VERIFY(!box->editor());
     QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
+}
+
+namespace {
+
+// Node A at the origin. "own edge" runs from A to a node B 24 scene units
+// right of and above it: too short a vertical leg for the arrow, so the
+// route's corner falls left of A and the horizontal leg crosses A's centre. "other edge" runs from a node C left of A to a node D right of
+// and below A: its horizontal leg passes over A.
+struct CoveredNode
+{
+    CoveredNode(CanvasFixture &f, const QString &cover)
+    {
+        f.view();
+        a = f.addNode(QmdVelka::TickPos(0, 0));
+        if (cover == QLatin1String("own edge")) {
+            const qint64 unit = CanvasFixture::P / 160; // one scene unit
+            b = f.addNode(QmdVelka::TickPos(24 * unit, -24 * unit));
+            edge = f.addEdge(a, b, QmdVelka::CityBlock);
+        } else {
+            b = f.addNode(QmdVelka::TickPos(-2 * CanvasFixture::P, 0));
+            const QmdItemId d = f.addNode(QmdVelka::TickPos(2 * CanvasFixture::P, CanvasFixture::P));
+            edge = f.addEdge(b, d, QmdVelka::CityBlock);
+        }
+        f.scene()->clearSelection();
+        // Lifted as when its from-node alone was selected.
+        f.scene()->elementItem(edge)->graphicsItem()->setZValue(1.0);
+    }
+    QmdItemId a = 0;
+    QmdItemId b = 0;
+    QmdItemId edge = 0;
+};
+
+// The edge's drawn route passes over the scene point.
+bool edgeDrawnOver(CanvasFixture &f, QmdItemId edge, const QPointF &scenePos)
+{
+    const auto *item = f.itemFor<GraphicsEdgeItem>(edge);
+    QPainterPathStroker stroker;
+    stroker.setWidth(item->pen().widthF());
+    return stroker.createStroke(item->path()).contains(item->mapFromScene(scenePos));
+}
+
+QmdItemIdList edgesFrom(CanvasFixture &f, QmdItemId node)
+{
+    QmdItemIdList ids;
+    for (QmdItemId id : f.controller()->elementIds()) {
+        if (f.controller()->elementType(id) == QmdVelka::Edge
+            && f.controller()->elementData(id, QStringLiteral("FromNode")).toUInt() == node)
+            ids.append(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+void TestNetworkView::toolsReachANodeUnderAnEdge_data()
+{
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<int>("tool");
+    for (const char *cover : {"own edge", "other edge"}) {
+        for (int tool : {int(NetworkView::NodeAndEdgeTool), int(NetworkView::VoiceGroupTool)})
+            QTest::addRow("%s, tool %d", cover, tool) << QString::fromLatin1(cover) << tool;
+    }
+}
+
+void TestNetworkView::toolsReachANodeUnderAnEdge()
+{
+    QFETCH(QString, cover);
+    QFETCH(int, tool);
+    CanvasFixture f;
+    const CoveredNode d(f, cover);
+    const QPointF centre = itemPos(f, d.a);
+    QCOMPARE(centre, QPointF(0, 0));
+    QVERIFY(edgeDrawnOver(f, d.edge, centre));
+    setViewKey(f, keyTool, tool);
+
+    if (tool == NetworkView::VoiceGroupTool) {
+        f.click(centre);
+        const QmdItemIdList groups = elementsOfType(f, QmdVelka::VoiceGroup);
+        QCOMPARE(groups.size(), 1);
+        QCOMPARE(f.controller()->elementData(groups.first(), QStringLiteral("ToNode")).toUInt(), d.a);
+    } else {
+        // A drag from the node draws an edge from it.
+        f.drag(centre, QPointF(0, 320));
+        QCOMPARE(edgesFrom(f, d.a).size(), cover == QLatin1String("own edge") ? 2 : 1);
+        QCOMPARE(f.controller()->undoText(), QStringLiteral("Node && Edge"));
+    }
+}
+
+void TestNetworkView::selectionToolReachesANodeUnderItsOwnEdge()
+{
+    CanvasFixture f;
+    const CoveredNode d(f, QStringLiteral("own edge"));
+    setViewKey(f, keyTool, NetworkView::SelectionTool);
+    QVERIFY(edgeDrawnOver(f, d.edge, itemPos(f, d.a)));
+    f.click(itemPos(f, d.a));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
+    // Outside its nodes the edge is hit as before.
+    const QPointF leg = f.scene()->elementItem(d.edge)->graphicsItem()->mapToScene(
+        f.itemFor<GraphicsEdgeItem>(d.edge)->path().pointAtPercent(0.85));
+    f.click(leg);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.edge}));
+}
+
+void TestNetworkView::clicksAtOneSpotStepThroughHiddenEdges()
+{
+    CanvasFixture f;
+    f.view();
+    const qint64 P = CanvasFixture::P;
+    // Three edges from A share their first leg along the x axis.
+    const QmdItemId a = f.addNode(QmdVelka::TickPos(0, 0));
+    QmdItemIdList edges;
+    for (qint64 y : {P, -P, 2 * P})
+        edges.append(f.addEdge(a, f.addNode(QmdVelka::TickPos(2 * P, y)), QmdVelka::CityBlock));
+    const QmdItemId lone = f.addEdge(f.addNode(QmdVelka::TickPos(0, 3 * P)), f.addNode(QmdVelka::TickPos(2 * P, 3 * P)));
+    setViewKey(f, keyTool, NetworkView::SelectionTool);
+    f.scene()->clearSelection();
+    const QPointF spot(160, 0);
+
+    // Each click at the same spot selects the next edge below, round again.
+    QmdItemIdList selected;
+    for (int i = 0; i < 4; ++i) {
+        f.click(spot);
+        const QmdItemIdSet now = f.scene()->selectedElementIds();
+        QCOMPARE(now.size(), 1);
+        QVERIFY(edges.contains(*now.begin()));
+        selected.append(*now.begin());
+    }
+    QCOMPARE(QSet<QmdItemId>(selected.begin(), selected.begin() + 3).size(), 3);
+    QCOMPARE(selected.at(3), selected.at(0));
+
+    // A lone edge stays selected click after click.
+    for (int i = 0; i < 2; ++i) {
+        f.click(QPointF(160, 480));
+        QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({lone}));
+    }
 }
 
 CANVAS_TEST_MAIN(TestNetworkView)
