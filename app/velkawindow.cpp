@@ -7,6 +7,7 @@
 #include "datafiles.h"
 #include "inspector.h"
 #include "filemessages.h"
+#include "networkprinting.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "playbackpostext.h"
@@ -734,7 +735,7 @@ void VelkaWindow::onPrintAccepted()
         return;
     }
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    m_scene->render(&painter, QRectF(), QRectF(), Qt::KeepAspectRatio);
+    renderNetwork(painter, *m_scene);
     painter.end();
 }
 
