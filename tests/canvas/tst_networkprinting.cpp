@@ -1,6 +1,7 @@
 #include "canvasfixture.h"
 #include "graphicsvoicegroupitem.h"
 #include "networkprinting.h"
+#include "sceneshot.h"
 
 #include <QPainter>
 
@@ -93,7 +94,7 @@ void TestNetworkPrinting::printedPageShowsTheWholeMarker()
         QPainter painter(&page);
         renderNetwork(painter, *f.scene());
     }
-    page.save(QStringLiteral("/tmp/canvasfix-print.png"));
+    keepPicture(page, QStringLiteral("printed-page"));
 
     // The marker's outline shows, whole: its leftmost pixel lies inside the
     // page, with background to its left.
