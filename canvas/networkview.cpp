@@ -3,6 +3,7 @@
 #include "auditionoutput.h"
 #include "canvascontextmenu.h"
 #include "canvascoordinates.h"
+#include "devicepixmap.h"
 #include "elementindexes.h"
 #include "elementitem.h"
 #include "graphicstextboxitem.h"
@@ -23,9 +24,10 @@ namespace {
 
 constexpr int zoomComboBoxWidth = 60;
 
-QCursor pictureCursor(const char *path)
+// The hot spot is in logical pixels, the same for the "@2x" picture.
+QCursor pictureCursor(const char *path, qreal devicePixelRatio)
 {
-    return QCursor(QPixmap(QString::fromLatin1(path)), 7, 7);
+    return QCursor(devicePixmap(QString::fromLatin1(path), devicePixelRatio), 7, 7);
 }
 
 } // namespace
@@ -274,6 +276,7 @@ void NetworkView::resizeEvent(QResizeEvent *event)
 
 void NetworkView::updateCursor()
 {
+    const qreal ratio = devicePixelRatioF();
     QCursor cursor;
     switch (m_tool) {
     case SelectionTool:
@@ -282,19 +285,19 @@ void NetworkView::updateCursor()
     case ZoomTool:
         switch (m_zoomMode) {
         case ZoomMode::In:
-            cursor = pictureCursor(":/images/Cursors/ZoomIn.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomIn.png", ratio);
             break;
         case ZoomMode::Out:
-            cursor = pictureCursor(":/images/Cursors/ZoomOut.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomOut.png", ratio);
             break;
         case ZoomMode::None:
-            cursor = pictureCursor(":/images/Cursors/ZoomNone.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomNone.png", ratio);
             break;
         }
         break;
     case NodeAndEdgeTool:
     case VoiceGroupTool:
-        cursor = pictureCursor(":/images/Cursors/Crosshair.png");
+        cursor = pictureCursor(":/images/Cursors/Crosshair.png", ratio);
         break;
     case TextBoxTool:
         cursor = QCursor(Qt::IBeamCursor);
