@@ -8,6 +8,7 @@
 #include "datafiles.h"
 #include "inspector.h"
 #include "filemessages.h"
+#include "networkprinting.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "playbackpostext.h"
@@ -745,7 +746,7 @@ void VelkaWindow::onPrintAccepted()
         return;
     }
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    m_scene->render(&painter, QRectF(), QRectF(), Qt::KeepAspectRatio);
+    renderNetwork(painter, *m_scene);
     painter.end();
 }
 
