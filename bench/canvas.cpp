@@ -19,6 +19,9 @@
 #include "qmdvelkakeys.h"
 
 #include <QApplication>
+#include <QBitArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QGraphicsItem>
 #include <QImage>
@@ -498,6 +501,139 @@ void cacheFigures(Canvas &canvas)
     setViewKey(canvas.controller, "ZoomScale", 1.0);
 }
 
+// ---- Pictures of a small network, to compare the drawing before and after a change ----
+
+// Nodes of each signalling method, muted and not, with counters shown; edges of
+// each path kind, with a short jog each way and a wormhole; a voice group with
+// an instrument's colour and one without; a text box; nodes flashing with one,
+// two and three voices; a selected node, edge and voice group; and one node
+// selected alone, whose outgoing edges take their numbers' colours.
+QmdItemId buildPictureNetwork(Canvas &canvas)
+{
+    QmdVelkaController &c = canvas.controller;
+    const qint64 quarter = qint64(P) / 16; // a quarter of a division
+    const auto node = [&](qint64 x, qint64 y) {
+        c.requestAddNode(QmdVelka::TickPos(x * quarter, y * quarter));
+        deliverQueued();
+        return c.elementIds().last();
+    };
+    const auto set = [&](QmdItemId id, const QString &key, const QVariant &value) {
+        c.requestSetData(key, value, c.elementIndex(id));
+        deliverQueued();
+    };
+    const auto edge = [&](QmdItemId from, QmdItemId to, QmdVelka::EdgePath path) {
+        c.requestAddEdge(c.elementIndex(from), c.elementIndex(to), path);
+        deliverQueued();
+        return c.elementIds().last();
+    };
+    QList<QmdItemId> n;
+    // In quarters of a division.
+    const int places[][2] = {{8, 8},  {32, 8},  {56, 8},  {80, 8},  {8, 32},  {32, 33}, {56, 40}, {80, 48},
+                             {8, 56}, {32, 56}, {33, 72}, {80, 72}, {104, 16}, {104, 40}};
+    for (const auto &place : places)
+        n.append(node(place[0], place[1]));
+    set(n[1], QmdVelkaKeys::SignallingMethod, 1);
+    set(n[2], QmdVelkaKeys::SignallingMethod, 2);
+    set(n[3], QmdVelkaKeys::DontPlayNote, true);
+    set(n[6], QmdVelkaKeys::SignallingMethod, 1);
+    set(n[6], QmdVelkaKeys::DontPlayNote, true);
+    edge(n[0], n[1], QmdVelka::Direct);
+    edge(n[1], n[5], QmdVelka::CityBlock);
+    edge(n[1], n[6], QmdVelka::CityBlockFlipped);
+    edge(n[2], n[3], QmdVelka::CityBlock);
+    edge(n[4], n[5], QmdVelka::CityBlock);       // a short vertical jog
+    edge(n[8], n[9], QmdVelka::CityBlockFlipped); // straight: same row
+    edge(n[9], n[10], QmdVelka::CityBlockFlipped); // a short horizontal jog
+    const QmdItemId wormhole = edge(n[10], n[11], QmdVelka::Direct);
+    set(wormhole, QmdVelkaKeys::IsWormhole, true);
+    const QmdItemId selectedEdge = edge(n[6], n[7], QmdVelka::CityBlock);
+    edge(n[12], n[3], QmdVelka::Direct);
+    edge(n[12], n[13], QmdVelka::CityBlockFlipped);
+    edge(n[12], n[7], QmdVelka::CityBlock);
+    c.requestAddInstrument(QStringLiteral("Bass"), QColor(200, 60, 40), QBitArray(16, true));
+    deliverQueued();
+    const QmdItemId instrument = c.instrumentIds().last();
+    c.requestAddVoiceGroup(c.elementIndex(n[0]));
+    deliverQueued();
+    const QmdItemId coloured = c.elementIds().last();
+    set(coloured, QmdVelkaKeys::InitialInstrument, instrument);
+    c.requestAddVoiceGroup(c.elementIndex(n[8]));
+    deliverQueued();
+    const QmdItemId plain = c.elementIds().last();
+    c.requestAddTextBox(QmdVelka::TickPos(56 * quarter, 60 * quarter),
+                        QStringLiteral("<html><body>A <b>text</b> box</body></html>"));
+    deliverQueued();
+    c.requestToggleShowNodeCounters();
+    deliverQueued();
+    canvas.scene.clearSelection();
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    canvas.scene.setFocusItem(nullptr);
+
+    const QColor colours[] = {QColor(200, 60, 40, 150), QColor(40, 120, 220, 150), QColor(60, 180, 60, 150)};
+    for (int voices = 1; voices <= 3; ++voices) {
+        ElementItem *item = canvas.scene.elementItem(n[voices + 8]);
+        for (int v = 0; v < voices; ++v)
+            item->startFlash(plain, quint32(v), colours[v], false);
+    }
+    for (QmdItemId id : {n[5], selectedEdge, plain})
+        canvas.scene.elementItem(id)->graphicsItem()->setSelected(true);
+    deliverQueued();
+    return n[12];
+}
+
+QImage grabCanvas(Canvas &canvas, double zoom)
+{
+    setViewKey(canvas.controller, "ZoomScale", zoom);
+    canvas.view.centerOn(tickPosToScene(QmdVelka::TickPos(qint64(P) * 14 / 4, qint64(P) * 10 / 4)));
+    canvas.repaint();
+    return canvas.view.viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Writes the pictures into folder: the network at zoom 1 and 0.25 with several
+// elements selected, and at zoom 1 with one node selected alone.
+void pictures(const QString &folder)
+{
+    Canvas canvas;
+    canvas.view.resize(1280, 800);
+    const QmdItemId hub = buildPictureNetwork(canvas);
+    QDir().mkpath(folder);
+    grabCanvas(canvas, 1.0).save(QDir(folder).filePath(QStringLiteral("zoom1.png")));
+    grabCanvas(canvas, 0.25).save(QDir(folder).filePath(QStringLiteral("zoom025.png")));
+    canvas.scene.clearSelection();
+    canvas.scene.elementItem(hub)->graphicsItem()->setSelected(true);
+    deliverQueued();
+    grabCanvas(canvas, 1.0).save(QDir(folder).filePath(QStringLiteral("zoom1-alone.png")));
+    std::printf("pictures written to %s\n", qPrintable(folder));
+}
+
+// The pixels in which two pictures differ, and the rectangle around them.
+int comparePictures(const QString &first, const QString &second)
+{
+    const QImage a = QImage(first).convertToFormat(QImage::Format_ARGB32);
+    const QImage b = QImage(second).convertToFormat(QImage::Format_ARGB32);
+    if (a.isNull() || b.isNull() || a.size() != b.size()) {
+        std::printf("cannot compare %s and %s: missing, unreadable or of different sizes\n", qPrintable(first),
+                    qPrintable(second));
+        return 2;
+    }
+    int differing = 0;
+    QRect around;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (a.pixel(x, y) != b.pixel(x, y)) {
+                ++differing;
+                around |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    std::printf("%s: %d pixels differ", qPrintable(QFileInfo(second).fileName()), differing);
+    if (differing)
+        std::printf(" in (%d, %d) %d x %d", around.x(), around.y(), around.width(), around.height());
+    std::printf("\n");
+    return differing ? 1 : 0;
+}
+
 // All figures of the view, or those of one part ("repaint", "drag", "flash",
 // "cache", "load", "index": repaint and drag with a spatial index in the
 // scene).
@@ -556,6 +692,19 @@ int main(int argc, char *argv[])
         backgroundFigures(controller, scene);
         feedbackFigures(controller, scene);
         scene.setController(nullptr);
+    }
+    if (only == QLatin1String("pictures") && argc > 2) {
+        pictures(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (only == QLatin1String("compare") && argc > 3) {
+        int result = 0;
+        for (const char *name : {"zoom1.png", "zoom1-alone.png", "zoom025.png"}) {
+            const QString file = QString::fromLatin1(name);
+            result = std::max(result, comparePictures(QDir(QString::fromLocal8Bit(argv[2])).filePath(file),
+                                                      QDir(QString::fromLocal8Bit(argv[3])).filePath(file)));
+        }
+        return result;
     }
     if (only.isEmpty() || only == QLatin1String("view"))
         viewFigures(argc > 2 ? QString::fromLatin1(argv[2]) : QString());
