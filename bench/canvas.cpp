@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -181,6 +182,15 @@ double msSince(const QElapsedTimer &timer)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// Processor time of the whole process (Qt's painting threads included), in ms:
+// on a loaded machine it tells the work apart from the waiting for a processor.
+double processCpuMs()
+{
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return used.tv_sec * 1e3 + used.tv_nsec / 1e6;
+}
+
 void printFigures(const char *label, const std::vector<double> &times)
 {
     const Figures f = figures(times);
@@ -233,10 +243,12 @@ struct Canvas
     double repaint()
     {
         const int before = counter.paints;
+        const double cpuBefore = processCpuMs();
         QElapsedTimer timer;
         timer.start();
         view.viewport()->repaint();
         const double ms = msSince(timer);
+        lastCpu = processCpuMs() - cpuBefore;
         if (counter.paints == before)
             std::printf("  (the viewport did not paint)\n");
         return ms;
@@ -247,6 +259,8 @@ struct Canvas
     NetworkScene scene;
     NetworkView view;
     PaintCounter counter;
+    // Processor time of the last repaint(), ms.
+    double lastCpu = 0;
 };
 
 QmdVelka::TickPos gridPos(int index)
@@ -306,13 +320,16 @@ void repaintFigures(Canvas &canvas, const char *title)
         canvas.view.centerOn(sceneCenterOfNetwork());
         for (int i = 0; i < 3; ++i)
             canvas.repaint();
-        std::vector<double> times;
-        for (int i = 0; i < 30; ++i)
+        std::vector<double> times, cpu;
+        for (int i = 0; i < 30; ++i) {
             times.push_back(canvas.repaint());
+            cpu.push_back(canvas.lastCpu);
+        }
         const QList<QGraphicsItem *> shown = canvas.scene.items(canvas.view.mapToScene(canvas.view.viewport()->rect()));
         char label[64];
         std::snprintf(label, sizeof label, "zoom %.2f, %lld items in view", zoom, static_cast<long long>(shown.size()));
         printFigures(label, times);
+        printFigures("  processor time", cpu);
     }
     setViewKey(canvas.controller, "ZoomScale", 1.0);
 }
@@ -367,10 +384,11 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     canvas.repaint();
 
     sendMouse(canvas.view, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
-    std::vector<double> steps, requests, notifications, paints;
+    std::vector<double> steps, requests, notifications, paints, cpu;
     const int path[] = {1, 2, 3, 4, 3, 2, 1, 0, -1, -2, -3, -4, -3, -2, -1, 0};
     for (int round = 0; round < 4; ++round) {
         for (int offset : path) {
+            const double cpuBefore = processCpuMs();
             QElapsedTimer timer;
             timer.start();
             sendMouse(canvas.view, QEvent::MouseMove, start + QPointF(offset * 40.0, 0), Qt::NoButton, Qt::LeftButton);
@@ -383,6 +401,7 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
             notifications.push_back(notified - requested);
             paints.push_back(painted - notified);
             steps.push_back(painted);
+            cpu.push_back(processCpuMs() - cpuBefore);
         }
     }
     sendMouse(canvas.view, QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
@@ -391,6 +410,7 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     printFigures("notifications and item updates", notifications);
     printFigures("repaint", paints);
     printFigures("step", steps);
+    printFigures("  processor time", cpu);
     if (canvas.controller.undoText() != QLatin1String("Move"))
         std::printf("  (the drag made no \"Move\" step)\n");
     canvas.controller.requestUndo();
@@ -427,7 +447,7 @@ void flashFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     const quint64 passTicks = ticksPerSecond * 16 / 1000;
     quint64 nextNote = 0;
     quint32 noteNumber = 0;
-    std::vector<double> frames;
+    std::vector<double> frames, cpu;
     int dropped = 0;
     for (quint64 now = passTicks; now <= 10 * ticksPerSecond; now += passTicks) {
         // The voice threads queue their notes a little ahead of the clock.
@@ -441,13 +461,16 @@ void flashFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
             }
         }
         sync->tick = now;
+        const double cpuBefore = processCpuMs();
         QElapsedTimer timer;
         timer.start();
         canvas.scene.checkFeedbackPipe();
         canvas.view.viewport()->repaint();
         frames.push_back(msSince(timer));
+        cpu.push_back(processCpuMs() - cpuBefore);
     }
     printFigures("frame", frames);
+    printFigures("  processor time", cpu);
     if (dropped)
         std::printf("  (%d records dropped at the pipe's limit)\n", dropped);
     canvas.controller.feedbackPipe().clear();
@@ -671,6 +694,8 @@ void viewFigures(const QString &part)
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Lines come out as they are printed, so a profiler can be started when the network is built.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
     const QString only = argc > 1 ? QString::fromLatin1(argv[1]) : QString();

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QGraphicsPathItem>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRectF>
 
 class QGraphicsPolygonItem;
@@ -90,6 +91,8 @@ private:
     bool m_wormhole = false;
     QGraphicsPolygonItem *m_arrowHead = nullptr;
     qreal m_arrowAngle = 0;
+    // The arrow head's polygon in the edge's coordinates, as paint() draws it.
+    QPolygonF m_arrowOutline;
     QmdItemId m_fromNode = 0;
     QmdItemId m_toNode = 0;
     // Inputs of the last routing.

@@ -1,6 +1,7 @@
 #include "graphicsnodeitem.h"
 
 #include "displayscale.h"
+#include "leveldetail.h"
 #include "qmdvelkakeys.h"
 
 #include <QFont>
@@ -18,6 +19,20 @@ constexpr qreal nodeRadius = 10.0; // points
 constexpr int fillAlpha = 40;
 // Pitch-list tooltips break after the first comma at or beyond this column.
 constexpr int toolTipLineLength = 30;
+
+// The hit counter, left out where the view is zoomed so far out that the
+// bars of its digits (about a third of a line apart) would merge.
+class CounterLabel : public QGraphicsSimpleTextItem
+{
+public:
+    using QGraphicsSimpleTextItem::QGraphicsSimpleTextItem;
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override
+    {
+        if (LevelOfDetail::shows(painter, QFontMetricsF(font()).height() / 3))
+            QGraphicsSimpleTextItem::paint(painter, option, widget);
+    }
+};
 
 } // namespace
 
@@ -42,7 +57,7 @@ void GraphicsNodeItem::init()
 
     QFont font;
     font.setPointSize(10);
-    m_counterLabel = new QGraphicsSimpleTextItem(this);
+    m_counterLabel = new CounterLabel(this);
     m_counterLabel->setFont(font);
     m_counterLabel->setText(QStringLiteral("0"));
     const qreal diagonal = std::cos(M_PI / 4);
@@ -238,6 +253,10 @@ void GraphicsNodeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *
 void GraphicsNodeItem::drawGlyph(QPainter *painter, const QRectF &r) const
 {
     const qreal q = r.width() / 4;
+    // The parallel strokes are 2q/3 apart: closer on the device than a pixel
+    // or two, either glyph is a blot.
+    if (!LevelOfDetail::shows(painter, 2 * q / 3))
+        return;
     const QLineF stroke(-q, 0, q, 0);
     switch (m_signallingMethod) {
     case 1: // parallel: two strokes side by side

@@ -4,6 +4,7 @@
 #include "sceneshot.h"
 
 #include <QGraphicsSimpleTextItem>
+#include <QImage>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
@@ -20,6 +21,8 @@ private slots:
     void pitchListToolTip_data();
     void pitchListToolTip();
     void signallingMethodReadOnEveryNotification();
+    void detailsLeftOutWhenTiny_data();
+    void detailsLeftOutWhenTiny();
     void flashesShowOneSliceAVoice();
     void pressOnTheLabelSelectsTheNode();
     void preview();
@@ -164,6 +167,54 @@ void TestGraphicsNodeItem::signallingMethodReadOnEveryNotification()
     node->setSignallingMethod(1);
     node->onElementDataChangedOrRemoved(id + 1000, {QStringLiteral("PitchList")}, 99);
     QCOMPARE(node->signallingMethod(), 1);
+}
+
+void TestGraphicsNodeItem::detailsLeftOutWhenTiny_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<int>("glyphStrokes");
+    QTest::addColumn<bool>("counterDrawn");
+    // The parallel strokes are 40/9 units apart, 1.1 device pixels at 25 %;
+    // the counter's line is about 16 units high, the bars of its digits a third of that apart.
+    QTest::newRow("25 %") << 0.25 << 0 << false;
+    QTest::newRow("50 %") << 0.5 << 2 << true;
+    QTest::newRow("100 %") << 1.0 << 2 << true;
+}
+
+void TestGraphicsNodeItem::detailsLeftOutWhenTiny()
+{
+    QFETCH(qreal, zoom);
+    QFETCH(int, glyphStrokes);
+    QFETCH(bool, counterDrawn);
+    CanvasFixture f;
+    const QmdItemId id = f.addNode(TickPos(0, 0));
+    f.set(id, QStringLiteral("SignallingMethod"), 1);
+    f.controller()->requestToggleShowNodeCounters();
+    f.settle();
+    auto *node = f.itemFor<GraphicsNodeItem>(id);
+    QVERIFY(node->isCounterVisible());
+
+    RecordingPaintDevice device;
+    QPainter painter(&device);
+    painter.scale(zoom, zoom);
+    QStyleOptionGraphicsItem option;
+    node->paint(&painter, &option);
+    // The circle, then the glyph's strokes.
+    painter.end();
+    QCOMPARE(device.strokes().size(), 1 + glyphStrokes);
+
+    QImage label(64, 64, QImage::Format_ARGB32_Premultiplied);
+    label.fill(Qt::transparent);
+    QPainter labelPainter(&label);
+    labelPainter.scale(zoom, zoom);
+    node->counterLabel()->paint(&labelPainter, &option, nullptr);
+    labelPainter.end();
+    bool drawn = false;
+    for (int y = 0; y < label.height() && !drawn; ++y) {
+        for (int x = 0; x < label.width() && !drawn; ++x)
+            drawn = qAlpha(label.pixel(x, y)) != 0;
+    }
+    QCOMPARE(drawn, counterDrawn);
 }
 
 void TestGraphicsNodeItem::flashesShowOneSliceAVoice()
