@@ -4,6 +4,7 @@
 #include "leveldetail.h"
 #include "palette.h"
 #include "qmdvelkakeys.h"
+#include "sharedpaint.h"
 
 #include <QCoreApplication>
 #include <QGraphicsPolygonItem>
@@ -182,8 +183,8 @@ void GraphicsEdgeItem::applyColor(const QColor &color)
     m_currentColor = color;
     QPen pen = this->pen();
     pen.setColor(color);
-    setPen(pen);
-    m_arrowHead->setBrush(QBrush(color, Qt::SolidPattern));
+    setPen(sharedPen(pen));
+    m_arrowHead->setBrush(sharedBrush(QBrush(color, Qt::SolidPattern)));
     update();
 }
 
@@ -197,9 +198,9 @@ void GraphicsEdgeItem::applyPenStyle(bool selected)
     pen.setDashPattern(selected ? shapes.selectedDashes : shapes.dashes);
     pen.setStyle(m_wormhole ? Qt::CustomDashLine : Qt::SolidLine);
     invalidateShape();
-    setPen(pen);
+    setPen(sharedPen(pen));
 
-    m_arrowHead->setBrush(QBrush(m_currentColor, Qt::SolidPattern));
+    m_arrowHead->setBrush(sharedBrush(QBrush(m_currentColor, Qt::SolidPattern)));
     QTransform transform;
     transform.rotate(m_arrowAngle);
     if (selected)

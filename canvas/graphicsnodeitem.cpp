@@ -3,15 +3,18 @@
 #include "displayscale.h"
 #include "leveldetail.h"
 #include "qmdvelkakeys.h"
+#include "sharedpaint.h"
 
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
+#include <QList>
 #include <QPainter>
 #include <QPen>
 #include <QStyleOptionGraphicsItem>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -109,16 +112,16 @@ void GraphicsNodeItem::applyColor(const QColor &color)
 {
     QPen pen(color, displayScaleX());
     pen.setCapStyle(Qt::RoundCap);
-    setPen(pen);
+    setPen(sharedPen(pen));
     QColor fill = color;
     fill.setAlpha(fillAlpha);
-    setBrush(QBrush(fill, Qt::SolidPattern));
+    setBrush(sharedBrush(QBrush(fill, Qt::SolidPattern)));
     update();
 }
 
 void GraphicsNodeItem::applyAnnotationColor(const QColor &color)
 {
-    m_counterLabel->setBrush(QBrush(color, Qt::SolidPattern));
+    m_counterLabel->setBrush(sharedBrush(QBrush(color, Qt::SolidPattern)));
     m_counterLabel->update();
 }
 
@@ -220,14 +223,7 @@ QPainterPath GraphicsNodeItem::shape() const
 void GraphicsNodeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
     const QRectF r = rect();
-    QPen pen = this->pen();
-    pen.setCapStyle(Qt::RoundCap);
-    const qreal width = displayScaleX() * (isSelected() ? 3.0 : 1.0);
-    pen.setWidthF(width);
-    // Dash patterns count in pen widths: the dashes are 4 units long at any width.
-    if (m_muted && width > 0)
-        pen.setDashPattern({4 / width, 4 / width});
-    painter->setPen(pen);
+    painter->setPen(outlinePen());
     painter->setOpacity(opacity());
 
     if (m_flashCount == 0) {
@@ -248,6 +244,42 @@ void GraphicsNodeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *
         }
     }
     drawGlyph(painter, r);
+}
+
+QPen GraphicsNodeItem::outlinePen() const
+{
+    // Nodes of one look share the pen they are drawn with (see sharedPen):
+    // made once per look, not once per node and paint.
+    struct Look
+    {
+        QRgb color;
+        bool selected;
+        bool muted;
+        qreal scale;
+        bool operator==(const Look &other) const
+        {
+            return color == other.color && selected == other.selected && muted == other.muted
+                   && scale == other.scale;
+        }
+    };
+    static QList<std::pair<Look, QPen>> pens;
+    const QPen own = pen();
+    const Look look{own.color().rgba(), isSelected(), m_muted, displayScaleX()};
+    for (const auto &made : std::as_const(pens)) {
+        if (made.first == look)
+            return made.second;
+    }
+    QPen outline = own;
+    outline.setCapStyle(Qt::RoundCap);
+    const qreal width = displayScaleX() * (look.selected ? 3.0 : 1.0);
+    outline.setWidthF(width);
+    // Dash patterns count in pen widths: the dashes are 4 units long at any width.
+    if (m_muted && width > 0)
+        outline.setDashPattern({4 / width, 4 / width});
+    if (pens.size() >= 64)
+        pens.clear();
+    pens.append({look, sharedPen(outline)});
+    return pens.last().second;
 }
 
 void GraphicsNodeItem::drawGlyph(QPainter *painter, const QRectF &r) const

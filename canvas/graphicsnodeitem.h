@@ -72,6 +72,8 @@ private:
     // The circle with its outline.
     QRectF outlineRect() const;
     void drawGlyph(QPainter *painter, const QRectF &r) const;
+    // The pen paint() outlines the circle and draws the glyph with.
+    QPen outlinePen() const;
 
     QGraphicsSimpleTextItem *m_counterLabel = nullptr;
     int m_signallingMethod = 0;
