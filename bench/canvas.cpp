@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -641,18 +642,24 @@ int comparePictures(const QString &first, const QString &second)
         return 2;
     }
     int differing = 0;
+    int largest = 0;
     QRect around;
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
-            if (a.pixel(x, y) != b.pixel(x, y)) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            if (p != q) {
                 ++differing;
                 around |= QRect(x, y, 1, 1);
+                largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                    std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
             }
         }
     }
     std::printf("%s: %d pixels differ", qPrintable(QFileInfo(second).fileName()), differing);
     if (differing)
-        std::printf(" in (%d, %d) %d x %d", around.x(), around.y(), around.width(), around.height());
+        std::printf(" in (%d, %d) %d x %d, by at most %d in a channel", around.x(), around.y(), around.width(),
+                    around.height(), largest);
     std::printf("\n");
     return differing ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include "displayscale.h"
 #include "leveldetail.h"
+#include "nodepictures.h"
 #include "qmdvelkakeys.h"
 #include "sharedpaint.h"
 
@@ -199,13 +200,18 @@ QRectF GraphicsNodeItem::outlineRect() const
     return rect().adjusted(-half, -half, half, half);
 }
 
-QRectF GraphicsNodeItem::boundingRect() const
+QRectF GraphicsNodeItem::paintedRect() const
 {
     // Room for the selected outline on the left and top, and for the
     // signalling glyph on the right and bottom.
     const QRectF r = outlineRect();
     const qreal margin = 1.5 * displayScaleX();
-    QRectF bounds = r.adjusted(-margin, -margin, r.width() / 4, r.height() / 4);
+    return r.adjusted(-margin, -margin, r.width() / 4, r.height() / 4);
+}
+
+QRectF GraphicsNodeItem::boundingRect() const
+{
+    QRectF bounds = paintedRect();
     if (m_counterLabel && m_counterLabel->isVisible())
         bounds |= m_counterLabel->mapRectToParent(m_counterLabel->boundingRect());
     return bounds;
@@ -223,24 +229,37 @@ QPainterPath GraphicsNodeItem::shape() const
 void GraphicsNodeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
     const QRectF r = rect();
-    painter->setPen(outlinePen());
     painter->setOpacity(opacity());
-
     if (m_flashCount == 0) {
-        painter->setBrush(brush());
-        painter->drawEllipse(r);
-    } else {
-        const int span = 5760 / m_flashCount;
-        int start = (m_flashCount == 2 || m_flashCount == 4) ? 720 : 0;
-        for (const QMap<quint32, QColor> &voices : m_flashes) {
-            for (const QColor &color : voices) {
-                painter->setBrush(QBrush(color, Qt::SolidPattern));
-                if (m_flashCount == 1)
-                    painter->drawEllipse(r);
-                else
-                    painter->drawPie(r, start, span);
-                start += span;
-            }
+        const auto drawNode = [this, r](QPainter *p) {
+            p->setPen(outlinePen());
+            p->setBrush(brush());
+            p->drawEllipse(r);
+            drawGlyph(p, r);
+        };
+        NodePictures::Look look;
+        look.outline = pen().color().rgba();
+        look.fill = brush().color().rgba();
+        look.selected = isSelected();
+        look.muted = m_muted;
+        look.signallingMethod = m_signallingMethod;
+        look.circle = r;
+        if (!NodePictures::paint(painter, look, paintedRect(), drawNode))
+            drawNode(painter);
+        return;
+    }
+    // Voices playing the node: one slice each, in their colours.
+    painter->setPen(outlinePen());
+    const int span = 5760 / m_flashCount;
+    int start = (m_flashCount == 2 || m_flashCount == 4) ? 720 : 0;
+    for (const QMap<quint32, QColor> &voices : m_flashes) {
+        for (const QColor &color : voices) {
+            painter->setBrush(QBrush(color, Qt::SolidPattern));
+            if (m_flashCount == 1)
+                painter->drawEllipse(r);
+            else
+                painter->drawPie(r, start, span);
+            start += span;
         }
     }
     drawGlyph(painter, r);

@@ -5,6 +5,10 @@
 
 #include <QGraphicsSimpleTextItem>
 #include <QImage>
+#include <QPicture>
+
+#include <algorithm>
+#include <cstdlib>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
@@ -23,6 +27,8 @@ private slots:
     void signallingMethodReadOnEveryNotification();
     void detailsLeftOutWhenTiny_data();
     void detailsLeftOutWhenTiny();
+    void sharedPicturesDrawAsDirectDrawingDoes_data();
+    void sharedPicturesDrawAsDirectDrawingDoes();
     void flashesShowOneSliceAVoice();
     void pressOnTheLabelSelectsTheNode();
     void preview();
@@ -215,6 +221,83 @@ void TestGraphicsNodeItem::detailsLeftOutWhenTiny()
             drawn = qAlpha(label.pixel(x, y)) != 0;
     }
     QCOMPARE(drawn, counterDrawn);
+}
+
+void TestGraphicsNodeItem::sharedPicturesDrawAsDirectDrawingDoes_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<QPointF>("offset");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("muted");
+    QTest::addColumn<int>("method");
+    QTest::newRow("plain") << 1.0 << QPointF(30, 30) << false << false << 0;
+    QTest::newRow("between pixels") << 1.0 << QPointF(30.3, 29.6) << false << false << 0;
+    QTest::newRow("selected") << 1.0 << QPointF(30.5, 30.5) << true << false << 0;
+    QTest::newRow("muted, parallel") << 1.0 << QPointF(30, 30.25) << false << true << 1;
+    QTest::newRow("selected, muted, random") << 1.0 << QPointF(30.75, 30) << true << true << 2;
+    QTest::newRow("zoomed in") << 2.5 << QPointF(50.2, 50.9) << true << false << 1;
+    QTest::newRow("zoomed out") << 0.5 << QPointF(20.4, 20.1) << false << true << 2;
+}
+
+void TestGraphicsNodeItem::sharedPicturesDrawAsDirectDrawingDoes()
+{
+    // A node is copied from a picture of its look only where the painter
+    // rasterizes; a recorded picture replays its drawing directly. Both must
+    // give the same pixels but for rounding where strokes blend into the
+    // translucent fill: a level for each stroke laid over another layer
+    // (the outline, a glyph's stroke where it crosses the outline).
+    QFETCH(qreal, zoom);
+    QFETCH(QPointF, offset);
+    QFETCH(bool, selected);
+    QFETCH(bool, muted);
+    QFETCH(int, method);
+    CanvasFixture f;
+    const QmdItemId id = f.addNode(TickPos(0, 0));
+    f.set(id, QStringLiteral("SignallingMethod"), method);
+    f.set(id, QStringLiteral("DontPlayNote"), muted);
+    auto *node = f.itemFor<GraphicsNodeItem>(id);
+    f.scene()->clearSelection();
+    node->setSelected(selected);
+    QStyleOptionGraphicsItem option;
+    const auto paintInto = [&](QPaintDevice *device) {
+        QPainter painter(device);
+        painter.setRenderHints(QPainter::Antialiasing);
+        painter.translate(offset);
+        painter.scale(zoom, zoom);
+        node->paint(&painter, &option);
+    };
+    const QColor background(37, 38, 48);
+    QImage copied(120, 120, QImage::Format_ARGB32_Premultiplied);
+    copied.fill(background);
+    // Twice, so that the second copy comes from the picture the first made.
+    paintInto(&copied);
+    copied.fill(background);
+    paintInto(&copied);
+
+    QPicture recorded;
+    paintInto(&recorded);
+    QImage direct(copied.size(), QImage::Format_ARGB32_Premultiplied);
+    direct.fill(background);
+    QPainter replay(&direct);
+    recorded.play(&replay);
+    replay.end();
+
+    int differing = 0;
+    int largest = 0;
+    for (int y = 0; y < direct.height(); ++y) {
+        for (int x = 0; x < direct.width(); ++x) {
+            const QRgb a = copied.pixel(x, y);
+            const QRgb b = direct.pixel(x, y);
+            if (a == b)
+                continue;
+            ++differing;
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    QVERIFY2(largest <= 2, qPrintable(QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest)));
+    // The node was drawn at all.
+    QVERIFY(copied.pixel(int(offset.x()), int(offset.y())) != QColor(background).rgba());
 }
 
 void TestGraphicsNodeItem::flashesShowOneSliceAVoice()
