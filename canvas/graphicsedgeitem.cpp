@@ -238,8 +238,18 @@ void GraphicsEdgeItem::updateToolTip()
     m_arrowHead->setToolTip(text);
 }
 
-void GraphicsEdgeItem::placeAtNode(QmdItemId node, QPointF &point)
+void GraphicsEdgeItem::placeAtNode(QmdItemId node, QmdItemId notified, QPointF &point)
 {
+    // The scene brings the notified node's item up to date before the edges
+    // that follow it: its place is there, without a look into the document.
+    if (node == notified) {
+        if (NetworkScene *ns = networkScene()) {
+            if (const ElementItem *item = ns->elementItem(node); item && item->graphicsItem()->type() == NodeItemType) {
+                point = item->graphicsItem()->pos();
+                return;
+            }
+        }
+    }
     point = tickPosToScene(controller()->elementData(node, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>());
 }
 
@@ -283,12 +293,12 @@ void GraphicsEdgeItem::onElementDataChangedOrRemoved(QmdItemId id, const QString
     const bool moved = (id == m_fromNode || id == m_toNode) && keys.contains(QmdVelkaKeys::TickPos);
     if (m_fromNode != 0 && (moved || nodesChanged)) {
         QPointF point;
-        placeAtNode(m_fromNode, point);
+        placeAtNode(m_fromNode, moved ? id : 0, point);
         setFromPoint(point);
         reroute = true;
     }
     if (m_toNode != 0 && (moved || nodesChanged)) {
-        placeAtNode(m_toNode, m_toPoint);
+        placeAtNode(m_toNode, moved ? id : 0, m_toPoint);
         reroute = true;
     }
     if (reroute)

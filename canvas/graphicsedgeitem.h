@@ -80,7 +80,9 @@ protected:
 
 private:
     void init();
-    void placeAtNode(QmdItemId node, QPointF &point);
+    // The scene point of a node's "TickPos"; notified is the node whose
+    // notification is being handled (0 for none).
+    void placeAtNode(QmdItemId node, QmdItemId notified, QPointF &point);
     void invalidateShape();
 
     QPointF m_fromPoint;
