@@ -19,6 +19,9 @@
 #include "qmdvelkakeys.h"
 
 #include <QApplication>
+#include <QBitArray>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QGraphicsItem>
 #include <QImage>
@@ -28,7 +31,9 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -178,6 +183,15 @@ double msSince(const QElapsedTimer &timer)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// Processor time of the whole process (Qt's painting threads included), in ms:
+// on a loaded machine it tells the work apart from the waiting for a processor.
+double processCpuMs()
+{
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return used.tv_sec * 1e3 + used.tv_nsec / 1e6;
+}
+
 void printFigures(const char *label, const std::vector<double> &times)
 {
     const Figures f = figures(times);
@@ -230,10 +244,12 @@ struct Canvas
     double repaint()
     {
         const int before = counter.paints;
+        const double cpuBefore = processCpuMs();
         QElapsedTimer timer;
         timer.start();
         view.viewport()->repaint();
         const double ms = msSince(timer);
+        lastCpu = processCpuMs() - cpuBefore;
         if (counter.paints == before)
             std::printf("  (the viewport did not paint)\n");
         return ms;
@@ -244,6 +260,8 @@ struct Canvas
     NetworkScene scene;
     NetworkView view;
     PaintCounter counter;
+    // Processor time of the last repaint(), ms.
+    double lastCpu = 0;
 };
 
 QmdVelka::TickPos gridPos(int index)
@@ -303,13 +321,16 @@ void repaintFigures(Canvas &canvas, const char *title)
         canvas.view.centerOn(sceneCenterOfNetwork());
         for (int i = 0; i < 3; ++i)
             canvas.repaint();
-        std::vector<double> times;
-        for (int i = 0; i < 30; ++i)
+        std::vector<double> times, cpu;
+        for (int i = 0; i < 30; ++i) {
             times.push_back(canvas.repaint());
+            cpu.push_back(canvas.lastCpu);
+        }
         const QList<QGraphicsItem *> shown = canvas.scene.items(canvas.view.mapToScene(canvas.view.viewport()->rect()));
         char label[64];
         std::snprintf(label, sizeof label, "zoom %.2f, %lld items in view", zoom, static_cast<long long>(shown.size()));
         printFigures(label, times);
+        printFigures("  processor time", cpu);
     }
     setViewKey(canvas.controller, "ZoomScale", 1.0);
 }
@@ -364,10 +385,11 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     canvas.repaint();
 
     sendMouse(canvas.view, QEvent::MouseButtonPress, start, Qt::LeftButton, Qt::LeftButton);
-    std::vector<double> steps, requests, notifications, paints;
+    std::vector<double> steps, requests, notifications, paints, cpu;
     const int path[] = {1, 2, 3, 4, 3, 2, 1, 0, -1, -2, -3, -4, -3, -2, -1, 0};
     for (int round = 0; round < 4; ++round) {
         for (int offset : path) {
+            const double cpuBefore = processCpuMs();
             QElapsedTimer timer;
             timer.start();
             sendMouse(canvas.view, QEvent::MouseMove, start + QPointF(offset * 40.0, 0), Qt::NoButton, Qt::LeftButton);
@@ -380,6 +402,7 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
             notifications.push_back(notified - requested);
             paints.push_back(painted - notified);
             steps.push_back(painted);
+            cpu.push_back(processCpuMs() - cpuBefore);
         }
     }
     sendMouse(canvas.view, QEvent::MouseButtonRelease, start, Qt::LeftButton, Qt::NoButton);
@@ -388,6 +411,7 @@ void dragFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     printFigures("notifications and item updates", notifications);
     printFigures("repaint", paints);
     printFigures("step", steps);
+    printFigures("  processor time", cpu);
     if (canvas.controller.undoText() != QLatin1String("Move"))
         std::printf("  (the drag made no \"Move\" step)\n");
     canvas.controller.requestUndo();
@@ -424,7 +448,7 @@ void flashFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
     const quint64 passTicks = ticksPerSecond * 16 / 1000;
     quint64 nextNote = 0;
     quint32 noteNumber = 0;
-    std::vector<double> frames;
+    std::vector<double> frames, cpu;
     int dropped = 0;
     for (quint64 now = passTicks; now <= 10 * ticksPerSecond; now += passTicks) {
         // The voice threads queue their notes a little ahead of the clock.
@@ -438,13 +462,16 @@ void flashFigures(Canvas &canvas, const QList<QmdItemId> &nodes)
             }
         }
         sync->tick = now;
+        const double cpuBefore = processCpuMs();
         QElapsedTimer timer;
         timer.start();
         canvas.scene.checkFeedbackPipe();
         canvas.view.viewport()->repaint();
         frames.push_back(msSince(timer));
+        cpu.push_back(processCpuMs() - cpuBefore);
     }
     printFigures("frame", frames);
+    printFigures("  processor time", cpu);
     if (dropped)
         std::printf("  (%d records dropped at the pipe's limit)\n", dropped);
     canvas.controller.feedbackPipe().clear();
@@ -498,6 +525,145 @@ void cacheFigures(Canvas &canvas)
     setViewKey(canvas.controller, "ZoomScale", 1.0);
 }
 
+// ---- Pictures of a small network, to compare the drawing before and after a change ----
+
+// Nodes of each signalling method, muted and not, with counters shown; edges of
+// each path kind, with a short jog each way and a wormhole; a voice group with
+// an instrument's colour and one without; a text box; nodes flashing with one,
+// two and three voices; a selected node, edge and voice group; and one node
+// selected alone, whose outgoing edges take their numbers' colours.
+QmdItemId buildPictureNetwork(Canvas &canvas)
+{
+    QmdVelkaController &c = canvas.controller;
+    const qint64 quarter = qint64(P) / 16; // a quarter of a division
+    const auto node = [&](qint64 x, qint64 y) {
+        c.requestAddNode(QmdVelka::TickPos(x * quarter, y * quarter));
+        deliverQueued();
+        return c.elementIds().last();
+    };
+    const auto set = [&](QmdItemId id, const QString &key, const QVariant &value) {
+        c.requestSetData(key, value, c.elementIndex(id));
+        deliverQueued();
+    };
+    const auto edge = [&](QmdItemId from, QmdItemId to, QmdVelka::EdgePath path) {
+        c.requestAddEdge(c.elementIndex(from), c.elementIndex(to), path);
+        deliverQueued();
+        return c.elementIds().last();
+    };
+    QList<QmdItemId> n;
+    // In quarters of a division.
+    const int places[][2] = {{8, 8},  {32, 8},  {56, 8},  {80, 8},  {8, 32},  {32, 33}, {56, 40}, {80, 48},
+                             {8, 56}, {32, 56}, {33, 72}, {80, 72}, {104, 16}, {104, 40}};
+    for (const auto &place : places)
+        n.append(node(place[0], place[1]));
+    set(n[1], QmdVelkaKeys::SignallingMethod, 1);
+    set(n[2], QmdVelkaKeys::SignallingMethod, 2);
+    set(n[3], QmdVelkaKeys::DontPlayNote, true);
+    set(n[6], QmdVelkaKeys::SignallingMethod, 1);
+    set(n[6], QmdVelkaKeys::DontPlayNote, true);
+    edge(n[0], n[1], QmdVelka::Direct);
+    edge(n[1], n[5], QmdVelka::CityBlock);
+    edge(n[1], n[6], QmdVelka::CityBlockFlipped);
+    edge(n[2], n[3], QmdVelka::CityBlock);
+    edge(n[4], n[5], QmdVelka::CityBlock);       // a short vertical jog
+    edge(n[8], n[9], QmdVelka::CityBlockFlipped); // straight: same row
+    edge(n[9], n[10], QmdVelka::CityBlockFlipped); // a short horizontal jog
+    const QmdItemId wormhole = edge(n[10], n[11], QmdVelka::Direct);
+    set(wormhole, QmdVelkaKeys::IsWormhole, true);
+    const QmdItemId selectedEdge = edge(n[6], n[7], QmdVelka::CityBlock);
+    edge(n[12], n[3], QmdVelka::Direct);
+    edge(n[12], n[13], QmdVelka::CityBlockFlipped);
+    edge(n[12], n[7], QmdVelka::CityBlock);
+    c.requestAddInstrument(QStringLiteral("Bass"), QColor(200, 60, 40), QBitArray(16, true));
+    deliverQueued();
+    const QmdItemId instrument = c.instrumentIds().last();
+    c.requestAddVoiceGroup(c.elementIndex(n[0]));
+    deliverQueued();
+    const QmdItemId coloured = c.elementIds().last();
+    set(coloured, QmdVelkaKeys::InitialInstrument, instrument);
+    c.requestAddVoiceGroup(c.elementIndex(n[8]));
+    deliverQueued();
+    const QmdItemId plain = c.elementIds().last();
+    c.requestAddTextBox(QmdVelka::TickPos(56 * quarter, 60 * quarter),
+                        QStringLiteral("<html><body>A <b>text</b> box</body></html>"));
+    deliverQueued();
+    c.requestToggleShowNodeCounters();
+    deliverQueued();
+    canvas.scene.clearSelection();
+    if (QWidget *focused = QApplication::focusWidget())
+        focused->clearFocus();
+    canvas.scene.setFocusItem(nullptr);
+
+    const QColor colours[] = {QColor(200, 60, 40, 150), QColor(40, 120, 220, 150), QColor(60, 180, 60, 150)};
+    for (int voices = 1; voices <= 3; ++voices) {
+        ElementItem *item = canvas.scene.elementItem(n[voices + 8]);
+        for (int v = 0; v < voices; ++v)
+            item->startFlash(plain, quint32(v), colours[v], false);
+    }
+    for (QmdItemId id : {n[5], selectedEdge, plain})
+        canvas.scene.elementItem(id)->graphicsItem()->setSelected(true);
+    deliverQueued();
+    return n[12];
+}
+
+QImage grabCanvas(Canvas &canvas, double zoom)
+{
+    setViewKey(canvas.controller, "ZoomScale", zoom);
+    canvas.view.centerOn(tickPosToScene(QmdVelka::TickPos(qint64(P) * 14 / 4, qint64(P) * 10 / 4)));
+    canvas.repaint();
+    return canvas.view.viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// Writes the pictures into folder: the network at zoom 1 and 0.25 with several
+// elements selected, and at zoom 1 with one node selected alone.
+void pictures(const QString &folder)
+{
+    Canvas canvas;
+    canvas.view.resize(1280, 800);
+    const QmdItemId hub = buildPictureNetwork(canvas);
+    QDir().mkpath(folder);
+    grabCanvas(canvas, 1.0).save(QDir(folder).filePath(QStringLiteral("zoom1.png")));
+    grabCanvas(canvas, 0.25).save(QDir(folder).filePath(QStringLiteral("zoom025.png")));
+    canvas.scene.clearSelection();
+    canvas.scene.elementItem(hub)->graphicsItem()->setSelected(true);
+    deliverQueued();
+    grabCanvas(canvas, 1.0).save(QDir(folder).filePath(QStringLiteral("zoom1-alone.png")));
+    std::printf("pictures written to %s\n", qPrintable(folder));
+}
+
+// The pixels in which two pictures differ, and the rectangle around them.
+int comparePictures(const QString &first, const QString &second)
+{
+    const QImage a = QImage(first).convertToFormat(QImage::Format_ARGB32);
+    const QImage b = QImage(second).convertToFormat(QImage::Format_ARGB32);
+    if (a.isNull() || b.isNull() || a.size() != b.size()) {
+        std::printf("cannot compare %s and %s: missing, unreadable or of different sizes\n", qPrintable(first),
+                    qPrintable(second));
+        return 2;
+    }
+    int differing = 0;
+    int largest = 0;
+    QRect around;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            if (p != q) {
+                ++differing;
+                around |= QRect(x, y, 1, 1);
+                largest = std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                    std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+            }
+        }
+    }
+    std::printf("%s: %d pixels differ", qPrintable(QFileInfo(second).fileName()), differing);
+    if (differing)
+        std::printf(" in (%d, %d) %d x %d, by at most %d in a channel", around.x(), around.y(), around.width(),
+                    around.height(), largest);
+    std::printf("\n");
+    return differing ? 1 : 0;
+}
+
 // All figures of the view, or those of one part ("repaint", "drag", "flash",
 // "cache", "load", "index": repaint and drag with a spatial index in the
 // scene).
@@ -535,6 +701,8 @@ void viewFigures(const QString &part)
 int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Lines come out as they are printed, so a profiler can be started when the network is built.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QApplication::setAttribute(Qt::AA_Use96Dpi, true);
     QApplication app(argc, argv);
     const QString only = argc > 1 ? QString::fromLatin1(argv[1]) : QString();
@@ -556,6 +724,19 @@ int main(int argc, char *argv[])
         backgroundFigures(controller, scene);
         feedbackFigures(controller, scene);
         scene.setController(nullptr);
+    }
+    if (only == QLatin1String("pictures") && argc > 2) {
+        pictures(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (only == QLatin1String("compare") && argc > 3) {
+        int result = 0;
+        for (const char *name : {"zoom1.png", "zoom1-alone.png", "zoom025.png"}) {
+            const QString file = QString::fromLatin1(name);
+            result = std::max(result, comparePictures(QDir(QString::fromLocal8Bit(argv[2])).filePath(file),
+                                                      QDir(QString::fromLocal8Bit(argv[3])).filePath(file)));
+        }
+        return result;
     }
     if (only.isEmpty() || only == QLatin1String("view"))
         viewFigures(argc > 2 ? QString::fromLatin1(argv[2]) : QString());

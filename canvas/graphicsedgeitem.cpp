@@ -1,8 +1,10 @@
 #include "graphicsedgeitem.h"
 
 #include "displayscale.h"
+#include "leveldetail.h"
 #include "palette.h"
 #include "qmdvelkakeys.h"
+#include "sharedpaint.h"
 
 #include <QCoreApplication>
 #include <QGraphicsPolygonItem>
@@ -75,6 +77,9 @@ void GraphicsEdgeItem::init()
 
     m_arrowHead = new QGraphicsPolygonItem(edgeShapes().arrow, this);
     m_arrowHead->setPen(Qt::NoPen);
+    // The edge paints its arrow head itself (see paint()); the item stays for
+    // its hits and its tooltip.
+    m_arrowHead->setFlag(QGraphicsItem::ItemHasNoContents, true);
     m_arrowHead->setAcceptHoverEvents(true);
     m_arrowHead->setCacheMode(ItemCacheMode);
     // Presses on the arrow head go to the edge, whose shape covers it.
@@ -178,10 +183,9 @@ void GraphicsEdgeItem::applyColor(const QColor &color)
     m_currentColor = color;
     QPen pen = this->pen();
     pen.setColor(color);
-    setPen(pen);
-    m_arrowHead->setBrush(QBrush(color, Qt::SolidPattern));
+    setPen(sharedPen(pen));
+    m_arrowHead->setBrush(sharedBrush(QBrush(color, Qt::SolidPattern)));
     update();
-    m_arrowHead->update();
 }
 
 void GraphicsEdgeItem::applyPenStyle(bool selected)
@@ -194,16 +198,16 @@ void GraphicsEdgeItem::applyPenStyle(bool selected)
     pen.setDashPattern(selected ? shapes.selectedDashes : shapes.dashes);
     pen.setStyle(m_wormhole ? Qt::CustomDashLine : Qt::SolidLine);
     invalidateShape();
-    setPen(pen);
+    setPen(sharedPen(pen));
 
-    m_arrowHead->setBrush(QBrush(m_currentColor, Qt::SolidPattern));
+    m_arrowHead->setBrush(sharedBrush(QBrush(m_currentColor, Qt::SolidPattern)));
     QTransform transform;
     transform.rotate(m_arrowAngle);
     if (selected)
         transform.scale(selectedScale, selectedScale);
     m_arrowHead->setTransform(transform);
+    m_arrowOutline = m_arrowHead->mapToParent(m_arrowHead->polygon());
     update();
-    m_arrowHead->update();
 }
 
 void GraphicsEdgeItem::applySceneColors()
@@ -234,8 +238,18 @@ void GraphicsEdgeItem::updateToolTip()
     m_arrowHead->setToolTip(text);
 }
 
-void GraphicsEdgeItem::placeAtNode(QmdItemId node, QPointF &point)
+void GraphicsEdgeItem::placeAtNode(QmdItemId node, QmdItemId notified, QPointF &point)
 {
+    // The scene brings the notified node's item up to date before the edges
+    // that follow it: its place is there, without a look into the document.
+    if (node == notified) {
+        if (NetworkScene *ns = networkScene()) {
+            if (const ElementItem *item = ns->elementItem(node); item && item->graphicsItem()->type() == NodeItemType) {
+                point = item->graphicsItem()->pos();
+                return;
+            }
+        }
+    }
     point = tickPosToScene(controller()->elementData(node, QmdVelkaKeys::TickPos).value<QmdVelka::TickPos>());
 }
 
@@ -272,15 +286,19 @@ void GraphicsEdgeItem::onElementDataChangedOrRemoved(QmdItemId id, const QString
         if (keys.contains(QmdVelkaKeys::IsWormhole))
             setWormhole(c->elementData(id, QmdVelkaKeys::IsWormhole).toBool());
     }
-    const bool moved = keys.contains(QmdVelkaKeys::TickPos);
-    if (m_fromNode != 0 && (id == m_fromNode || nodesChanged) && (moved || nodesChanged)) {
+    // When one of its nodes moves, the edge takes both nodes' places as the
+    // document holds them now: a drag moves both ends in one request, and the
+    // edge then shifts once as a whole instead of bending at the first end's
+    // notice and straightening at the second's.
+    const bool moved = (id == m_fromNode || id == m_toNode) && keys.contains(QmdVelkaKeys::TickPos);
+    if (m_fromNode != 0 && (moved || nodesChanged)) {
         QPointF point;
-        placeAtNode(m_fromNode, point);
+        placeAtNode(m_fromNode, moved ? id : 0, point);
         setFromPoint(point);
         reroute = true;
     }
-    if (m_toNode != 0 && (id == m_toNode || nodesChanged) && (moved || nodesChanged)) {
-        placeAtNode(m_toNode, m_toPoint);
+    if (m_toNode != 0 && (moved || nodesChanged)) {
+        placeAtNode(m_toNode, moved ? id : 0, m_toPoint);
         reroute = true;
     }
     if (reroute)
@@ -365,12 +383,20 @@ QRectF GraphicsEdgeItem::boundingRect() const
     return m_bounds;
 }
 
-void GraphicsEdgeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget)
+void GraphicsEdgeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
     // Selection shows through the pen alone, never through Qt's frame.
-    QStyleOptionGraphicsItem plain(*option);
-    plain.state &= ~QStyle::State_Selected;
-    QGraphicsPathItem::paint(painter, &plain, widget);
+    painter->setPen(pen());
+    painter->setBrush(brush());
+    painter->drawPath(path());
+    // The arrow head drawn here, in its item's place, spares the view a
+    // second item to visit and set up for every edge. Zoomed out until its
+    // wings come within a pixel or two of the line, it is left out.
+    if (LevelOfDetail::shows(painter, arrowLength / 2 * displayScaleX())) {
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(m_arrowHead->brush());
+        painter->drawPolygon(m_arrowOutline, m_arrowHead->fillRule());
+    }
 }
 
 void GraphicsEdgeItem::hoverEnterEvent(QGraphicsSceneHoverEvent *event)

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QGraphicsPathItem>
 #include <QPointF>
+#include <QPolygonF>
 #include <QRectF>
 
 class QGraphicsPolygonItem;
@@ -79,7 +80,9 @@ protected:
 
 private:
     void init();
-    void placeAtNode(QmdItemId node, QPointF &point);
+    // The scene point of a node's "TickPos"; notified is the node whose
+    // notification is being handled (0 for none).
+    void placeAtNode(QmdItemId node, QmdItemId notified, QPointF &point);
     void invalidateShape();
 
     QPointF m_fromPoint;
@@ -90,6 +93,8 @@ private:
     bool m_wormhole = false;
     QGraphicsPolygonItem *m_arrowHead = nullptr;
     qreal m_arrowAngle = 0;
+    // The arrow head's polygon in the edge's coordinates, as paint() draws it.
+    QPolygonF m_arrowOutline;
     QmdItemId m_fromNode = 0;
     QmdItemId m_toNode = 0;
     // Inputs of the last routing.

@@ -1,16 +1,21 @@
 #include "graphicsnodeitem.h"
 
 #include "displayscale.h"
+#include "leveldetail.h"
+#include "nodepictures.h"
 #include "qmdvelkakeys.h"
+#include "sharedpaint.h"
 
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGraphicsSimpleTextItem>
+#include <QList>
 #include <QPainter>
 #include <QPen>
 #include <QStyleOptionGraphicsItem>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -18,6 +23,20 @@ constexpr qreal nodeRadius = 10.0; // points
 constexpr int fillAlpha = 40;
 // Pitch-list tooltips break after the first comma at or beyond this column.
 constexpr int toolTipLineLength = 30;
+
+// The hit counter, left out where the view is zoomed so far out that the
+// bars of its digits (about a third of a line apart) would merge.
+class CounterLabel : public QGraphicsSimpleTextItem
+{
+public:
+    using QGraphicsSimpleTextItem::QGraphicsSimpleTextItem;
+
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override
+    {
+        if (LevelOfDetail::shows(painter, QFontMetricsF(font()).height() / 3))
+            QGraphicsSimpleTextItem::paint(painter, option, widget);
+    }
+};
 
 } // namespace
 
@@ -42,7 +61,7 @@ void GraphicsNodeItem::init()
 
     QFont font;
     font.setPointSize(10);
-    m_counterLabel = new QGraphicsSimpleTextItem(this);
+    m_counterLabel = new CounterLabel(this);
     m_counterLabel->setFont(font);
     m_counterLabel->setText(QStringLiteral("0"));
     const qreal diagonal = std::cos(M_PI / 4);
@@ -94,16 +113,16 @@ void GraphicsNodeItem::applyColor(const QColor &color)
 {
     QPen pen(color, displayScaleX());
     pen.setCapStyle(Qt::RoundCap);
-    setPen(pen);
+    setPen(sharedPen(pen));
     QColor fill = color;
     fill.setAlpha(fillAlpha);
-    setBrush(QBrush(fill, Qt::SolidPattern));
+    setBrush(sharedBrush(QBrush(fill, Qt::SolidPattern)));
     update();
 }
 
 void GraphicsNodeItem::applyAnnotationColor(const QColor &color)
 {
-    m_counterLabel->setBrush(QBrush(color, Qt::SolidPattern));
+    m_counterLabel->setBrush(sharedBrush(QBrush(color, Qt::SolidPattern)));
     m_counterLabel->update();
 }
 
@@ -181,13 +200,18 @@ QRectF GraphicsNodeItem::outlineRect() const
     return rect().adjusted(-half, -half, half, half);
 }
 
-QRectF GraphicsNodeItem::boundingRect() const
+QRectF GraphicsNodeItem::paintedRect() const
 {
     // Room for the selected outline on the left and top, and for the
     // signalling glyph on the right and bottom.
     const QRectF r = outlineRect();
     const qreal margin = 1.5 * displayScaleX();
-    QRectF bounds = r.adjusted(-margin, -margin, r.width() / 4, r.height() / 4);
+    return r.adjusted(-margin, -margin, r.width() / 4, r.height() / 4);
+}
+
+QRectF GraphicsNodeItem::boundingRect() const
+{
+    QRectF bounds = paintedRect();
     if (m_counterLabel && m_counterLabel->isVisible())
         bounds |= m_counterLabel->mapRectToParent(m_counterLabel->boundingRect());
     return bounds;
@@ -205,39 +229,85 @@ QPainterPath GraphicsNodeItem::shape() const
 void GraphicsNodeItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
     const QRectF r = rect();
-    QPen pen = this->pen();
-    pen.setCapStyle(Qt::RoundCap);
-    const qreal width = displayScaleX() * (isSelected() ? 3.0 : 1.0);
-    pen.setWidthF(width);
-    // Dash patterns count in pen widths: the dashes are 4 units long at any width.
-    if (m_muted && width > 0)
-        pen.setDashPattern({4 / width, 4 / width});
-    painter->setPen(pen);
     painter->setOpacity(opacity());
-
     if (m_flashCount == 0) {
-        painter->setBrush(brush());
-        painter->drawEllipse(r);
-    } else {
-        const int span = 5760 / m_flashCount;
-        int start = (m_flashCount == 2 || m_flashCount == 4) ? 720 : 0;
-        for (const QMap<quint32, QColor> &voices : m_flashes) {
-            for (const QColor &color : voices) {
-                painter->setBrush(QBrush(color, Qt::SolidPattern));
-                if (m_flashCount == 1)
-                    painter->drawEllipse(r);
-                else
-                    painter->drawPie(r, start, span);
-                start += span;
-            }
+        const auto drawNode = [this, r](QPainter *p) {
+            p->setPen(outlinePen());
+            p->setBrush(brush());
+            p->drawEllipse(r);
+            drawGlyph(p, r);
+        };
+        NodePictures::Look look;
+        look.outline = pen().color().rgba();
+        look.fill = brush().color().rgba();
+        look.selected = isSelected();
+        look.muted = m_muted;
+        look.signallingMethod = m_signallingMethod;
+        look.circle = r;
+        if (!NodePictures::paint(painter, look, paintedRect(), drawNode))
+            drawNode(painter);
+        return;
+    }
+    // Voices playing the node: one slice each, in their colours.
+    painter->setPen(outlinePen());
+    const int span = 5760 / m_flashCount;
+    int start = (m_flashCount == 2 || m_flashCount == 4) ? 720 : 0;
+    for (const QMap<quint32, QColor> &voices : m_flashes) {
+        for (const QColor &color : voices) {
+            painter->setBrush(QBrush(color, Qt::SolidPattern));
+            if (m_flashCount == 1)
+                painter->drawEllipse(r);
+            else
+                painter->drawPie(r, start, span);
+            start += span;
         }
     }
     drawGlyph(painter, r);
 }
 
+QPen GraphicsNodeItem::outlinePen() const
+{
+    // Nodes of one look share the pen they are drawn with (see sharedPen):
+    // made once per look, not once per node and paint.
+    struct Look
+    {
+        QRgb color;
+        bool selected;
+        bool muted;
+        qreal scale;
+        bool operator==(const Look &other) const
+        {
+            return color == other.color && selected == other.selected && muted == other.muted
+                   && scale == other.scale;
+        }
+    };
+    static QList<std::pair<Look, QPen>> pens;
+    const QPen own = pen();
+    const Look look{own.color().rgba(), isSelected(), m_muted, displayScaleX()};
+    for (const auto &made : std::as_const(pens)) {
+        if (made.first == look)
+            return made.second;
+    }
+    QPen outline = own;
+    outline.setCapStyle(Qt::RoundCap);
+    const qreal width = displayScaleX() * (look.selected ? 3.0 : 1.0);
+    outline.setWidthF(width);
+    // Dash patterns count in pen widths: the dashes are 4 units long at any width.
+    if (m_muted && width > 0)
+        outline.setDashPattern({4 / width, 4 / width});
+    if (pens.size() >= 64)
+        pens.clear();
+    pens.append({look, sharedPen(outline)});
+    return pens.last().second;
+}
+
 void GraphicsNodeItem::drawGlyph(QPainter *painter, const QRectF &r) const
 {
     const qreal q = r.width() / 4;
+    // The parallel strokes are 2q/3 apart: closer on the device than a pixel
+    // or two, either glyph is a blot.
+    if (!LevelOfDetail::shows(painter, 2 * q / 3))
+        return;
     const QLineF stroke(-q, 0, q, 0);
     switch (m_signallingMethod) {
     case 1: // parallel: two strokes side by side

@@ -71,7 +71,11 @@ private:
     void init();
     // The circle with its outline.
     QRectF outlineRect() const;
+    // What paint() draws: the circle, its selected outline and the glyph.
+    QRectF paintedRect() const;
     void drawGlyph(QPainter *painter, const QRectF &r) const;
+    // The pen paint() outlines the circle and draws the glyph with.
+    QPen outlinePen() const;
 
     QGraphicsSimpleTextItem *m_counterLabel = nullptr;
     int m_signallingMethod = 0;

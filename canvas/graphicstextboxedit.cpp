@@ -53,7 +53,10 @@ void GraphicsTextBoxEdit::paint(QPainter *painter, const QStyleOptionGraphicsIte
     selection.cursor = cursor;
     selection.format.setBackground(context.palette.brush(QPalette::Highlight));
     context.selections.append(selection);
+    // The view leaves the painter's state to its items.
+    painter->save();
     m_textEdit->document()->documentLayout()->draw(painter, context);
+    painter->restore();
 }
 
 void GraphicsTextBoxEdit::onTextChanged()

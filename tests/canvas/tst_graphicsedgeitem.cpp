@@ -1,10 +1,14 @@
 #include "canvasfixture.h"
+#include "elementindexes.h"
 #include "graphicsedgeitem.h"
 #include "graphicsnodeitem.h"
 #include "palette.h"
+#include "recordingpaintdevice.h"
 #include "sceneshot.h"
 
 #include <QGraphicsPolygonItem>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
 
 using QmdVelka::TickPos;
 
@@ -24,6 +28,10 @@ private slots:
     void wormholesAreDashed();
     void fromNodeAloneHighlightsItsEdges();
     void pressOnTheArrowSelectsTheEdge();
+    void arrowHeadDrawnByTheEdge();
+    void arrowHeadLeftOutWhenTiny_data();
+    void arrowHeadLeftOutWhenTiny();
+    void bothEndsMovedTogetherKeepTheRoute();
     void preview();
 };
 
@@ -287,6 +295,73 @@ void TestGraphicsEdgeItem::pressOnTheArrowSelectsTheEdge()
     f.scene()->clearSelection();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(QPointF(80, 3)));
     QVERIFY(f.scene()->selectedElementIds().isEmpty());
+}
+
+void TestGraphicsEdgeItem::arrowHeadDrawnByTheEdge()
+{
+    // The arrow head's own item paints nothing; the edge draws it in its place.
+    CanvasFixture f;
+    auto *edge = f.itemFor<GraphicsEdgeItem>(f.addEdge(f.addNode(TickPos(0, 0)), f.addNode(TickPos(P, 0))));
+    f.scene()->clearSelection();
+    QVERIFY(edge->arrowHead()->flags() & QGraphicsItem::ItemHasNoContents);
+    auto view = makeSceneView(f.scene(), QRectF(-40, -40, 240, 80));
+    const QImage image = grabView(view.get(), QStringLiteral("edge-arrow-head"));
+    // Inside the head, off the line: between the wings, 4 units short of the tip.
+    const QPointF inside = edge->arrowHead()->mapToScene(QPointF(8, 2));
+    QVERIFY(colorNear(image, view.get(), inside, QColor(113, 117, 137)));
+}
+
+void TestGraphicsEdgeItem::arrowHeadLeftOutWhenTiny_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<int>("shapes");
+    // The wings are 6 units (4.5 points) from the line: 1.5 device pixels at 25 %.
+    QTest::newRow("25 %") << 0.25 << 1;
+    QTest::newRow("33 %") << 0.34 << 2;
+    QTest::newRow("50 %") << 0.5 << 2;
+    QTest::newRow("100 %") << 1.0 << 2;
+    QTest::newRow("400 %") << 4.0 << 2;
+}
+
+void TestGraphicsEdgeItem::arrowHeadLeftOutWhenTiny()
+{
+    QFETCH(qreal, zoom);
+    QFETCH(int, shapes);
+    CanvasFixture f;
+    auto *edge = f.itemFor<GraphicsEdgeItem>(f.addEdge(f.addNode(TickPos(0, 0)), f.addNode(TickPos(P, 0))));
+    RecordingPaintDevice device;
+    QPainter painter(&device);
+    painter.scale(zoom, zoom);
+    QStyleOptionGraphicsItem option;
+    edge->paint(&painter, &option);
+    painter.end();
+    // The line, then the arrow head filled without outline.
+    QCOMPARE(device.strokes().size(), shapes);
+    QCOMPARE(device.strokes().first().pen.color(), QColor(113, 117, 137));
+    if (shapes == 2) {
+        QCOMPARE(device.strokes().last().pen.style(), Qt::NoPen);
+        QCOMPARE(device.strokes().last().brush.color(), QColor(113, 117, 137));
+    }
+}
+
+void TestGraphicsEdgeItem::bothEndsMovedTogetherKeepTheRoute()
+{
+    // A drag moves both nodes in one request: the edge moves along whole.
+    CanvasFixture f;
+    const QmdItemId a = f.addNode(TickPos(0, 0));
+    const QmdItemId b = f.addNode(TickPos(P, P / 2));
+    auto *edge = f.itemFor<GraphicsEdgeItem>(f.addEdge(a, b));
+    const QList<QPointF> route = pathPoints(edge->path());
+    QHash<QmdIndex, QVariant> moves;
+    moves.insert(*existingElementEntry(f.controller(), a, QStringLiteral("TickPos")), QVariant::fromValue(TickPos(P, P)));
+    moves.insert(*existingElementEntry(f.controller(), b, QStringLiteral("TickPos")),
+                 QVariant::fromValue(TickPos(2 * P, 3 * P / 2)));
+    f.controller()->requestSetData(moves, QmdRequestOptions(QStringLiteral("Move")));
+    f.settle();
+    QCOMPARE(edge->pos(), QPointF(160, 160));
+    QCOMPARE(edge->fromPoint(), QPointF(160, 160));
+    QCOMPARE(edge->toPoint(), QPointF(320, 240));
+    QVERIFY(fuzzyPoints(pathPoints(edge->path()), route));
 }
 
 void TestGraphicsEdgeItem::preview()

@@ -4,6 +4,11 @@
 #include "sceneshot.h"
 
 #include <QGraphicsSimpleTextItem>
+#include <QImage>
+#include <QPicture>
+
+#include <algorithm>
+#include <cstdlib>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
@@ -20,6 +25,10 @@ private slots:
     void pitchListToolTip_data();
     void pitchListToolTip();
     void signallingMethodReadOnEveryNotification();
+    void detailsLeftOutWhenTiny_data();
+    void detailsLeftOutWhenTiny();
+    void sharedPicturesDrawAsDirectDrawingDoes_data();
+    void sharedPicturesDrawAsDirectDrawingDoes();
     void flashesShowOneSliceAVoice();
     void pressOnTheLabelSelectsTheNode();
     void preview();
@@ -164,6 +173,131 @@ void TestGraphicsNodeItem::signallingMethodReadOnEveryNotification()
     node->setSignallingMethod(1);
     node->onElementDataChangedOrRemoved(id + 1000, {QStringLiteral("PitchList")}, 99);
     QCOMPARE(node->signallingMethod(), 1);
+}
+
+void TestGraphicsNodeItem::detailsLeftOutWhenTiny_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<int>("glyphStrokes");
+    QTest::addColumn<bool>("counterDrawn");
+    // The parallel strokes are 40/9 units apart, 1.1 device pixels at 25 %;
+    // the counter's line is about 16 units high, the bars of its digits a third of that apart.
+    QTest::newRow("25 %") << 0.25 << 0 << false;
+    QTest::newRow("50 %") << 0.5 << 2 << true;
+    QTest::newRow("100 %") << 1.0 << 2 << true;
+}
+
+void TestGraphicsNodeItem::detailsLeftOutWhenTiny()
+{
+    QFETCH(qreal, zoom);
+    QFETCH(int, glyphStrokes);
+    QFETCH(bool, counterDrawn);
+    CanvasFixture f;
+    const QmdItemId id = f.addNode(TickPos(0, 0));
+    f.set(id, QStringLiteral("SignallingMethod"), 1);
+    f.controller()->requestToggleShowNodeCounters();
+    f.settle();
+    auto *node = f.itemFor<GraphicsNodeItem>(id);
+    QVERIFY(node->isCounterVisible());
+
+    RecordingPaintDevice device;
+    QPainter painter(&device);
+    painter.scale(zoom, zoom);
+    QStyleOptionGraphicsItem option;
+    node->paint(&painter, &option);
+    // The circle, then the glyph's strokes.
+    painter.end();
+    QCOMPARE(device.strokes().size(), 1 + glyphStrokes);
+
+    QImage label(64, 64, QImage::Format_ARGB32_Premultiplied);
+    label.fill(Qt::transparent);
+    QPainter labelPainter(&label);
+    labelPainter.scale(zoom, zoom);
+    node->counterLabel()->paint(&labelPainter, &option, nullptr);
+    labelPainter.end();
+    bool drawn = false;
+    for (int y = 0; y < label.height() && !drawn; ++y) {
+        for (int x = 0; x < label.width() && !drawn; ++x)
+            drawn = qAlpha(label.pixel(x, y)) != 0;
+    }
+    QCOMPARE(drawn, counterDrawn);
+}
+
+void TestGraphicsNodeItem::sharedPicturesDrawAsDirectDrawingDoes_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<QPointF>("offset");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("muted");
+    QTest::addColumn<int>("method");
+    QTest::newRow("plain") << 1.0 << QPointF(30, 30) << false << false << 0;
+    QTest::newRow("between pixels") << 1.0 << QPointF(30.3, 29.6) << false << false << 0;
+    QTest::newRow("selected") << 1.0 << QPointF(30.5, 30.5) << true << false << 0;
+    QTest::newRow("muted, parallel") << 1.0 << QPointF(30, 30.25) << false << true << 1;
+    QTest::newRow("selected, muted, random") << 1.0 << QPointF(30.75, 30) << true << true << 2;
+    QTest::newRow("zoomed in") << 2.5 << QPointF(50.2, 50.9) << true << false << 1;
+    QTest::newRow("zoomed out") << 0.5 << QPointF(20.4, 20.1) << false << true << 2;
+}
+
+void TestGraphicsNodeItem::sharedPicturesDrawAsDirectDrawingDoes()
+{
+    // A node is copied from a picture of its look only where the painter
+    // rasterizes; a recorded picture replays its drawing directly. Both must
+    // give the same pixels but for rounding where strokes blend into the
+    // translucent fill: a level for each stroke laid over another layer
+    // (the outline, a glyph's stroke where it crosses the outline).
+    QFETCH(qreal, zoom);
+    QFETCH(QPointF, offset);
+    QFETCH(bool, selected);
+    QFETCH(bool, muted);
+    QFETCH(int, method);
+    CanvasFixture f;
+    const QmdItemId id = f.addNode(TickPos(0, 0));
+    f.set(id, QStringLiteral("SignallingMethod"), method);
+    f.set(id, QStringLiteral("DontPlayNote"), muted);
+    auto *node = f.itemFor<GraphicsNodeItem>(id);
+    f.scene()->clearSelection();
+    node->setSelected(selected);
+    QStyleOptionGraphicsItem option;
+    const auto paintInto = [&](QPaintDevice *device) {
+        QPainter painter(device);
+        painter.setRenderHints(QPainter::Antialiasing);
+        painter.translate(offset);
+        painter.scale(zoom, zoom);
+        node->paint(&painter, &option);
+    };
+    const QColor background(37, 38, 48);
+    QImage copied(120, 120, QImage::Format_ARGB32_Premultiplied);
+    copied.fill(background);
+    // Twice, so that the second copy comes from the picture the first made.
+    paintInto(&copied);
+    copied.fill(background);
+    paintInto(&copied);
+
+    QPicture recorded;
+    paintInto(&recorded);
+    QImage direct(copied.size(), QImage::Format_ARGB32_Premultiplied);
+    direct.fill(background);
+    QPainter replay(&direct);
+    recorded.play(&replay);
+    replay.end();
+
+    int differing = 0;
+    int largest = 0;
+    for (int y = 0; y < direct.height(); ++y) {
+        for (int x = 0; x < direct.width(); ++x) {
+            const QRgb a = copied.pixel(x, y);
+            const QRgb b = direct.pixel(x, y);
+            if (a == b)
+                continue;
+            ++differing;
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    QVERIFY2(largest <= 2, qPrintable(QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest)));
+    // The node was drawn at all.
+    QVERIFY(copied.pixel(int(offset.x()), int(offset.y())) != QColor(background).rgba());
 }
 
 void TestGraphicsNodeItem::flashesShowOneSliceAVoice()
