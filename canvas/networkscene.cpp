@@ -76,6 +76,7 @@ void NetworkScene::setController(QmdVelkaController *c)
                 &NetworkScene::onInstrumentDataChangedOrRemoved);
         connect(c, &QmdVelkaController::instrumentDataRemoved, this,
                 &NetworkScene::onInstrumentDataChangedOrRemoved);
+        connect(c, &QmdVelkaController::instrumentsRemoved, this, &NetworkScene::onInstrumentsRemoved);
         connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
                 this, &NetworkScene::onItemsChanged);
         connect(c, &QmdController::modelReset, this, &NetworkScene::reset);
@@ -274,6 +275,15 @@ void NetworkScene::onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringL
     const QList<ElementItem *> followers = m_instrumentFollowers.followers(id);
     for (ElementItem *item : followers)
         item->onInstrumentDataChangedOrRemoved(id, keys, rid);
+}
+
+void NetworkScene::onInstrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid)
+{
+    // Whatever the model announced of the record's keys, an instrument that
+    // is gone shows nowhere.
+    static const QStringList shownKeys{QmdVelkaKeys::Color, QmdVelkaKeys::Label};
+    for (QmdItemId id : idList)
+        onInstrumentDataChangedOrRemoved(id, shownKeys, rid);
 }
 
 void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &keys)

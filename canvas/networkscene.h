@@ -112,6 +112,8 @@ public slots:
     void onElementsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
     void onElementDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
     void onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
+    // The items that show a removed instrument's colour and label drop them.
+    void onInstrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
     void onItemsChanged(const QmdIndex &parent, const QStringList &keys);
     // The pass of the playback feedback timer, every 16 ms while the scene
     // has a controller.

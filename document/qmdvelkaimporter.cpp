@@ -70,8 +70,10 @@ QFile::FileError QmdVelkaImporter::loadDocument(QmdModel *model, const QString &
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QmdVelkaImporter reader(model, &buffer);
+    // A file of another kind (a text, a picture) is named as such; a damaged
+    // document says where it breaks.
     if (!reader.parse())
-        reason = reader.errorString();
+        reason = reader.hasPlistRoot() ? reader.errorString() : tr("This is not a Velka document.");
     else if (reader.topType() != Qmd::StrDict)
         reason = tr("The file holds no document.");
     if (!reason.isEmpty()) {

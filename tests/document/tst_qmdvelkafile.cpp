@@ -580,6 +580,14 @@ void TestQmdVelkaFile::hostileFiles_data()
     QTest::newRow("too large") << "huge" << QByteArray() << int(QFile::ReadError) << "larger than 256 MB" << 0;
     QTest::newRow("not a document") << "file" << QByteArray("<plist version=\"1.0\"><integer>1</integer></plist>")
                                     << int(QFile::ReadError) << "holds no document" << 0;
+    QTest::newRow("plain text") << "file" << QByteArray("Shopping list\n- milk\n- bread\n") << int(QFile::ReadError)
+                                << "This is not a Velka document." << 0;
+    QTest::newRow("picture") << "file" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << int(QFile::ReadError)
+                             << "This is not a Velka document." << 0;
+    QTest::newRow("other XML") << "file" << QByteArray("<html><body>Tempo</body></html>") << int(QFile::ReadError)
+                               << "This is not a Velka document." << 0;
+    QTest::newRow("cut short") << "file" << documentFile("<key>Tempo</key><integer>1").left(120)
+                               << int(QFile::ReadError) << "The file is not well-formed at line " << 0;
     QTest::newRow("value of unknown type")
         << "file" << documentFile("<key>Tempo</key><date>2001-01-01</date>") << ok << "<date>" << 1;
     QTest::newRow("unreadable value")
