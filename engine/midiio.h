@@ -32,7 +32,8 @@ public:
     MidiDirection direction() const { return m_direction; }
 
     // False when a port is already open (that port stays open), when no port
-    // has the name, or when the backend fails; failures are printed.
+    // has the name, when the name is one of Velka's own ports (OwnMidiPorts),
+    // or when the backend fails; failures are printed.
     virtual bool open(const QString &name);
     // False when no port was open.
     virtual bool close();
