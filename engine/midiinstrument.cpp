@@ -1,6 +1,7 @@
 #include "midiinstrument.h"
 
 #include "abstractsync.h"
+#include "ownmidiports.h"
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 
@@ -106,8 +107,10 @@ void MidiInstrument::applyPort(QmdVelkaController *controller)
     if (name.isNull() || MidiIO::resolveName(name, available).isNull()) {
         const QString fallback = QmdVelkaController::defaultMidiOutputPortName();
         // Writing the same text again would only announce a change that is none.
+        // A port of Velka itself (from a file of another build) is never
+        // opened, and the file's choice stays as it was.
         const QmdIndex record = controller->instrumentIndex(instrument());
-        if (fallback != name && record.isValid())
+        if (fallback != name && record.isValid() && !OwnMidiPorts::contains(name))
             controller->requestSetData(QmdVelkaKeys::MidiPort, fallback, record,
                                        QmdRequestOptions(Qmd::NoUndoHistory));
         name = fallback;

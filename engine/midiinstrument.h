@@ -9,8 +9,8 @@
 // An instrument that plays through a MIDI output port. It follows its
 // document record: a change of "MidiPort" reopens the port (a port that is not
 // present is replaced by the default output port, written back into the
-// record), "MidiChannels" sets the channels, and the program and bank keys
-// send a bank select and program change when "MidiDoProgramChange" is on.
+// record, except a port of Velka's own, which stays in the record unopened),
+// "MidiChannels" sets the channels, and the program and bank keys send a bank select and program change when "MidiDoProgramChange" is on.
 //
 // Changes of the port and the output step are serialised by the configuration
 // mutex, so a send never meets a port being reopened. A send that fails on the
