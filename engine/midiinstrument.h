@@ -10,7 +10,8 @@
 // document record: a change of "MidiPort" reopens the port (a port that is not
 // present is replaced by the default output port, written back into the
 // record, except a port of Velka's own, which stays in the record unopened),
-// "MidiChannels" sets the channels, and the program and bank keys send a bank select and program change when "MidiDoProgramChange" is on.
+// "MidiChannels" sets the channels, and the program and bank keys send a bank
+// select and program change when "MidiDoProgramChange" is on.
 //
 // Changes of the port and the output step are serialised by the configuration
 // mutex, so a send never meets a port being reopened. A send that fails on the
