@@ -21,6 +21,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -139,6 +140,16 @@ void ApplicationMidi::start()
 
     m_synthInput = new MidiInput(this);
     m_synth->setMidiInput(m_synthInput);
+
+    // Documents opened at start-up take their default port from the first
+    // lists: they are waited for, a little. A MIDI system that does not
+    // answer is not waited for longer; its lists follow when they come.
+    if (!m_listed) {
+        QEventLoop firstLists;
+        connect(m_watcher, &MidiPortWatcher::portsChanged, &firstLists, &QEventLoop::quit);
+        QTimer::singleShot(FirstListsTimeoutMs, &firstLists, &QEventLoop::quit);
+        firstLists.exec(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 void ApplicationMidi::setInputChoice(bool enabled, const QString &portName)
@@ -190,6 +201,7 @@ void ApplicationMidi::onMidiSystemAnswering(bool answering)
 
 void ApplicationMidi::onPortsChanged(const QStringList &inputList, const QStringList &outputList)
 {
+    m_listed = true;
     bool changed = false;
     const QSet<QString> inputs = nameSet(inputList);
     if (inputs != m_inputPortNames) {

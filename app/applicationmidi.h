@@ -36,6 +36,7 @@ class ApplicationMidi : public QObject
 
 public:
     static constexpr int SynthReadyTimeoutMs = 5000;
+    static constexpr int FirstListsTimeoutMs = 2000;
     // How long quitting waits for a port being opened or closed.
     static constexpr int StopWaitMs = 500;
 
@@ -45,7 +46,8 @@ public:
     // and the thru instrument it uses are left to it.
     ~ApplicationMidi() override;
 
-    // Makes the objects, starts watching the ports and waits (within
+    // Makes the objects, starts watching the ports, waits (within
+    // FirstListsTimeoutMs) for the first lists and (within
     // SynthReadyTimeoutMs) for the synthesizer. Runs once. The canvas
     // auditions nodes on the thru instrument from then on.
     void start();
@@ -113,6 +115,7 @@ private:
     Choice m_thruChoice;
     ThruLimit m_thruLimit;
     bool m_thruCutReported = false;
+    bool m_listed = false;
     QPointer<QMessageBox> m_silenceNotice;
 };
 
