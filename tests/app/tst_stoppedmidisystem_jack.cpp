@@ -42,7 +42,8 @@ public:
                                                   QStringLiteral("48000"), QStringLiteral("-p"), QStringLiteral("64")});
         if (!m_process.waitForStarted())
             return false;
-        QDeadlineTimer deadline(10000);
+        // A loaded machine can take a while to start a server.
+        QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired()) {
             if (QProcess::execute(QStringLiteral("jack_lsp"), {QStringLiteral("-s"), m_name}) == 0)
                 return true;
