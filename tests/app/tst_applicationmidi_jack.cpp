@@ -493,6 +493,16 @@ void TestApplicationMidiJack::ownPortsAreNeitherListedNorOpened()
     QTRY_VERIFY(!(ownInput = ownPort(everyPort(MidiDirection::Input))).isEmpty());
     QTRY_VERIFY(!(ownOutput = ownPort(everyPort(MidiDirection::Output))).isEmpty());
 
+    // Another running Velka: its clients carry the same name, which JACK
+    // numbers ("Velka-02").
+    RtMidiOut otherInstance(RtMidi::UNIX_JACK, OwnMidiPorts::clientName());
+    otherInstance.openVirtualPort("RtMidi Output");
+    QStringList others;
+    QTRY_VERIFY(!(others = everyPort(MidiDirection::Input).filter(QStringLiteral("RtMidi Output"))).isEmpty()
+                && others.size() >= 2 && OwnMidiPorts::contains(others.first()) && OwnMidiPorts::contains(others.last()));
+    m_midi->pollMidiPorts();
+    QTest::qWait(100);
+
     const QSet<QString> listed = m_midi->inputPortNames() + m_midi->outputPortNames() + MidiInput::availablePortNames()
                                  + MidiOutput::availablePortNames();
     for (const QString &name : listed)
