@@ -48,6 +48,19 @@ QStringView entryAt(const Entries &entries, quint32 index)
     return index < static_cast<quint32>(entries.size()) ? entries.at(static_cast<int>(index)) : QStringView();
 }
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
 } // namespace
 
 bool listField(const QString &list, quint32 *cursor, QString *field)
@@ -122,14 +135,53 @@ quint64 applyDurationField(quint64 duration, const QString &field, bool travelTi
     return static_cast<quint64>(result);
 }
 
-std::vector<unsigned char> userMidiMessageBytes(const QString &field)
+bool userMidiMessageBytes(QStringView field, std::vector<unsigned char> *bytes)
 {
-    const QStringList parts = field.split(QLatin1Char(' '));
-    std::vector<unsigned char> bytes;
-    bytes.reserve(static_cast<size_t>(parts.size()));
-    for (const QString &part : parts)
-        bytes.push_back(static_cast<unsigned char>(part.toULongLong(nullptr, 16) & 0xff));
-    return bytes;
+    std::vector<unsigned char> read;
+    qsizetype i = 0;
+    while (i < field.size()) {
+        if (field.at(i).isSpace()) {
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < field.size() && !field.at(end).isSpace())
+            ++end;
+        QStringView part = field.mid(i, end - i);
+        i = end;
+        if (part.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            part = part.mid(2);
+        int value = 0;
+        if (part.isEmpty() || part.size() > 2)
+            return false;
+        for (QChar digit : part) {
+            const int d = hexDigitValue(digit);
+            if (d < 0)
+                return false;
+            value = value * 16 + d;
+        }
+        read.push_back(static_cast<unsigned char>(value));
+    }
+    if (read.empty())
+        return false;
+    *bytes = std::move(read);
+    return true;
+}
+
+bool userMidiMessage(const QString &list, quint32 *cursor, std::vector<unsigned char> *bytes)
+{
+    std::vector<std::vector<unsigned char>> messages;
+    std::vector<unsigned char> message;
+    for (QStringView field : QStringView(list).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (userMidiMessageBytes(field, &message))
+            messages.push_back(message);
+    }
+    if (*cursor >= messages.size())
+        *cursor = 0;
+    if (messages.empty())
+        return false;
+    *bytes = messages.at(*cursor);
+    return true;
 }
 
 qint64 randomInt(qint64 lo, qint64 hi)

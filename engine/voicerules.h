@@ -44,9 +44,15 @@ quint8 applyVelocityField(quint8 velocity, const QString &field);
 quint64 applyDurationField(quint64 duration, const QString &field, bool travelTimeFound,
                            quint64 travelTime);
 
-// A user MIDI message: bytes in hexadecimal separated by single spaces; an empty
-// or unreadable part is 0 and every part is kept to its low 8 bits.
-std::vector<unsigned char> userMidiMessageBytes(const QString &field);
+// A user MIDI message: bytes separated by white space, each one or two
+// hexadecimal digits with an optional "0x" ("b0 07 64", "0xb0 0x7 0x64").
+// False, and *bytes untouched, when any part is not such a byte or there is
+// none: a message that could not be read is never sent.
+bool userMidiMessageBytes(QStringView field, std::vector<unsigned char> *bytes);
+
+// The message at *cursor of a comma-separated message list, by the list rule
+// of listField, with messages that cannot be read skipped as empty fields are.
+bool userMidiMessage(const QString &list, quint32 *cursor, std::vector<unsigned char> *bytes);
 
 // A uniformly chosen integer in lo..hi (the bounds swapped when lo > hi), from a
 // generator of the calling thread.

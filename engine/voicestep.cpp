@@ -82,8 +82,9 @@ bool VoiceGroup::stepVoice(Voice *voice)
                 state.velocity = VoiceRules::applyVelocityField(state.velocity, field);
             if (!durations.isEmpty() && VoiceRules::listField(durations, &durationCursor, &field))
                 state.duration = VoiceRules::applyDurationField(state.duration, field, firstFound, firstTicks);
-            if (!messages.isEmpty() && VoiceRules::listField(messages, &messageCursor, &field))
-                message = InstrumentEvent(state.arrival, VoiceRules::userMidiMessageBytes(field));
+            std::vector<unsigned char> bytes;
+            if (!messages.isEmpty() && VoiceRules::userMidiMessage(messages, &messageCursor, &bytes))
+                message = InstrumentEvent(state.arrival, bytes);
 
             stateValues[NetworkReader::PitchCursor] = pitchCursor + 1;
             stateValues[NetworkReader::VelocityCursor] = velocityCursor + 1;

@@ -6,5 +6,6 @@
 DurationListEdit::DurationListEdit(QWidget *parent)
     : QLineEdit(parent)
 {
-    setValidator(new FlashingValidator(durationListExpression(), this));
+    setValidator(new FlashingValidator(durationListExpression(), this, FlashingValidator::KeepCase,
+                                       FlashingValidator::AnyInsertion));
 }

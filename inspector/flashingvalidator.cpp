@@ -1,5 +1,7 @@
 #include "flashingvalidator.h"
 
+#include "committedtextguard.h"
+
 #include <QEasingCurve>
 #include <QLineEdit>
 #include <QTimeLine>
@@ -18,10 +20,13 @@ qreal flashCurve(qreal progress)
 
 } // namespace
 
-FlashingValidator::FlashingValidator(const QString &expression, QLineEdit *lineEdit, LetterCase letterCase)
+FlashingValidator::FlashingValidator(const QString &expression, QLineEdit *lineEdit, LetterCase letterCase,
+                                     Completion completion)
     : QRegularExpressionValidator(QRegularExpression(expression), lineEdit)
     , m_lineEdit(lineEdit)
     , m_letterCase(letterCase)
+    , m_completion(completion)
+    , m_completable(expression)
     , m_timeLine(new QTimeLine(flashDuration, this))
 {
     QEasingCurve curve;
@@ -31,6 +36,7 @@ FlashingValidator::FlashingValidator(const QString &expression, QLineEdit *lineE
     connect(m_timeLine, &QTimeLine::valueChanged, this, &FlashingValidator::onTimeLineValueChanged);
     // The curve ends near, not at, 0: put the field's own palette back exactly.
     connect(m_timeLine, &QTimeLine::finished, this, &FlashingValidator::restorePalette);
+    new CommittedTextGuard(lineEdit, this);
 }
 
 QValidator::State FlashingValidator::validate(QString &input, int &pos) const
@@ -39,7 +45,13 @@ QValidator::State FlashingValidator::validate(QString &input, int &pos) const
         input = input.toUpper();
     else if (m_letterCase == LowerCase)
         input = input.toLower();
-    const State state = QRegularExpressionValidator::validate(input, pos);
+    const int cursor = pos;
+    State state = QRegularExpressionValidator::validate(input, pos);
+    if (state == Invalid && m_completion == AnyInsertion && m_completable.canComplete(input)) {
+        // The base moved the cursor to the end of text it refused.
+        pos = cursor;
+        state = Intermediate;
+    }
     if (state == Invalid && m_lineEdit->hasFocus())
         flash();
     return state;

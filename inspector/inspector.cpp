@@ -419,11 +419,13 @@ void Inspector::reset()
     documentRescanMidiOutputs();
 }
 
+// The page buttons are left alone: the shown page's button stays checked.
 void Inspector::blankDescendants()
 {
-    // An exclusive group would keep one page button checked.
-    m_buttonGroup->setExclusive(false);
+    const QList<QAbstractButton *> pageButtons = m_buttonGroup->buttons();
     for (QWidget *widget : findChildren<QWidget *>()) {
+        if (pageButtons.contains(qobject_cast<QAbstractButton *>(widget)))
+            continue;
         const char *property = nullptr;
         QVariant blank;
         if (auto *lineEdit = qobject_cast<QLineEdit *>(widget)) {
@@ -456,7 +458,6 @@ void Inspector::blankDescendants()
         }
         widget->style()->polish(widget);
     }
-    m_buttonGroup->setExclusive(true);
     update();
 }
 
@@ -703,9 +704,15 @@ void Inspector::bindElementPage(int type, const QmdItemIdSet &ids)
         return;
     QmdIndexList parents;
     parents.reserve(ids.size());
-    for (QmdItemId id : ids)
-        parents.append(ctrl->elementIndex(id));
-    bindRows(elementBindingRows(type), parents);
+    // An id whose element is gone answers an invalid index, which would
+    // stand for the root: such ids are left out until the selection drops them.
+    for (QmdItemId id : ids) {
+        const QmdIndex index = ctrl->elementIndex(id);
+        if (index.isValid())
+            parents.append(index);
+    }
+    if (!parents.isEmpty())
+        bindRows(elementBindingRows(type), parents);
 }
 
 QVector<Inspector::BindingRow> Inspector::elementBindingRows(int type) const
@@ -718,8 +725,7 @@ QVector<Inspector::BindingRow> Inspector::elementBindingRows(int type) const
     case QmdVelka::Edge: {
         const Ui_InspectEdgeForm &form = *m_edgeForm;
         return {
-            {form.pathChooser, "currentIndex", SIGNAL(currentChanged(int)), QStringLiteral("Path"), 0, 0,
-             tr("Path")},
+            {form.pathChooser, "choice", SIGNAL(chosen(int)), QStringLiteral("Path"), -1, -1, tr("Path")},
             {form.wormholeCheckBox, "checked", toggled, QStringLiteral("IsWormhole"), false, false, tr("Wormhole")},
             {form.scaleListEdit, "text", editingFinished, QStringLiteral("ScaleList"), QString(), QString(),
              tr("Scale")},
@@ -791,9 +797,13 @@ void Inspector::onInstrumentSelectionChanged()
         return;
     QmdIndexList parents;
     parents.reserve(ids.size());
-    for (QmdItemId id : ids)
-        parents.append(ctrl->instrumentIndex(id));
-    bindRows(instrumentBindingRows(), parents);
+    for (QmdItemId id : ids) {
+        const QmdIndex index = ctrl->instrumentIndex(id);
+        if (index.isValid())
+            parents.append(index);
+    }
+    if (!parents.isEmpty())
+        bindRows(instrumentBindingRows(), parents);
 }
 
 QVector<Inspector::BindingRow> Inspector::instrumentBindingRows() const

@@ -31,8 +31,10 @@ QString durationListExpression()
 
 QString userMidiMessageListExpression()
 {
-    return QStringLiteral("|(|((0x([0-9]|[a-f]){1,2})(\\s(0x([0-9]|[a-f]){1,2}))*)"
-                          "(,|((0x([0-9]|[a-f]){1,2})(\\s(0x([0-9]|[a-f]){1,2}))*))*)");
+    // Messages only ever follow a comma: bytes run together ("0x0b0x7b") are
+    // not two messages.
+    const QString message = QStringLiteral("(0x[0-9a-f]{1,2}(\\s0x[0-9a-f]{1,2})*)");
+    return QStringLiteral("|(%1?(,%1?)*)").arg(message);
 }
 
 QString scaleListExpression()

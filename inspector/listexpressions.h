@@ -18,7 +18,8 @@ QString velocityListExpression();
 // with a prefix "*", "/", "+" or "-", or with an optional sign and a trailing "%".
 QString durationListExpression();
 // Messages of bytes written "0x" and one or two lower-case hexadecimal digits,
-// separated by white space; empty messages between commas are allowed.
+// separated by one white-space character; messages are separated by commas and
+// may be empty.
 QString userMidiMessageListExpression();
 // Whole numbers of up to four digits, each optionally followed by "/" and a
 // divisor of one to four digits that does not begin with 0.

@@ -8,7 +8,8 @@
 PitchListEdit::PitchListEdit(QWidget *parent)
     : CommonMidiInputListEdit(parent)
 {
-    setValidator(new FlashingValidator(pitchListExpression(), this, FlashingValidator::UpperCase));
+    setValidator(new FlashingValidator(pitchListExpression(), this, FlashingValidator::UpperCase,
+                                       FlashingValidator::AnyInsertion));
 }
 
 int PitchListEdit::midiInputMode() const

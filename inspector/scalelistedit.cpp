@@ -6,5 +6,6 @@
 ScaleListEdit::ScaleListEdit(QWidget *parent)
     : QLineEdit(parent)
 {
-    setValidator(new FlashingValidator(scaleListExpression(), this));
+    setValidator(new FlashingValidator(scaleListExpression(), this, FlashingValidator::KeepCase,
+                                       FlashingValidator::AnyInsertion));
 }

@@ -8,7 +8,8 @@
 UserMidiMessageListEdit::UserMidiMessageListEdit(QWidget *parent)
     : CommonMidiInputListEdit(parent)
 {
-    setValidator(new FlashingValidator(userMidiMessageListExpression(), this, FlashingValidator::LowerCase));
+    setValidator(new FlashingValidator(userMidiMessageListExpression(), this, FlashingValidator::LowerCase,
+                                       FlashingValidator::AnyInsertion));
 }
 
 int UserMidiMessageListEdit::midiInputMode() const

@@ -6,7 +6,8 @@
 VelocityListEdit::VelocityListEdit(QWidget *parent)
     : CommonMidiInputListEdit(parent)
 {
-    setValidator(new FlashingValidator(velocityListExpression(), this, FlashingValidator::KeepCase));
+    setValidator(new FlashingValidator(velocityListExpression(), this, FlashingValidator::KeepCase,
+                                       FlashingValidator::AnyInsertion));
 }
 
 int VelocityListEdit::midiInputMode() const

@@ -10,11 +10,65 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QUrl>
 
 #include <cstdio>
+
+namespace {
+
+// The page on which a block's first or last line lies.
+int pageOfLine(const QTextDocument &document, const QTextBlock &block, bool last)
+{
+    const QRectF bounds = document.documentLayout()->blockBoundingRect(block);
+    const QTextLayout *layout = block.layout();
+    qreal y = bounds.top();
+    if (layout && layout->lineCount() > 0) {
+        const QTextLine line = layout->lineAt(last ? layout->lineCount() - 1 : 0);
+        y += line.y();
+    }
+    // A line pushed to the next page starts exactly at its top, give or take
+    // the rounding of the layout.
+    return int((y + 0.5) / document.pageSize().height());
+}
+
+// Starts a new page before every heading whose following block begins on a
+// later page, so that no heading stands alone at the foot of a page. A heading
+// moved down can leave the heading above it alone in turn (a section heading
+// followed at once by a subsection heading): the pass repeats until the pages
+// settle. Each heading moves at most once, so the passes end.
+void keepHeadingsWithTheirText(QTextDocument &document)
+{
+    for (int pass = 0; pass <= document.blockCount(); ++pass) {
+        // A changed format is laid out again lazily: finish it before reading
+        // positions, and before the pages are drawn.
+        document.documentLayout()->documentSize();
+        bool moved = false;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            const QTextBlock next = block.next();
+            if (block.blockFormat().headingLevel() == 0 || !next.isValid())
+                continue;
+            if (pageOfLine(document, next, false) == pageOfLine(document, block, true))
+                continue;
+            QTextBlockFormat format = block.blockFormat();
+            if (format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+                continue;
+            format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+            QTextCursor(block).setBlockFormat(format);
+            moved = true;
+            break; // the layout after this heading has changed
+        }
+        if (!moved)
+            return;
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -76,6 +130,7 @@ int main(int argc, char *argv[])
     frame.setBottomMargin(footer);
     document.rootFrame()->setFrameFormat(frame);
     document.setPageSize(page);
+    keepHeadingsWithTheirText(document);
     QPainter painter(&writer);
     painter.scale(scale, scale);
     QFont numberFont = font;
@@ -86,7 +141,9 @@ int main(int argc, char *argv[])
             writer.newPage();
         painter.save();
         painter.translate(0, -i * page.height());
-        document.drawContents(&painter, QRectF(QPointF(0, i * page.height()), page));
+        // The first line of the next page starts at this page's foot, give or
+        // take rounding: the footer is kept clear of it.
+        document.drawContents(&painter, QRectF(0, i * page.height(), page.width(), page.height() - footer));
         painter.restore();
         painter.setFont(numberFont);
         painter.drawText(QRectF(0, page.height() - footer, page.width(), footer), Qt::AlignHCenter | Qt::AlignVCenter,

@@ -21,6 +21,7 @@ private slots:
     void fullQueueLosesNoNoteSilently();
     void stepPassesTheCanvasLock();
     void userMidiMessages();
+    void unreadableMessageIsNotSent();
     void instrumentChange();
     void edgeChoice_data();
     void edgeChoice();
@@ -353,6 +354,29 @@ void TestVoiceStep::userMidiMessages()
     QCOMPARE(raw[1].pos, quint64(2 * P));
     QCOMPARE(raw[1].bytes, (std::vector<unsigned char>{0xc0, 0x05}));
     QCOMPARE(raw[2].bytes, raw[0].bytes);
+}
+
+// Bytes typed without their separating blank are no message: nothing is sent
+// for it, and the list goes on with the next message.
+void TestVoiceStep::unreadableMessageIsNotSent()
+{
+    VoiceTestDocument doc;
+    Shuttle net(doc);
+    doc.set(net.first, "UserMidiMessageList", "0x0b0x7b 0x00,0xc0 0x5");
+    doc.set(net.first, "DontPlayNote", true);
+    RecordingInstrument *instrument = doc.recorder(1);
+    doc.ready();
+    doc.startGroup(net.group)->continueIterating();
+    QCOMPARE(playThrough(doc, everyPrincipal(3), {1, 1, 1}).size(), 3);
+
+    std::vector<std::vector<unsigned char>> raw;
+    for (const InstrumentEvent &event : instrument->takeAll()) {
+        if (event.type == InstrumentEvent::RawMessage)
+            raw.push_back(event.bytes);
+    }
+    QCOMPARE(raw.size(), size_t(2));
+    for (const std::vector<unsigned char> &bytes : raw)
+        QCOMPARE(bytes, (std::vector<unsigned char>{0xc0, 0x05}));
 }
 
 void TestVoiceStep::instrumentChange()

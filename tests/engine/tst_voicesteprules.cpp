@@ -159,22 +159,44 @@ void TestVoiceStepRules::durationField()
 
 void TestVoiceStepRules::userMidiMessage_data()
 {
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QList<QByteArray>>("sent");
 
-    QTest::newRow("controller") << "b0 07 64" << QByteArray("\xb0\x07\x64", 3);
-    QTest::newRow("upper case") << "C0 5" << QByteArray("\xc0\x05", 2);
-    QTest::newRow("double space keeps an empty part") << "b0  64" << QByteArray("\xb0\x00\x64", 3);
-    QTest::newRow("unreadable part") << "zz 01" << QByteArray("\x00\x01", 2);
-    QTest::newRow("wide value keeps its low byte") << "1ff" << QByteArray("\xff", 1);
+    const QByteArray controller("\xb0\x07\x64", 3);
+    const QByteArray program("\xc0\x05", 2);
+    QTest::newRow("bare hexadecimal") << "b0 07 64" << QList<QByteArray>{controller, controller};
+    QTest::newRow("as the field writes them") << "0xb0 0x7 0x64,0xc0 0x5" << QList<QByteArray>{controller, program, controller};
+    QTest::newRow("upper case") << "C0 5,0XC0 0X5" << QList<QByteArray>{program, program};
+    QTest::newRow("runs of white space") << " b0\t07  64 " << QList<QByteArray>{controller, controller};
+    QTest::newRow("empty entries skipped") << ",b0 07 64,,c0 05," << QList<QByteArray>{controller, program, controller};
+    // A typo must not send bytes nobody wrote: the unreadable message is
+    // skipped as an empty entry is.
+    QTest::newRow("bytes run together") << "0x0b0x7b 0x00,0xc0 0x5" << QList<QByteArray>{program, program};
+    QTest::newRow("unreadable part") << "zz 01,c0 05" << QList<QByteArray>{program, program};
+    QTest::newRow("three digits") << "1ff,c0 05" << QList<QByteArray>{program, program};
+    QTest::newRow("bare prefix") << "0x,c0 05" << QList<QByteArray>{program, program};
+    QTest::newRow("sign") << "+b0 07" << QList<QByteArray>{};
+    QTest::newRow("nothing readable") << "zz,,0x" << QList<QByteArray>{};
 }
 
+// The messages sent by successive arrivals, the cursor going round the list.
 void TestVoiceStepRules::userMidiMessage()
 {
-    QFETCH(QString, field);
-    QFETCH(QByteArray, bytes);
-    const std::vector<unsigned char> message = VoiceRules::userMidiMessageBytes(field);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(message.data()), int(message.size())), bytes);
+    QFETCH(QString, list);
+    QFETCH(QList<QByteArray>, sent);
+    const int arrivals = qMax(int(sent.size()), 2);
+    quint32 cursor = 0;
+    QList<QByteArray> played;
+    for (int i = 0; i < arrivals; ++i) {
+        std::vector<unsigned char> bytes;
+        if (VoiceRules::userMidiMessage(list, &cursor, &bytes))
+            played.append(QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size())));
+        ++cursor;
+    }
+    if (sent.isEmpty())
+        QVERIFY(played.isEmpty());
+    else
+        QCOMPARE(played, sent);
 }
 
 void TestVoiceStepRules::sequentialChoice_data()

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimeLine>
 #include <QtTest>
 
 // What the user edits in the pages, checked in the document afterwards: one
@@ -34,6 +35,7 @@ private slots:
     void voiceGroupFieldsRefuseWhatCannotPlay_data();
     void voiceGroupFieldsRefuseWhatCannotPlay();
     void pathChooserWritesTheSelectedEdges();
+    void mixedPathsShowNoChoice();
     void tempoTypedIsOneStep();
     void outOfRangeValueIsShownClampedAndKept();
     void presetIsOneStepAndOnlyOnChange();
@@ -42,6 +44,10 @@ private slots:
     void programChangeEnablesItsFields();
     void vanishedPortShowsNothingAndKeepsTheKey();
     void channelsOverTwoInstruments();
+    void listFieldsEditInTheMiddle_data();
+    void listFieldsEditInTheMiddle();
+    void unfinishedTextIsTurnedBack_data();
+    void unfinishedTextIsTurnedBack();
 };
 
 namespace {
@@ -273,6 +279,44 @@ void TestInspectorBindings::pathChooserWritesTheSelectedEdges()
     QCOMPARE(scaleList->text(), QStringLiteral("1,2"));
 }
 
+// Edges of different paths show no path as chosen; a click on any path, also
+// the tab bar's current one, gives it to every selected edge in one step.
+void TestInspectorBindings::mixedPathsShowNoChoice()
+{
+    InspectorFixture f;
+    const QmdItemId a = f.addNode(0);
+    const QmdItemId b = f.addNode(3);
+    const QmdItemId first = f.addEdge(a, b);
+    const QmdItemId second = f.addEdge(b, a);
+    const QString path = QStringLiteral("Path");
+    f.setElement(first, path, int(QmdVelka::CityBlock));
+    f.setElement(second, path, int(QmdVelka::Direct));
+    auto *chooser = f.widget<Chooser>("InspectEdgeForm", "pathChooser");
+
+    f.select({second});
+    QCOMPARE(chooser->choice(), int(QmdVelka::Direct));
+    f.select({first});
+    QCOMPARE(chooser->choice(), int(QmdVelka::CityBlock));
+    const QImage chosen = chooser->grab().toImage();
+    f.select({first, second});
+    QCOMPARE(chooser->choice(), -1);
+    const QImage mixed = chooser->grab().toImage();
+    chosen.save(QStringLiteral("/tmp/chooser-chosen.png"));
+    mixed.save(QStringLiteral("/tmp/chooser-mixed.png"));
+    // The first tab no longer looks chosen.
+    const QRect tab = chooser->tabRect(0);
+    QVERIFY(chosen.copy(tab) != mixed.copy(tab));
+
+    f.markHistory();
+    QTest::mouseClick(chooser, Qt::LeftButton, {}, chooser->tabRect(int(QmdVelka::CityBlock)).center());
+    InspectorFixture::settle();
+    QCOMPARE(chooser->choice(), int(QmdVelka::CityBlock));
+    QCOMPARE(f.element(first, path).toInt(), int(QmdVelka::CityBlock));
+    QCOMPARE(f.element(second, path).toInt(), int(QmdVelka::CityBlock));
+    QCOMPARE(f.stepsSinceMark(), 1);
+    QCOMPARE(f.controller()->undoText(), path);
+}
+
 void TestInspectorBindings::tempoTypedIsOneStep()
 {
     InspectorFixture f;
@@ -475,6 +519,180 @@ void TestInspectorBindings::channelsOverTwoInstruments()
     QCOMPARE(f.instrument(bass, QStringLiteral("MidiChannels")).toBitArray().count(true), 0);
     QCOMPARE(f.stepsSinceMark(), 1);
     QCOMPARE(f.instrument(piano, QStringLiteral("MidiProgram")).toInt(), 7);
+}
+
+namespace {
+
+// The field's flash: the time line of its validator.
+QTimeLine *flashOf(QLineEdit *field)
+{
+    return field->validator() ? field->validator()->findChild<QTimeLine *>() : nullptr;
+}
+
+} // namespace
+
+// Deleting in the middle of a list leaves text that typing can still complete:
+// every keystroke takes effect, nothing flashes, and the finished list reaches
+// the node.
+void TestInspectorBindings::listFieldsEditInTheMiddle_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<int>("deletes");
+    QTest::addColumn<int>("backspaces");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("pitch: Delete after a comma")
+        << "pitchListEdit" << "PitchList" << "C3,E3,G3" << 3 << 2 << 0 << "F#3" << "C3,F#3,G3";
+    QTest::newRow("pitch: Backspace joins two entries")
+        << "pitchListEdit" << "PitchList" << "C3,E3,G3" << 3 << 0 << 1 << ",D3," << "C3,D3,E3,G3";
+    QTest::newRow("pitch: Backspace over a whole entry")
+        << "pitchListEdit" << "PitchList" << "C3,E3,G3" << 6 << 0 << 3 << "+7," << "C3,+7,G3";
+    QTest::newRow("velocity: Delete after a comma")
+        << "velocityListEdit" << "VelocityList" << "10,20,30" << 3 << 2 << 0 << "25" << "10,25,30";
+    QTest::newRow("duration: Delete inside a number")
+        << "durationListEdit" << "DurationList" << "1,2.5,3" << 2 << 3 << 0 << "*2" << "1,*2,3";
+    QTest::newRow("messages: replace the second")
+        << "userMidiMessageListEdit" << "UserMidiMessageList" << "0x90 0x3c 0x64,0xc0 0x5" << 15 << 8 << 0
+        << "0xb0 0x7 0x64" << "0x90 0x3c 0x64,0xb0 0x7 0x64";
+}
+
+void TestInspectorBindings::listFieldsEditInTheMiddle()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(int, cursor);
+    QFETCH(int, deletes);
+    QFETCH(int, backspaces);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+
+    InspectorFixture f;
+    const QmdItemId node = f.addNode(0);
+    f.setElement(node, key, stored);
+    f.select({node});
+    auto *edit = f.widget<QLineEdit>("InspectNodeForm", field.toLatin1().constData());
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), stored);
+
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_Home);
+    for (int i = 0; i < cursor; ++i)
+        QTest::keyClick(edit, Qt::Key_Right);
+    QString expected = stored;
+    for (int i = 0; i < deletes; ++i) {
+        QTest::keyClick(edit, Qt::Key_Delete);
+        expected.remove(cursor, 1);
+        QCOMPARE(edit->text(), expected);
+    }
+    for (int i = 0; i < backspaces; ++i) {
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        expected.remove(--cursor, 1);
+        QCOMPARE(edit->text(), expected);
+    }
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), result);
+    QCOMPARE(flashOf(edit)->state(), QTimeLine::NotRunning);
+
+    QTest::keyClick(edit, Qt::Key_Return);
+    InspectorFixture::settle();
+    QCOMPARE(f.element(node, key).toString(), result);
+}
+
+// An edit that ends on unfinished text does not leave it on screen: the field
+// flashes and shows what the document holds; Escape turns it back as well.
+void TestInspectorBindings::unfinishedTextIsTurnedBack_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("end"); // a key, or 0 for a click on another field
+
+    const QString node = QStringLiteral("InspectNodeForm");
+    QTest::newRow("pitch list, Tab") << node << "pitchListEdit" << "PitchList" << "C4,E4" << "C" << int(Qt::Key_Tab);
+    QTest::newRow("pitch list, Return") << node << "pitchListEdit" << "PitchList" << "C4,E4" << "C"
+                                        << int(Qt::Key_Return);
+    QTest::newRow("pitch list, Enter") << node << "pitchListEdit" << "PitchList" << "C4,E4" << "C9"
+                                       << int(Qt::Key_Enter);
+    QTest::newRow("pitch list, click elsewhere") << node << "pitchListEdit" << "PitchList" << "C4,E4" << "C3,E"
+                                                 << 0;
+    QTest::newRow("pitch list, Escape") << node << "pitchListEdit" << "PitchList" << "C4,E4" << "C3,E5"
+                                        << int(Qt::Key_Escape);
+    QTest::newRow("velocity list, Tab") << node << "velocityListEdit" << "VelocityList" << "64" << "128"
+                                        << int(Qt::Key_Tab);
+    QTest::newRow("duration list, Return") << node << "durationListEdit" << "DurationList" << "1,2" << "12."
+                                           << int(Qt::Key_Return);
+    QTest::newRow("messages, Return") << node << "userMidiMessageListEdit" << "UserMidiMessageList"
+                                      << "0xb0 0x7b 0x0" << "0xb00x7b 0x0" << int(Qt::Key_Return);
+    QTest::newRow("initial pitch, Tab") << "InspectVoiceGroupForm" << "pitchEdit" << "InitialPitch" << "C3" << "F#"
+                                        << int(Qt::Key_Tab);
+}
+
+void TestInspectorBindings::unfinishedTextIsTurnedBack()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, field);
+    QFETCH(QString, key);
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(int, end);
+
+    InspectorFixture f;
+    const QmdItemId node = f.addNode(0);
+    QmdItemId element = node;
+    if (form == QLatin1String("InspectVoiceGroupForm"))
+        element = f.addVoiceGroup(node);
+    f.setElement(element, key, stored);
+    f.select({element});
+    auto *edit = f.widget<QLineEdit>(form.toLatin1().constData(), field.toLatin1().constData());
+    QVERIFY(edit);
+    QCOMPARE(edit->text(), stored);
+    f.markHistory();
+
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), typed);
+    QCOMPARE(flashOf(edit)->state(), QTimeLine::NotRunning);
+
+    if (end) {
+        QTest::keyClick(edit, Qt::Key(end));
+    } else {
+        // Another field of the same page takes the focus.
+        QLineEdit *other = nullptr;
+        for (QLineEdit *candidate : edit->parentWidget()->findChildren<QLineEdit *>()) {
+            if (candidate != edit && candidate->isVisible() && !other)
+                other = candidate;
+        }
+        QVERIFY(other);
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTRY_VERIFY(other->hasFocus());
+    }
+    InspectorFixture::settle();
+    QCOMPARE(edit->text(), stored);
+    QCOMPARE(f.element(element, key).toString(), stored);
+    QCOMPARE(f.stepsSinceMark(), 0);
+    if (end == Qt::Key_Escape) {
+        QVERIFY(edit->hasFocus());
+    } else {
+        QCOMPARE(flashOf(edit)->state(), QTimeLine::Running);
+    }
+
+    // What the field shows is what the next edit starts from.
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTRY_VERIFY(edit->hasFocus());
+    QTest::keyClick(edit, Qt::Key_End);
+    QTest::keyClick(edit, Qt::Key_Return);
+    InspectorFixture::settle();
+    QCOMPARE(f.stepsSinceMark(), 0);
 }
 
 QTEST_MAIN(TestInspectorBindings)

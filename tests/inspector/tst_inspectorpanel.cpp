@@ -5,6 +5,7 @@
 #include "qwpcombobox.h"
 #include "squeezedtextcheckbox.h"
 
+#include <QBitArray>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGraphicsLinearLayout>
@@ -40,6 +41,8 @@ private slots:
     void transitionIsImmediateWhenDocked();
     void transitionAnimatesWhenFloating();
     void withoutControllerEveryFieldIsBlank();
+    void shownPagesButtonIsChecked();
+    void staleIdsNeverBindTheRoot();
     void bindingTableIsComplete();
     void instrumentComboBoxesFollowALoad();
     void rescansLeaveNothingBehind();
@@ -291,14 +294,181 @@ void TestInspectorPanel::withoutControllerEveryFieldIsBlank()
     QCOMPARE(f.widget<QComboBox>("InspectNodeForm", "sigMethodComboBox")->currentIndex(), 0);
     for (ColorChooserButton *button : f.inspector()->findChildren<ColorChooserButton *>())
         QVERIFY(!button->color().isValid());
-    for (QAbstractButton *button : f.inspector()->findChild<QButtonGroup *>()->buttons())
-        QVERIFY(!button->isChecked());
+    // Only the shown page's button stays checked.
+    QCOMPARE(f.inspector()->findChild<QButtonGroup *>()->checkedId(), f.currentPage());
     QCOMPARE(f.widget<MidiPortsBoxGraphicsView>("InspectDocForm", "midiInputsBox")->boxLayout()->count(), 0);
 }
 
+namespace {
+
+// The checked page button's id, -1 when none is checked.
+int checkedPage(const Inspector &inspector)
+{
+    return inspector.findChild<QButtonGroup *>()->checkedId();
+}
+
+} // namespace
+
+void TestInspectorPanel::shownPagesButtonIsChecked()
+{
+    InspectorFixture f;
+    Inspector &inspector = *f.inspector();
+    QCOMPARE(f.currentPage(), int(Inspector::DocumentPage));
+    QCOMPARE(checkedPage(inspector), f.currentPage());
+
+    const QmdItemId node = f.addNode(0);
+    f.select({node});
+    QCOMPARE(f.currentPage(), int(Inspector::NodePage));
+    QCOMPARE(checkedPage(inspector), f.currentPage());
+    QTest::mouseClick(inspector.findChild<QPushButton *>(QStringLiteral("instrumentButton")), Qt::LeftButton);
+    QCOMPARE(f.currentPage(), int(Inspector::InstrumentPage));
+    QCOMPARE(checkedPage(inspector), f.currentPage());
+
+    // Blank without a document, and bound again to one.
+    inspector.setDocument(nullptr, nullptr);
+    QCOMPARE(checkedPage(inspector), f.currentPage());
+    inspector.setDocument(f.controller(), f.scene());
+    InspectorFixture::settle();
+    QCOMPARE(checkedPage(inspector), f.currentPage());
+}
+
+// An id that the document no longer holds (its removal not yet seen by the
+// scene or the list) is left out of the bindings: it never stands for the root.
+void TestInspectorPanel::staleIdsNeverBindTheRoot()
+{
+    InspectorFixture f;
+    const QmdItemId kept = f.addNode(0);
+    const QmdItemId gone = f.addNode(3);
+    const QmdItemId keptInstrument = f.addInstrument(QStringLiteral("Piano"));
+    const QmdItemId goneInstrument = f.addInstrument(QStringLiteral("Bass"));
+    f.select({kept, gone});
+    f.selectInstruments({keptInstrument, goneInstrument});
+    QmdVelkaController &controller = *f.controller();
+
+    controller.requestRemove(controller.elementIndex(gone), QmdRequestOptions(QStringLiteral("Remove")));
+    controller.requestRemove(controller.instrumentIndex(goneInstrument), QmdRequestOptions(QStringLiteral("Remove")));
+    // Before the removals reach the scene and the instrument list.
+    f.inspector()->onElementSelectionChanged();
+    f.inspector()->onInstrumentSelectionChanged();
+
+    for (const char *form : {"InspectNodeForm", "InspectInstrumentForm"}) {
+        const char *name = qstrcmp(form, "InspectNodeForm") == 0 ? "pitchListEdit" : "labelEdit";
+        QLineEdit *field = f.widget<QLineEdit>(form, name);
+        const QList<QmdController::Binding> bindings = controller.boundObjects(field);
+        QCOMPARE(bindings.size(), 1);
+        QCOMPARE(bindings.first().watches.size(), 1);
+        for (auto it = bindings.first().watches.cbegin(); it != bindings.first().watches.cend(); ++it)
+            QVERIFY2(it.key().isValid(), form);
+    }
+
+    QLineEdit *pitchList = f.widget<QLineEdit>("InspectNodeForm", "pitchListEdit");
+    pitchList->setFocus();
+    QTest::keyClick(pitchList, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(pitchList, QStringLiteral("D3"));
+    QTest::keyClick(pitchList, Qt::Key_Return);
+    InspectorFixture::settle();
+    QVERIFY(!controller.data(QStringLiteral("PitchList")).isValid());
+    QCOMPARE(f.element(kept, QStringLiteral("PitchList")).toString(), QStringLiteral("D3"));
+}
+
+namespace {
+
+// One binding as the pages must make it.
+struct BindingRow
+{
+    const char *form;
+    const char *object;
+    const char *property;
+    const char *notifySignal; // normalised signature; empty for a binding that only shows
+    const char *key;
+    QVariant fallback;
+    QVariant mixed;
+    const char *label;
+};
+
+QList<BindingRow> expectedBindings()
+{
+    const char *doc = "InspectDocForm";
+    const char *edge = "InspectEdgeForm";
+    const char *node = "InspectNodeForm";
+    const char *group = "InspectVoiceGroupForm";
+    const char *instrument = "InspectInstrumentForm";
+    const QVariant none;
+    const QVariant noText = QString();
+    const QVariant noColor = QColor();
+    const QVariant noInstrument = QVariant::fromValue(0u);
+    const char *color = "colorChanged(QColor)";
+    return {
+        {doc, "tempoSpinBox", "value", "valueChanged(int)", "Tempo", 0, none, "Tempo"},
+        {doc, "principalsSpinBox", "value", "valueChanged(int)", "PrincipalsToBeatsNumerator", 0, none, "Principals"},
+        {doc, "beatsSpinBox", "value", "valueChanged(int)", "PrincipalsToBeatsDenominator", 0, none, "Beats"},
+        {doc, "divsSpinBox", "value", "valueChanged(int)", "DivsPerPrincipal", 0, none, "Divisions"},
+        {doc, "backgroundColorButton", "color", color, "StyleBackgroundColor", noColor, none, "Background Color"},
+        {doc, "principalLinesColorButton", "color", color, "StylePrincipalLinesColor", noColor, none,
+         "Principal Lines Color"},
+        {doc, "principalPointsColorButton", "color", color, "StylePrincipalPointsColor", noColor, none,
+         "Principal Points Color"},
+        {doc, "divisionLinesColorButton", "color", color, "StyleDivisionLinesColor", noColor, none,
+         "Division Lines Color"},
+        {doc, "divisionPointsColorButton", "color", color, "StyleDivisionPointsColor", noColor, none,
+         "Division Points Color"},
+        {doc, "annotationColorButton", "color", color, "StyleAnnotationColor", noColor, none, "Annotation Color"},
+        {doc, "nodesColorButton", "color", color, "StyleNodesColor", noColor, none, "Nodes Color"},
+        {doc, "edgesColorButton", "color", color, "StyleEdgesColor", noColor, none, "Edges Color"},
+        {doc, "authorEdit", "text", "editingFinished()", "Author", noText, none, "Author"},
+        {doc, "titleEdit", "text", "editingFinished()", "Title", noText, none, "Title"},
+        {doc, "commentsEdit", "plainText", "editingFinished()", "Comment", noText, none, "Comments"},
+
+        {edge, "pathChooser", "choice", "chosen(int)", "Path", -1, -1, "Path"},
+        {edge, "wormholeCheckBox", "checked", "toggled(bool)", "IsWormhole", false, false, "Wormhole"},
+        {edge, "scaleListEdit", "text", "editingFinished()", "ScaleList", noText, noText, "Scale"},
+
+        {node, "sigMethodComboBox", "currentIndex", "activated(int)", "SignallingMethod", -1, -1, "Signalling"},
+        {node, "pitchListEdit", "text", "editingFinished()", "PitchList", noText, noText, "Pitch List"},
+        {node, "velocityListEdit", "text", "editingFinished()", "VelocityList", noText, noText, "Velocity List"},
+        {node, "durationListEdit", "text", "editingFinished()", "DurationList", noText, noText, "Duration List"},
+        {node, "muteCheckBox", "checked", "toggled(bool)", "DontPlayNote", false, false, "Mute"},
+        {node, "instrumentChangeCheckBox", "checked", "toggled(bool)", "DoInstrumentChange", false, false,
+         "Instrument Change"},
+        {node, "instrumentComboBox", "currentKey", "activated(int)", "Instrument", noInstrument, noInstrument,
+         "Instrument"},
+        {node, "userMidiMessageListEdit", "text", "editingFinished()", "UserMidiMessageList", noText, noText,
+         "Advanced MIDI"},
+
+        {group, "pitchEdit", "text", "editingFinished()", "InitialPitch", noText, noText, "Initial Pitch"},
+        {group, "velocityEdit", "text", "editingFinished()", "InitialVelocity", noText, noText, "Initial Velocity"},
+        {group, "durationEdit", "text", "editingFinished()", "InitialDuration", noText, noText, "Initial Duration"},
+        {group, "instrumentComboBox", "currentKey", "activated(int)", "InitialInstrument", noInstrument,
+         noInstrument, "Instrument"},
+
+        {instrument, "labelEdit", "text", "editingFinished()", "Label", noText, noText, "Label"},
+        {instrument, "colorButton", "color", color, "Color", noColor, noColor, "Color"},
+        {instrument, "midiPortsComboBox", "currentKey", "activated(int)", "MidiPort", noText, noText, "MIDI Port"},
+        {instrument, "midiChannelsBox", "channels", "channelsChanged(QBitArray)", "MidiChannels", QBitArray(),
+         QBitArray(), "MIDI Channels"},
+        {instrument, "midiProgramChangeCheckBox", "checked", "toggled(bool)", "MidiDoProgramChange", false, false,
+         "MIDI Program Change"},
+        {instrument, "midiProgramChangeGroupBox", "enabled", "", "MidiDoProgramChange", false, false, ""},
+        {instrument, "midiProgramSpinBox", "value", "valueChanged(int)", "MidiProgram", 0, 0, "MIDI Program"},
+        {instrument, "midiBankMSBSpinBox", "value", "valueChanged(int)", "MidiBankMSB", 0, 0, "MIDI Bank MSB"},
+        {instrument, "midiBankLSBSpinBox", "value", "valueChanged(int)", "MidiBankLSB", 0, 0, "MIDI Bank LSB"},
+    };
+}
+
+// A value compared with its type: an unsigned 0 is not an int 0.
+QString describe(const QVariant &value)
+{
+    QString text;
+    QDebug(&text) << value;
+    return text;
+}
+
+} // namespace
+
 // Every binding the panel makes, for one element of each kind and one
-// instrument: writable properties, notify signals the objects have, and as
-// many bindings per page as the pages have fields.
+// instrument, row by row: object, property, notify signal, key, the parent it
+// watches, fallback and mixed value (with their types), and undo text. No
+// page binds anything else.
 void TestInspectorPanel::bindingTableIsComplete()
 {
     InspectorFixture f;
@@ -311,36 +481,66 @@ void TestInspectorPanel::bindingTableIsComplete()
     f.inspector()->setMidiOutputPortNames({QStringLiteral("Out A")});
     f.select({a, edge, group});
     f.selectInstruments({piano});
+    QmdVelkaController &controller = *f.controller();
+    const QHash<QString, QmdIndex> parents{
+        {QStringLiteral("InspectDocForm"), QmdIndex()},
+        {QStringLiteral("InspectEdgeForm"), controller.elementIndex(edge)},
+        {QStringLiteral("InspectNodeForm"), controller.elementIndex(a)},
+        {QStringLiteral("InspectVoiceGroupForm"), controller.elementIndex(group)},
+        {QStringLiteral("InspectInstrumentForm"), controller.instrumentIndex(piano)},
+    };
 
-    QHash<QString, int> counts;
-    const auto table = f.controller()->bindingTable();
+    QSet<QObject *> expectedObjects;
+    for (const BindingRow &row : expectedBindings()) {
+        const QString where = QStringLiteral("%1 %2").arg(QLatin1String(row.form), QLatin1String(row.object));
+        QObject *object = f.widget<QObject>(row.form, row.object);
+        QVERIFY2(object, qPrintable(where));
+        expectedObjects.insert(object);
+        const QList<QmdController::Binding> bindings = controller.boundObjects(object);
+        QVERIFY2(bindings.size() == 1, qPrintable(where));
+        const QmdController::Binding &binding = bindings.first();
+
+        QCOMPARE(binding.propertyName, QByteArray(row.property));
+        const QByteArray signal = binding.notifySignal.isEmpty()
+            ? QByteArray()
+            : QMetaObject::normalizedSignature(binding.notifySignal.constData() + 1);
+        QCOMPARE(signal, QByteArray(row.notifySignal));
+        if (!signal.isEmpty())
+            QVERIFY2(object->metaObject()->indexOfSignal(signal.constData()) >= 0, signal.constData());
+        const QMetaObject *meta = object->metaObject();
+        const int property = meta->indexOfProperty(row.property);
+        QVERIFY2(property >= 0 && meta->property(property).isWritable(), qPrintable(where));
+
+        QCOMPARE(binding.watches.size(), 1);
+        QCOMPARE(binding.watches.cbegin().key(), parents.value(QLatin1String(row.form)));
+        QCOMPARE(binding.watches.cbegin().value(), QStringList(QLatin1String(row.key)));
+        QCOMPARE(describe(binding.fallbackValue), describe(row.fallback));
+        QCOMPARE(describe(binding.mixedValue), describe(row.mixed));
+        QCOMPARE(binding.label, QLatin1String(row.label));
+        QCOMPARE(int(binding.flags), 0);
+    }
+
+    // Nothing else on the pages is bound but the sync port check boxes.
+    int syncPorts = 0;
+    const auto table = controller.bindingTable();
     for (auto it = table.cbegin(); it != table.cend(); ++it) {
         QObject *object = it.key();
-        auto *widget = qobject_cast<QWidget *>(object);
-        QString page;
-        if (qobject_cast<SqueezedTextCheckBox *>(object))
-            page = QStringLiteral("InspectDocForm");
-        for (QWidget *w = widget; w && page.isEmpty(); w = w->parentWidget()) {
-            if (w->objectName().startsWith(QLatin1String("Inspect")))
-                page = w->objectName();
+        if (expectedObjects.contains(object))
+            continue;
+        if (qobject_cast<SqueezedTextCheckBox *>(object)) {
+            ++syncPorts;
+            QCOMPARE(it->propertyName, QByteArray("checked"));
+            QCOMPARE(QMetaObject::normalizedSignature(it->notifySignal.constData() + 1), QByteArray("toggled(bool)"));
+            QCOMPARE(it->watches.cbegin().value(), QStringList(QStringLiteral("MidiSync")));
+            QCOMPARE(describe(it->fallbackValue), describe(false));
+            QCOMPARE(describe(it->mixedValue), describe(false));
+            QCOMPARE(it->label, QStringLiteral("Midi Sync"));
+            continue;
         }
-        if (page.isEmpty())
-            continue; // the scene's own colour bindings
-        ++counts[page];
-
-        const QMetaObject *meta = object->metaObject();
-        const int property = meta->indexOfProperty(it->propertyName.constData());
-        QVERIFY2(property >= 0 && meta->property(property).isWritable(), it->propertyName.constData());
-        if (!it->notifySignal.isEmpty()) {
-            const QByteArray signal = QMetaObject::normalizedSignature(it->notifySignal.constData() + 1);
-            QVERIFY2(meta->indexOfSignal(signal.constData()) >= 0, signal.constData());
-        }
+        for (auto *w = qobject_cast<QWidget *>(object); w; w = w->parentWidget())
+            QVERIFY2(w != f.inspector(), qPrintable(object->objectName()));
     }
-    QCOMPARE(counts.value(QStringLiteral("InspectDocForm")), 15 + 3);
-    QCOMPARE(counts.value(QStringLiteral("InspectEdgeForm")), 3);
-    QCOMPARE(counts.value(QStringLiteral("InspectNodeForm")), 8);
-    QCOMPARE(counts.value(QStringLiteral("InspectVoiceGroupForm")), 4);
-    QCOMPARE(counts.value(QStringLiteral("InspectInstrumentForm")), 9);
+    QCOMPARE(syncPorts, 3);
 }
 
 void TestInspectorPanel::instrumentComboBoxesFollowALoad()

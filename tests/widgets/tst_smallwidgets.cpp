@@ -33,6 +33,7 @@ private slots:
 
     void chooserTabsOverlap_data();
     void chooserTabsOverlap();
+    void chooserChoiceAndUserSignal();
     void sectionLabelTakesTheStyleSheet();
     void editingFinishedOnFocusLoss_data();
     void editingFinishedOnFocusLoss();
@@ -86,6 +87,45 @@ void TestSmallWidgets::chooserTabsOverlap()
     QTest::mouseClick(&chooser, Qt::LeftButton, {}, chooser.tabRect(tabs - 1).center());
     QCOMPARE(chooser.currentIndex(), tabs - 1);
     QCOMPARE(changed.count(), tabs > 1 ? 1 : 0);
+}
+
+// The choice may be none; the program sets it silently, while every choice of
+// the user, also a click on the tab bar's current tab, is reported.
+void TestSmallWidgets::chooserChoiceAndUserSignal()
+{
+    Chooser chooser;
+    for (const QColor &colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)})
+        chooser.addTab(squareIcon(colour));
+    QCOMPARE(chooser.choice(), 0);
+    chooser.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    QSignalSpy chosen(&chooser, &Chooser::chosen);
+
+    chooser.setChoice(2);
+    QCOMPARE(chooser.choice(), 2);
+    QCOMPARE(chooser.currentIndex(), 2);
+    chooser.setChoice(-1);
+    QCOMPARE(chooser.choice(), -1);
+    chooser.setChoice(7);
+    QCOMPARE(chooser.choice(), -1);
+    QCOMPARE(chosen.count(), 0);
+    QCOMPARE(chooser.property("choice"), QVariant(-1));
+
+    // The tab bar's current tab is still 2: a click on it is a choice.
+    QTest::mouseClick(&chooser, Qt::LeftButton, {}, chooser.tabRect(2).center());
+    QCOMPARE(chooser.choice(), 2);
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.takeFirst().at(0).toInt(), 2);
+    QTest::mouseClick(&chooser, Qt::LeftButton, {}, chooser.tabRect(0).center());
+    QCOMPARE(chooser.choice(), 0);
+    QCOMPARE(chosen.count(), 1);
+    QCOMPARE(chosen.takeFirst().at(0).toInt(), 0);
+
+    // The keyboard chooses too.
+    chooser.setFocus();
+    QTest::keyClick(&chooser, Qt::Key_Right);
+    QCOMPARE(chooser.choice(), 1);
+    QCOMPARE(chosen.count(), 1);
 }
 
 void TestSmallWidgets::sectionLabelTakesTheStyleSheet()
