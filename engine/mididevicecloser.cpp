@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -14,46 +13,35 @@ namespace {
 class Closer
 {
 public:
-    Closer() { std::thread([this] { run(); }).detach(); }
-
+    // Each device closes on a thread of its own: closes wait, and one that
+    // waits on a MIDI system that does not answer holds up no other.
     void add(std::unique_ptr<MidiDevice> device, const QString &name)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue.emplace_back(std::move(device), name);
-        m_changed.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_closing;
+        }
+        std::thread([this, device = std::shared_ptr<MidiDevice>(std::move(device)), name]() mutable {
+            QString error;
+            if (!device->close(&error))
+                qWarning().noquote() << "MIDI port" << name << "closed with an error:" << error;
+            device.reset();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            --m_closing;
+            m_changed.notify_all();
+        }).detach();
     }
 
     bool waitUntilIdle(int timeoutMs)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                  [this] { return m_queue.empty() && !m_closing; });
+        return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_closing == 0; });
     }
 
 private:
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return !m_queue.empty(); });
-            std::pair<std::unique_ptr<MidiDevice>, QString> next = std::move(m_queue.front());
-            m_queue.pop_front();
-            m_closing = true;
-            lock.unlock();
-            QString error;
-            if (!next.first->close(&error))
-                qWarning().noquote() << "MIDI port" << next.second << "closed with an error:" << error;
-            next.first.reset();
-            lock.lock();
-            m_closing = false;
-            m_changed.notify_all();
-        }
-    }
-
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::pair<std::unique_ptr<MidiDevice>, QString>> m_queue;
-    bool m_closing = false;
+    int m_closing = 0;
 };
 
 // Never destroyed: its thread may be inside the MIDI library when the program ends.

@@ -5,8 +5,7 @@
 
 #include <memory>
 
-// Closes MIDI devices on a thread of its own, in the order they were handed
-// over. Closing waits on the MIDI system (a JACK client leaves the server's
+// Closes MIDI devices on threads of its own. Closing waits on the MIDI system (a JACK client leaves the server's
 // graph, the last messages drain), which may not answer: whoever lets a port
 // go never waits for it.
 class MidiDeviceCloser

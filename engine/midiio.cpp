@@ -47,34 +47,39 @@ bool MidiIO::open(const QString &name)
     // Opening waits for the MIDI system; this object's mutex stays free
     // meanwhile, so asking whether it is open never waits with it.
     QString error;
-    std::shared_ptr<PortRecord> port = acquire(name, &error);
+    std::shared_ptr<PortRecord> port = acquirePort(m_direction, name, &error);
     if (!port) {
         qWarning().noquote() << QStringLiteral("Cannot open MIDI port \"%1\": %2").arg(name, error);
         return false;
     }
+    return adopt(std::move(port), name);
+}
+
+bool MidiIO::adopt(std::shared_ptr<PortRecord> port, const QString &name)
+{
     QMutexLocker locker(&m_mutex);
-    if (m_port)
+    if (m_port || !port || port->direction() != m_direction)
         return false;
     port->addSubscriber(this);
-    m_port = port;
+    m_port = std::move(port);
     m_portName = name;
     return true;
 }
 
-std::shared_ptr<PortRecord> MidiIO::acquire(const QString &name, QString *error)
+std::shared_ptr<PortRecord> MidiIO::acquirePort(MidiDirection direction, const QString &name, QString *error)
 {
     if (OwnMidiPorts::contains(name)) {
         *error = QStringLiteral("it is a port of %1 itself").arg(QLatin1String(OwnMidiPorts::clientName()));
         return nullptr;
     }
-    Registry &ports = registry(m_direction);
+    Registry &ports = registry(direction);
     QMutexLocker locker(&ports.mutex);
     if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
         return shared;
 
     MidiBackend *backend = MidiBackend::instance();
     QStringList available;
-    if (!backend->portNames(m_direction, &available, error))
+    if (!backend->portNames(direction, &available, error))
         return nullptr;
     available.removeIf([](const QString &port) { return OwnMidiPorts::contains(port); });
     const QString deviceName = resolveName(name, available);
@@ -85,12 +90,12 @@ std::shared_ptr<PortRecord> MidiIO::acquire(const QString &name, QString *error)
     if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
         return shared;
 
-    auto port = std::make_shared<PortRecord>(m_direction, deviceName);
+    auto port = std::make_shared<PortRecord>(direction, deviceName);
     QMutexLocker portLocker(port->mutex());
-    std::unique_ptr<MidiDevice> device = backend->openPort(m_direction, deviceName, error);
+    std::unique_ptr<MidiDevice> device = backend->openPort(direction, deviceName, error);
     if (!device)
         return nullptr;
-    if (m_direction == MidiDirection::Input) {
+    if (direction == MidiDirection::Input) {
         // The device closes after the record is gone, and may receive until then.
         const std::weak_ptr<PortRecord> record = port;
         const bool receiving = device->setReceiver(

@@ -36,6 +36,7 @@ const char *const OutputPortName = "RtMidi Output";
 constexpr int OpenAttempts = 5;
 // Covers two JACK periods of up to 1024 frames at 44.1 kHz.
 constexpr unsigned long JackCloseDelayMs = 50;
+constexpr unsigned long JackServerNewsMs = 200;
 
 // Counts the JACK servers that went away under the port monitor. A library
 // object made before that must not close its port: the library would
@@ -297,10 +298,11 @@ public:
             return nullptr;
         }
         std::unique_ptr<JackPortMonitor> monitor(new JackPortMonitor(client, std::move(changed)));
-        jack_on_shutdown(client, &JackPortMonitor::shutDown, monitor.get());
-        jack_set_port_registration_callback(client, &JackPortMonitor::portRegistered, monitor.get());
-        jack_set_client_registration_callback(client, &JackPortMonitor::clientRegistered, monitor.get());
-        jack_set_port_rename_callback(client, &JackPortMonitor::portRenamed, monitor.get());
+        Notices *notices = monitor->m_notices.get();
+        jack_on_shutdown(client, &Notices::shutDown, notices);
+        jack_set_port_registration_callback(client, &Notices::portRegistered, notices);
+        jack_set_client_registration_callback(client, &Notices::clientRegistered, notices);
+        jack_set_port_rename_callback(client, &Notices::portRenamed, notices);
         if (jack_activate(client) != 0) {
             *error = QStringLiteral("The JACK server refused to send port notifications");
             return nullptr;
@@ -308,19 +310,23 @@ public:
         return monitor;
     }
 
-    // A client whose server went away is left as it is: closing it crashes
-    // inside JACK.
+    // A client whose server went away is left as it is, with what its
+    // callbacks are given: closing it crashes inside JACK, and its threads may
+    // still call back when a server of the same name starts.
     ~JackPortMonitor() override
     {
-        if (!m_connected.load())
+        m_notices->forget();
+        if (!m_notices->connected.load()) {
+            keepUnclosed(std::move(m_notices));
             return;
+        }
         const MidiCallWatch::Guard watched;
         jack_client_close(m_client);
     }
 
     bool portNames(MidiDirection direction, QStringList *names, QString *error) override
     {
-        if (!m_connected.load()) {
+        if (!m_notices->connected.load()) {
             *error = QStringLiteral("The JACK server went away");
             return false;
         }
@@ -329,37 +335,50 @@ public:
         return true;
     }
 
-    bool isConnected() const override { return m_connected.load(); }
+    bool isConnected() const override { return m_notices->connected.load(); }
 
 private:
-    JackPortMonitor(jack_client_t *client, MidiBackend::Notify changed)
-        : m_client(client), m_changed(std::move(changed))
+    // What the client's callbacks reach, on JACK's notification thread.
+    struct Notices
     {
-    }
+        std::mutex mutex;
+        MidiBackend::Notify changed; // empty once the monitor is gone
+        std::atomic<bool> connected{true};
 
-    static void shutDown(void *monitor)
+        void notify()
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (changed)
+                changed();
+        }
+        void forget()
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            changed = nullptr;
+        }
+        static void shutDown(void *notices)
+        {
+            auto *self = static_cast<Notices *>(notices);
+            ++jackServersLost;
+            self->connected.store(false);
+            self->notify();
+        }
+        static void portRegistered(jack_port_id_t, int, void *notices) { static_cast<Notices *>(notices)->notify(); }
+        static void clientRegistered(const char *, int, void *notices) { static_cast<Notices *>(notices)->notify(); }
+        static void portRenamed(jack_port_id_t, const char *, const char *, void *notices)
+        {
+            static_cast<Notices *>(notices)->notify();
+        }
+    };
+
+    JackPortMonitor(jack_client_t *client, MidiBackend::Notify changed)
+        : m_client(client), m_notices(std::make_shared<Notices>())
     {
-        auto *self = static_cast<JackPortMonitor *>(monitor);
-        ++jackServersLost;
-        self->m_connected.store(false);
-        self->m_changed();
-    }
-    static void portRegistered(jack_port_id_t, int, void *monitor)
-    {
-        static_cast<JackPortMonitor *>(monitor)->m_changed();
-    }
-    static void clientRegistered(const char *, int, void *monitor)
-    {
-        static_cast<JackPortMonitor *>(monitor)->m_changed();
-    }
-    static void portRenamed(jack_port_id_t, const char *, const char *, void *monitor)
-    {
-        static_cast<JackPortMonitor *>(monitor)->m_changed();
+        m_notices->changed = std::move(changed);
     }
 
     jack_client_t *const m_client;
-    const MidiBackend::Notify m_changed;
-    std::atomic<bool> m_connected{true};
+    std::shared_ptr<Notices> m_notices;
 };
 #endif
 
@@ -477,17 +496,20 @@ public:
 
     bool close(QString *error) override
     {
-        if (serverGone()) {
-            keepUnclosed();
-            return true;
-        }
         const bool jackOutput = m_midi.out && m_midi.get()->isPortOpen()
                                 && m_midi.out->getCurrentApi() == RtMidi::UNIX_JACK;
         // A JACK server running asynchronously hands what this port sent in
         // one cycle to the receiving ports in the next. Closing the port at
         // once would drop the last messages, such as All Notes Off on close.
-        if (jackOutput)
-            QThread::msleep(JackCloseDelayMs);
+        // The wait also lets the news of a server that is ending arrive: its
+        // ports go first, the port chosen here with them, and the server's
+        // going is told after.
+        if (m_jack)
+            QThread::msleep(JackServerNewsMs);
+        if (serverGone()) {
+            keepUnclosed();
+            return true;
+        }
         const MidiCallWatch::Guard watched;
         const bool closed = guarded(m_trap, error, [&] { m_midi.get()->closePort(); });
         // The library's JACK output frees its send buffer when it is destroyed,

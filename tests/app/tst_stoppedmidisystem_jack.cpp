@@ -1,6 +1,9 @@
 #include "applicationmidi.h"
 #include "midiinstrument.h"
 #include "midioutput.h"
+#include "midisync.h"
+#include "qmdmemmodel.h"
+#include "qmdvelkacontroller.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -178,9 +181,20 @@ void TestStoppedMidiSystemJack::stoppedServerLeavesTheWindowAnswering()
     m_server.pause();
     QElapsedTimer stopped;
     stopped.start();
-    // What asks the MIDI system: another thru port, the lists read again.
+    // What asks the MIDI system: another thru port, the lists read again, a
+    // document's clock sent to a port.
     m_midi->setThruChoice(true, m_second->name());
     m_midi->pollMidiPorts();
+    QmdMemModel model;
+    QmdVelkaController document;
+    document.setModel(&model);
+    MidiSync clock;
+    clock.setController(&document);
+    const QString clockPort = m_first->name();
+    const QmdRequestOptions options(Qmd::NoUndoHistory);
+    document.requestSetType(clockPort, Qmd::StrDict, document.syncMidiOutputsIndex(), options);
+    document.requestSetData(QStringLiteral("MidiSync"), true,
+                            document.index(clockPort, document.syncMidiOutputsIndex()), options);
     while (stopped.elapsed() < 10000) {
         QTest::keyClicks(&field, QStringLiteral("C4,"));
         menu.popup(QPoint(10, 10));
@@ -197,6 +211,7 @@ void TestStoppedMidiSystemJack::stoppedServerLeavesTheWindowAnswering()
     m_server.resume();
     QTRY_COMPARE_WITH_TIMEOUT(m_midi->thruInstrument()->portName(), m_second->name(), 10000);
     QTRY_VERIFY(!m_midi->silenceNotice());
+    QTRY_COMPARE(clock.syncOutputPortNames(), QStringList{clockPort});
     QVERIFY2(gaps.largest() < 100, qPrintable(QStringLiteral("largest gap %1 ms").arg(gaps.largest())));
 }
 
