@@ -35,6 +35,7 @@ public:
     ~PrivateServer() { end(); }
 
     QString name() const { return m_name; }
+    QString said() { return QString::fromLocal8Bit(m_process.readAll()); }
 
     bool start()
     {
@@ -147,7 +148,7 @@ void TestStoppedMidiSystemJack::initTestCase()
         QSKIP("needs VELKA_MIDI_API=jack");
     if (QStandardPaths::findExecutable(QStringLiteral("jackd")).isEmpty())
         QSKIP("needs jackd");
-    QVERIFY(m_server.start());
+    QVERIFY2(m_server.start(), qPrintable(m_server.said()));
     qputenv("JACK_DEFAULT_SERVER", m_server.name().toLocal8Bit());
     m_first = std::make_unique<Sink>("first");
     m_second = std::make_unique<Sink>("second");
@@ -231,7 +232,7 @@ void TestStoppedMidiSystemJack::serverThatGoesAndComesBackBringsItsPortsBack()
     unclosed->push_back(std::move(m_second));
 
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^MIDI ports can be listed again"));
-    QVERIFY(m_server.start());
+    QVERIFY2(m_server.start(), qPrintable(m_server.said()));
     m_first = std::make_unique<Sink>("first");
     m_second = std::make_unique<Sink>("second");
     QTRY_VERIFY_WITH_TIMEOUT(lists(*m_midi, m_second->name()), 10000);
