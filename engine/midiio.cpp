@@ -72,10 +72,14 @@ std::shared_ptr<PortRecord> MidiIO::acquirePort(MidiDirection direction, const Q
         *error = QStringLiteral("it is a port of %1 itself").arg(QLatin1String(OwnMidiPorts::clientName()));
         return nullptr;
     }
+    // The registry is never held while the MIDI system is asked: a port that
+    // waits on it must not hold up the others, nor a close.
     Registry &ports = registry(direction);
-    QMutexLocker locker(&ports.mutex);
-    if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
-        return shared;
+    {
+        QMutexLocker locker(&ports.mutex);
+        if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
+            return shared;
+    }
 
     MidiBackend *backend = MidiBackend::instance();
     QStringList available;
@@ -87,36 +91,45 @@ std::shared_ptr<PortRecord> MidiIO::acquirePort(MidiDirection direction, const Q
         *error = QStringLiteral("no such port");
         return nullptr;
     }
-    if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
-        return shared;
+    {
+        QMutexLocker locker(&ports.mutex);
+        if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
+            return shared;
+    }
 
     auto port = std::make_shared<PortRecord>(direction, deviceName);
-    QMutexLocker portLocker(port->mutex());
-    std::unique_ptr<MidiDevice> device = backend->openPort(direction, deviceName, error);
-    if (!device)
-        return nullptr;
-    if (direction == MidiDirection::Input) {
-        // The device closes after the record is gone, and may receive until then.
-        const std::weak_ptr<PortRecord> record = port;
-        const bool receiving = device->setReceiver(
-            [record](double deltaTime, const std::vector<unsigned char> &bytes) {
-                const std::shared_ptr<PortRecord> receiver = record.lock();
-                if (!receiver)
-                    return;
-                MidiMessage message;
-                message.timeStamp = MonotonicClock::nanoseconds();
-                message.deltaTime = deltaTime;
-                message.bytes = bytes;
-                receiver->deliver(message);
-            },
-            error);
-        if (!receiving) {
-            QString ignored;
-            device->close(&ignored);
+    {
+        QMutexLocker portLocker(port->mutex());
+        std::unique_ptr<MidiDevice> device = backend->openPort(direction, deviceName, error);
+        if (!device)
             return nullptr;
+        if (direction == MidiDirection::Input) {
+            // The device closes after the record is gone, and may receive until then.
+            const std::weak_ptr<PortRecord> record = port;
+            const bool receiving = device->setReceiver(
+                [record](double deltaTime, const std::vector<unsigned char> &bytes) {
+                    const std::shared_ptr<PortRecord> receiver = record.lock();
+                    if (!receiver)
+                        return;
+                    MidiMessage message;
+                    message.timeStamp = MonotonicClock::nanoseconds();
+                    message.deltaTime = deltaTime;
+                    message.bytes = bytes;
+                    receiver->deliver(message);
+                },
+                error);
+            if (!receiving) {
+                QString ignored;
+                device->close(&ignored);
+                return nullptr;
+            }
         }
+        port->setDevice(std::move(device));
     }
-    port->setDevice(std::move(device));
+    QMutexLocker locker(&ports.mutex);
+    // Opened by another object meanwhile: that port is shared, this one goes.
+    if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
+        return shared;
     ports.ports.insert(deviceName, port);
     return port;
 }

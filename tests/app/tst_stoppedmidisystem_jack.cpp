@@ -1,4 +1,5 @@
 #include "applicationmidi.h"
+#include "engineplayerfactory.h"
 #include "midiinstrument.h"
 #include "midioutput.h"
 #include "midisync.h"
@@ -178,17 +179,29 @@ void TestStoppedMidiSystemJack::stoppedServerLeavesTheWindowAnswering()
     menu.addAction(QStringLiteral("Save"));
     GapMeter gaps;
 
+    // A document with an instrument playing on the first port.
+    EnginePlayerFactory players;
+    QmdVelkaController::setPlayerFactory(&players);
+    QmdMemModel model;
+    QmdVelkaController document;
+    document.setModel(&model);
+    document.requestAddInstrument();
+    QTRY_COMPARE(document.instrumentIds().size(), 1);
+    const QmdItemId id = document.instrumentIds().first();
+    document.requestSetData(QStringLiteral("MidiPort"), m_first->name(), document.instrumentIndex(id));
+    MidiInstrument *instrument = nullptr;
+    QTRY_VERIFY(instrument = dynamic_cast<MidiInstrument *>(document.instrumentThreads().value(id)));
+    QTRY_COMPARE(instrument->portName(), m_first->name());
+
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The JACK MIDI system does not answer"));
     m_server.pause();
     QElapsedTimer stopped;
     stopped.start();
     // What asks the MIDI system: another thru port, the lists read again, a
-    // document's clock sent to a port.
+    // document's clock sent to a port, its instrument moved to another.
     m_midi->setThruChoice(true, m_second->name());
     m_midi->pollMidiPorts();
-    QmdMemModel model;
-    QmdVelkaController document;
-    document.setModel(&model);
+    document.requestSetData(QStringLiteral("MidiPort"), m_second->name(), document.instrumentIndex(id));
     MidiSync clock;
     clock.setController(&document);
     const QString clockPort = m_first->name();
@@ -213,6 +226,8 @@ void TestStoppedMidiSystemJack::stoppedServerLeavesTheWindowAnswering()
     QTRY_COMPARE_WITH_TIMEOUT(m_midi->thruInstrument()->portName(), m_second->name(), 10000);
     QTRY_VERIFY(!m_midi->silenceNotice());
     QTRY_COMPARE(clock.syncOutputPortNames(), QStringList{clockPort});
+    QTRY_COMPARE(instrument->portName(), m_second->name());
+    QmdVelkaController::setPlayerFactory(nullptr);
     QVERIFY2(gaps.largest() < 100, qPrintable(QStringLiteral("largest gap %1 ms").arg(gaps.largest())));
 }
 
