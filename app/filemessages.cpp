@@ -2,6 +2,8 @@
 
 #include "velkaapplication.h"
 
+#include <QFileInfo>
+
 QString FileMessages::documentSuffix()
 {
     return QStringLiteral("vlk");
@@ -31,11 +33,16 @@ QString FileMessages::saveErrorText(const QString &fileName, QFile::FileError er
 
 QString FileMessages::loadErrorText(const QString &fileName, QFile::FileError error)
 {
-    const bool permission = error == QFile::ReadError || error == QFile::OpenError
-                            || error == QFile::PermissionsError;
-    return (permission ? tr("The network %1 could not be opened. You may not have permission.")
-                       : tr("The network %1 could not be opened. An unknown error occurred."))
-        .arg(quotedName(fileName));
+    const bool accessError = error == QFile::ReadError || error == QFile::OpenError
+                             || error == QFile::PermissionsError;
+    if (!accessError)
+        return tr("The network %1 could not be opened. An unknown error occurred.").arg(quotedName(fileName));
+    // A file this process may read failed for what it holds or what it is
+    // (plain text, a picture, a damaged document, a folder): the reason
+    // follows above the code, and permission is not in question.
+    if (QFileInfo(fileName).isReadable())
+        return tr("The network %1 could not be opened.").arg(quotedName(fileName));
+    return tr("The network %1 could not be opened. You may not have permission.").arg(quotedName(fileName));
 }
 
 QString FileMessages::codeText(QFile::FileError error)

@@ -19,6 +19,7 @@ public:
     // without a folder stands for an untitled document.
     static QString quotedName(const QString &fileName);
     static QString saveErrorText(const QString &fileName, QFile::FileError error);
+    // The permission sentence only while the file cannot be read.
     static QString loadErrorText(const QString &fileName, QFile::FileError error);
     static QString codeText(QFile::FileError error);
     // The informative text under a failed save or load: the reason the

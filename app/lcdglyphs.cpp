@@ -1,8 +1,10 @@
 #include "lcdglyphs.h"
 
-LcdGlyphs::LcdGlyphs(const QString &stripFileName)
+#include "devicepixmap.h"
+
+LcdGlyphs::LcdGlyphs(const QString &stripFileName, qreal devicePixelRatio)
 {
-    const QPixmap strip(stripFileName);
+    const QPixmap strip = devicePixmap(stripFileName, devicePixelRatio);
     const QString chars = characters();
     if (strip.isNull())
         return;

@@ -20,6 +20,7 @@
 #include "singleinstance.h"
 #include "ui_AboutBoxForm.h"
 #include "velkawindow.h"
+#include "windowplacement.h"
 #include "vsettingsvaluechangedevent.h"
 
 #include <QDesktopServices>
@@ -401,6 +402,13 @@ VelkaWindow *VelkaApplication::registerWindow()
     return window;
 }
 
+bool VelkaApplication::isUntouched(const VelkaWindow *window)
+{
+    const QmdVelkaController *controller = window->controller();
+    return controller->fileName().isEmpty() && controller->isAtCleanState() && !controller->canUndo()
+           && !controller->canRedo();
+}
+
 VelkaWindow *VelkaApplication::newDocument()
 {
     VelkaWindow *window = registerWindow();
@@ -410,18 +418,24 @@ VelkaWindow *VelkaApplication::newDocument()
 
 void VelkaApplication::smartShowDocument(VelkaWindow *doc)
 {
-    if (m_windows.size() < 2)
+    if (m_windows.size() < 2) {
         doc->showMaximized();
-    else
+    } else {
+        // A window shown before (the start-up window taking a file) keeps
+        // its place.
+        if (!doc->isVisible())
+            placeLaterWindow(doc, m_focusWindow != doc ? m_focusWindow : nullptr);
         doc->show();
+    }
     doc->activateWindow();
     doc->raise();
 }
 
 void VelkaApplication::openDocuments(const QStringList &fileNames)
 {
-    // A start-up window the user has changed is never reused.
-    if (m_startupWindow && !m_startupWindow->controller()->isAtCleanState())
+    // A start-up window the user has changed, saved or undone in is never
+    // reused: it holds the user's document.
+    if (m_startupWindow && !isUntouched(m_startupWindow))
         m_startupWindow = nullptr;
 
     QHash<QString, VelkaWindow *> open;

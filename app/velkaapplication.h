@@ -135,6 +135,8 @@ private:
     void initUi();
     void showLaunchStep(const QString &text);
     VelkaWindow *registerWindow();
+    // Untitled, unmodified and without undo history: may take the first file.
+    static bool isUntouched(const VelkaWindow *window);
     void showFolderRefused(const QString &folder);
     // Hands the stored MIDI choices to the MIDI objects.
     void applyMidiSettings();

@@ -10,9 +10,11 @@
 #include "velkaapplication.h"
 #include "velkawindow.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -43,6 +45,28 @@ bool deleteInTextField(QWidget *widget)
         return true;
     }
     return false;
+}
+
+// A spin box or an editable combo box edits its text in a line edit of its
+// own, which does not hold the focus itself: the commands go there.
+QWidget *editingWidget(QWidget *focus)
+{
+    if (auto *comboBox = qobject_cast<QComboBox *>(focus)) {
+        if (QLineEdit *lineEdit = comboBox->lineEdit())
+            return lineEdit;
+    }
+    if (qobject_cast<QAbstractSpinBox *>(focus)) {
+        if (auto *lineEdit = focus->findChild<QLineEdit *>(QString(), Qt::FindDirectChildrenOnly))
+            return lineEdit;
+    }
+    return focus;
+}
+
+// The platform's first binding of the key; ours where the platform has none.
+QKeySequence standardOrOwnKey(QKeySequence::StandardKey key, const QKeySequence &own)
+{
+    const QList<QKeySequence> bindings = QKeySequence::keyBindings(key);
+    return bindings.isEmpty() ? own : bindings.first();
 }
 
 bool invokeIfPresent(QObject *receiver, const char *method)
@@ -91,12 +115,14 @@ void VelkaMenuBar::buildFileMenu()
     m_closeAction = addEntry(m_fileMenu, tr("&Close"), QKeySequence::Close);
     m_fileMenu->addSeparator();
     m_saveAction = addEntry(m_fileMenu, tr("&Save"), QKeySequence::Save);
-    m_saveAsAction = addEntry(m_fileMenu, tr("Save &As..."), QKeySequence::SaveAs);
+    m_saveAsAction = addEntry(m_fileMenu, tr("Save &As..."),
+                              standardOrOwnKey(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)));
     m_fileMenu->addSeparator();
     m_pageSetupAction = addEntry(m_fileMenu, tr("Page Set&up..."), QKeySequence(tr("Shift+Ctrl+P")));
     m_printAction = addEntry(m_fileMenu, tr("&Print..."), QKeySequence::Print);
     m_fileMenu->addSeparator();
-    m_exitAction = addEntry(m_fileMenu, tr("E&xit"));
+    m_exitAction = addEntry(m_fileMenu, tr("E&xit"),
+                            standardOrOwnKey(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q)));
 
     if (VelkaApplication *app = VelkaApplication::instance()) {
         connect(m_newAction, &QAction::triggered, app, &VelkaApplication::newDocument);
@@ -134,7 +160,12 @@ void VelkaMenuBar::buildViewMenu()
     m_viewMenu = addMenu(tr("&View"));
     m_actualSizeAction = addEntry(m_viewMenu, tr("Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0));
     m_zoomInAction = m_viewMenu->addAction(tr("Zoom &In"));
-    m_zoomInAction->setShortcuts(QKeySequence::ZoomIn);
+    // Ctrl+= too: on most keyboards "+" is "=" with Shift.
+    QList<QKeySequence> zoomInKeys = QKeySequence::keyBindings(QKeySequence::ZoomIn);
+    const QKeySequence unshiftedZoomIn(Qt::CTRL | Qt::Key_Equal);
+    if (!zoomInKeys.contains(unshiftedZoomIn))
+        zoomInKeys << unshiftedZoomIn;
+    m_zoomInAction->setShortcuts(zoomInKeys);
     m_zoomOutAction = addEntry(m_viewMenu, tr("Zoom &Out"), QKeySequence::ZoomOut);
     m_viewMenu->addSeparator();
     m_showGridAction = addEntry(m_viewMenu, tr("Show &Grid"), QKeySequence(tr("Ctrl+'")));
@@ -396,7 +427,7 @@ void VelkaMenuBar::onOpenFileActionTriggered(QAction *action)
 
 void VelkaMenuBar::forwardEditCommand(const char *method)
 {
-    if (QWidget *focus = QApplication::focusWidget()) {
+    if (QWidget *focus = editingWidget(QApplication::focusWidget())) {
         if (qstrcmp(method, "del") == 0 && deleteInTextField(focus))
             return;
         if (invokeIfPresent(focus, method))

@@ -4,9 +4,11 @@
 #include "abstractsync.h"
 #include "applicationsettings.h"
 #include "canvascoordinates.h"
+#include "contentscentring.h"
 #include "datafiles.h"
 #include "inspector.h"
 #include "filemessages.h"
+#include "networkprinting.h"
 #include "networkscene.h"
 #include "networkview.h"
 #include "playbackpostext.h"
@@ -191,6 +193,10 @@ VelkaWindow::VelkaWindow(QWidget *parent)
     m_scene->setController(m_controller);
     ui->networkView->setController(m_controller);
 
+    // A document drawn away from the origin would open on empty canvas.
+    auto *centring = new ContentsCentring(ui->networkView, m_scene, this);
+    connect(m_controller, &QmdDocController::fileLoaded, centring, &ContentsCentring::watch);
+
     setMenuBar(new VelkaMenuBar(this));
 
     m_dock = new QDockWidget(this, Qt::Tool);
@@ -239,6 +245,11 @@ VelkaWindow::~VelkaWindow()
     m_controller = nullptr;
     delete m_model;
     m_model = nullptr;
+}
+
+QGraphicsView *VelkaWindow::canvasView() const
+{
+    return ui->networkView;
 }
 
 QmdItemIdSet VelkaWindow::selectedElements() const
@@ -464,8 +475,9 @@ void VelkaWindow::setUpPlaybackControls()
                           tr("Playback Pos Display Mode"), Qmd::NoUndoHistory);
     connect(m_displayModeMenu, &QMenu::triggered, this, &VelkaWindow::onDisplayModeMenuActionTriggered);
 
-    m_solidLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDSolidChars.png"));
-    m_dimLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDDimChars.png"));
+    // Cut once, for the screen the window opens on.
+    m_solidLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDSolidChars.png"), devicePixelRatioF());
+    m_dimLcdChars = LcdGlyphs(QStringLiteral(":/images/LCDDimChars.png"), devicePixelRatioF());
 
     for (QLabel *label : {form.pal100000000s, form.pal10000000s, form.pal1000000s, form.pal1000000sComma,
                           form.beat100000000s, form.beat10000000s, form.beat1000000s, form.beat1000000sComma})
@@ -734,7 +746,7 @@ void VelkaWindow::onPrintAccepted()
         return;
     }
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
-    m_scene->render(&painter, QRectF(), QRectF(), Qt::KeepAspectRatio);
+    renderNetwork(painter, *m_scene);
     painter.end();
 }
 

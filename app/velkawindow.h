@@ -18,6 +18,7 @@ class QAction;
 class QCloseEvent;
 class QDialog;
 class QDockWidget;
+class QGraphicsView;
 class QLabel;
 class QMenu;
 class QPrinter;
@@ -49,6 +50,7 @@ public:
     NetworkScene *scene() const { return m_scene; }
     QPrinter *printer() const { return m_printer; }
     QDockWidget *inspectorDock() const { return m_dock; }
+    QGraphicsView *canvasView() const;
     QmdItemIdSet selectedElements() const;
 
     bool canZoomIn() const;

@@ -319,7 +319,8 @@ void GraphicsEdgeItem::invalidateShape()
 QPainterPath GraphicsEdgeItem::shape() const
 {
     if (!m_shapeValid) {
-        // The stroke a little wider than drawn, joined with the arrow head.
+        // The stroke a little wider than drawn, joined with the arrow head,
+        // outside the two nodes.
         const QPen drawn = pen();
         QPainterPathStroker stroker;
         stroker.setWidth(drawn.widthF() + hitMargin);
@@ -332,6 +333,16 @@ QPainterPath GraphicsEdgeItem::shape() const
             arrow.addPolygon(m_arrowHead->mapToParent(m_arrowHead->polygon()));
             arrow.closeSubpath();
             m_shape = m_shape.united(arrow);
+        }
+        // Where the route or the arrow head lies over one of its nodes (a
+        // short jog can cross the from-node's centre), the node takes the
+        // clicks.
+        const qreal rx = (nodeRadius + 0.5) * displayScaleX();
+        const qreal ry = (nodeRadius + 0.5) * displayScaleY();
+        for (const QPointF &centre : {QPointF(0, 0), m_toPoint - m_fromPoint}) {
+            QPainterPath node;
+            node.addEllipse(centre, rx, ry);
+            m_shape = m_shape.subtracted(node);
         }
         m_shapeValid = true;
     }

@@ -103,6 +103,12 @@ void GraphicsTextBoxEdit::onFontSizeActionTriggered(QAction *action)
 
 void GraphicsTextBoxEdit::keyPressEvent(QKeyEvent *event)
 {
+    // Escape ends the editing as a click elsewhere does: what was typed stays.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        emit editingFinished();
+        return;
+    }
     if (event->modifiers() == Qt::ControlModifier) {
         switch (event->key()) {
         case Qt::Key_B:

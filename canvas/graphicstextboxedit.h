@@ -15,7 +15,7 @@ class QTextEdit;
 // background), grows and shrinks with the text, and lends itself to the
 // shared font and colour dialogs once the user clicks into it. Losing focus
 // ends the editing, unless the focus went to its own menu or to a shared
-// dialog working for it.
+// dialog working for it. Escape ends the editing too, keeping the text.
 class GraphicsTextBoxEdit : public QGraphicsProxyWidget
 {
     Q_OBJECT

@@ -2,7 +2,6 @@
 
 #include "abstractsync.h"
 #include "displayscale.h"
-#include "elementindexes.h"
 #include "elementitem.h"
 #include "graphicsedgeitem.h"
 #include "graphicsnodeitem.h"
@@ -76,9 +75,11 @@ void NetworkScene::setController(QmdVelkaController *c)
                 &NetworkScene::onInstrumentDataChangedOrRemoved);
         connect(c, &QmdVelkaController::instrumentDataRemoved, this,
                 &NetworkScene::onInstrumentDataChangedOrRemoved);
+        connect(c, &QmdVelkaController::instrumentsRemoved, this, &NetworkScene::onInstrumentsRemoved);
         connect(c, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdController::itemsChanged),
                 this, &NetworkScene::onItemsChanged);
         connect(c, &QmdController::modelReset, this, &NetworkScene::reset);
+        connect(c, &QmdVelkaController::playbackStateChanged, this, &NetworkScene::onPlaybackStateChanged);
         // A controller destroyed under the scene leaves it empty, its timer stopped.
         connect(c, &QObject::destroyed, this, &NetworkScene::reset);
         bindColors(c);
@@ -135,7 +136,8 @@ void NetworkScene::reset()
     if (QmdVelkaController *c = controller()) {
         onItemsChanged(QmdIndex(), {QmdVelkaKeys::DivsPerPrincipal, QmdVelkaKeys::ShowGrid, QmdVelkaKeys::SnapToGrid, QmdVelkaKeys::ShowNodeCounters});
         onElementsAdded(c->elementIds(), ResetRequestId);
-        m_feedbackTimer->start();
+        AbstractSync *sync = c->sync();
+        m_feedbackTimer->start(sync && sync->isPlaying() ? FeedbackIntervalMs : IdleFeedbackIntervalMs);
     }
     --m_contentsBatch;
     updateSceneContentsRect();
@@ -165,8 +167,11 @@ void NetworkScene::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid
     const bool newRequest = rid != m_lastAddRequest;
     ++m_addBatch;
     ++m_contentsBatch;
+    // One lookup of the elements' container for the whole list: a load
+    // brings every element of the document here at once.
+    const QmdIndex elements = c->elementsIndex();
     for (QmdItemId id : idList)
-        createElementItem(id, rid);
+        createElementItem(id, rid, elements);
     --m_contentsBatch;
     --m_addBatch;
     selectNewItems(newRequest);
@@ -185,24 +190,34 @@ void NetworkScene::onElementsAdded(const QmdItemIdList &idList, QmdRequestId rid
 
 void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid)
 {
+    if (QmdVelkaController *c = controller())
+        createElementItem(id, rid, c->elementsIndex());
+}
+
+void NetworkScene::createElementItem(QmdItemId id, QmdRequestId rid, const QmdIndex &elements)
+{
     QmdVelkaController *c = controller();
-    if (!c)
+    if (!c || id == 0 || !elements.isValid())
         return;
     // A second announcement of an element replaces its item.
     if (ElementItem *old = m_items.value(id))
         removeElementItems({old});
-    const std::optional<QmdIndex> record = existingElementIndex(c, id);
-    const int type = record ? c->elementType(id) : int(QmdVelka::InvalidElement);
+    // The element's record is read through its own index from here on: an
+    // id the document does not hold has no record, and no "Type" under it.
+    const QmdIndex record = c->index(id, elements);
+    if (!record.isValid() || record.id() != id)
+        return;
+    const int type = c->data(QmdVelkaKeys::Type, record).toInt();
     if (type == QmdVelka::InvalidElement)
         return;
     ElementItem *item = createItem(type, id);
     if (!item)
         return;
     m_items.insert(id, item);
-    followReferences(item, type);
+    followReferences(item, type, record);
     if (type == QmdVelka::Node)
         item->setCounterVisible(m_showNodeCounters);
-    item->onElementDataChangedOrRemoved(id, c->keys(*record), rid);
+    item->onElementDataChangedOrRemoved(id, c->keys(record), rid);
     if (rid != ResetRequestId) {
         if (m_addBatch > 0)
             m_itemsToSelect.append(item);
@@ -254,7 +269,7 @@ void NetworkScene::onElementDataChangedOrRemoved(QmdItemId id, const QStringList
     ElementItem *own = m_items.value(id);
     if (own) {
         if (keys.contains(QmdVelkaKeys::FromNode) || keys.contains(QmdVelkaKeys::ToNode) || keys.contains(QmdVelkaKeys::InitialInstrument))
-            followReferences(own, c->elementType(id));
+            followReferences(own, c->elementType(id), c->elementIndex(id));
         own->onElementDataChangedOrRemoved(id, keys, rid);
         growSceneContentsRect(own);
     }
@@ -274,6 +289,15 @@ void NetworkScene::onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringL
     const QList<ElementItem *> followers = m_instrumentFollowers.followers(id);
     for (ElementItem *item : followers)
         item->onInstrumentDataChangedOrRemoved(id, keys, rid);
+}
+
+void NetworkScene::onInstrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid)
+{
+    // Whatever the model announced of the record's keys, an instrument that
+    // is gone shows nowhere.
+    static const QStringList shownKeys{QmdVelkaKeys::Color, QmdVelkaKeys::Label};
+    for (QmdItemId id : idList)
+        onInstrumentDataChangedOrRemoved(id, shownKeys, rid);
 }
 
 void NetworkScene::onItemsChanged(const QmdIndex &parent, const QStringList &keys)
@@ -365,6 +389,18 @@ void NetworkScene::checkFeedbackPipe()
 
     for (ElementItem *node : std::as_const(touched))
         node->graphicsItem()->update();
+
+    const int interval = playing || !m_flashEnds.isEmpty() ? FeedbackIntervalMs : IdleFeedbackIntervalMs;
+    if (m_feedbackTimer->isActive() && m_feedbackTimer->interval() != interval)
+        m_feedbackTimer->start(interval);
+}
+
+void NetworkScene::onPlaybackStateChanged(bool)
+{
+    // Stopping leaves flashes to end at the next pass; starting wants passes
+    // at once. Either way the pass after next settles the interval.
+    if (m_feedbackTimer->isActive() && m_feedbackTimer->interval() != FeedbackIntervalMs)
+        m_feedbackTimer->start(FeedbackIntervalMs);
 }
 
 QColor NetworkScene::flashColor(const QColor &instrumentColor, quint8 velocity, const QColor &fallback)
@@ -496,20 +532,19 @@ void NetworkScene::removeElementItems(const QList<ElementItem *> &items)
     qDeleteAll(doomed);
 }
 
-void NetworkScene::followReferences(ElementItem *item, int elementType)
+void NetworkScene::followReferences(ElementItem *item, int elementType, const QmdIndex &record)
 {
     const QmdVelkaController *c = controller();
     if (!c)
         return;
-    const QmdItemId id = item->id();
     switch (elementType) {
     case QmdVelka::Edge:
-        m_elementFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::FromNode).toUInt(),
-                                              c->elementData(id, QmdVelkaKeys::ToNode).toUInt()});
+        m_elementFollowers.setFollowed(item, {c->data(QmdVelkaKeys::FromNode, record).toUInt(),
+                                              c->data(QmdVelkaKeys::ToNode, record).toUInt()});
         break;
     case QmdVelka::VoiceGroup:
-        m_elementFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::ToNode).toUInt()});
-        m_instrumentFollowers.setFollowed(item, {c->elementData(id, QmdVelkaKeys::InitialInstrument).toUInt()});
+        m_elementFollowers.setFollowed(item, {c->data(QmdVelkaKeys::ToNode, record).toUInt()});
+        m_instrumentFollowers.setFollowed(item, {c->data(QmdVelkaKeys::InitialInstrument, record).toUInt()});
         break;
     default:
         m_elementFollowers.remove(item);

@@ -46,8 +46,14 @@ public:
     // The request id under which a reset rebuilds the items: elements it
     // brings are not selected and open no editor.
     static constexpr QmdRequestId ResetRequestId = 4294967295u;
-    // Interval of the playback feedback timer.
+    // Interval of the playback feedback timer while the document plays or a
+    // flash is still to end.
     static constexpr int FeedbackIntervalMs = 16;
+    // Its interval while nothing plays and nothing flashes: the window then
+    // wakes only seldom. Playback started through the controller brings the
+    // short interval back at once; a clock started without its word is still
+    // noticed at the next pass.
+    static constexpr int IdleFeedbackIntervalMs = 1000;
     // Played-node records shown per pass of the timer at most; the rest wait
     // for the next pass.
     static constexpr int FeedbackRecordsPerPass = 32;
@@ -112,10 +118,14 @@ public slots:
     void onElementsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
     void onElementDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
     void onInstrumentDataChangedOrRemoved(QmdItemId id, const QStringList &keys, QmdRequestId rid);
+    // The items that show a removed instrument's colour and label drop them.
+    void onInstrumentsRemoved(const QmdItemIdList &idList, QmdRequestId rid);
     void onItemsChanged(const QmdIndex &parent, const QStringList &keys);
     // The pass of the playback feedback timer, every 16 ms while the scene
     // has a controller.
     void checkFeedbackPipe();
+    // Playback started or stopped: the next pass comes at the short interval.
+    void onPlaybackStateChanged(bool playing);
 
     // The colour a played node flashes in: the instrument's hue and
     // brightness, saturation from 0.3 at velocity 0 to 1.0 at 127, and 60 % of
@@ -156,7 +166,10 @@ private:
     void bindColors(QmdVelkaController *controller);
     // Deletes items of the registry with everything that refers to them.
     void removeElementItems(const QList<ElementItem *> &items);
-    void followReferences(ElementItem *item, int elementType);
+    // The elements and instruments the item follows, read from its record.
+    void followReferences(ElementItem *item, int elementType, const QmdIndex &record);
+    // createElementItem with the elements' container looked up by the caller.
+    void createElementItem(QmdItemId id, QmdRequestId rid, const QmdIndex &elements);
     void selectNewItems(bool clearFirst);
     void announceSelectionChange();
     // Announces the contents rectangle when it changed, unless a batch is open.

@@ -3,8 +3,10 @@
 #include "auditionoutput.h"
 #include "canvascontextmenu.h"
 #include "canvascoordinates.h"
+#include "devicepixmap.h"
 #include "elementindexes.h"
 #include "elementitem.h"
+#include "graphicsnodeitem.h"
 #include "graphicstextboxitem.h"
 #include "midievent.h"
 #include "networkscene.h"
@@ -18,14 +20,16 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScrollBar>
 
 namespace {
 
 constexpr int zoomComboBoxWidth = 60;
 
-QCursor pictureCursor(const char *path)
+// The hot spot is in logical pixels, the same for the "@2x" picture.
+QCursor pictureCursor(const char *path, qreal devicePixelRatio)
 {
-    return QCursor(QPixmap(QString::fromLatin1(path)), 7, 7);
+    return QCursor(devicePixmap(QString::fromLatin1(path), devicePixelRatio), 7, 7);
 }
 
 } // namespace
@@ -69,6 +73,7 @@ void NetworkView::setNetworkScene(NetworkScene *scene)
 {
     // Previews and drags belong to the scene they were made on.
     clearPreviews();
+    m_zoomAnchorArea = QRectF();
     if (m_scene)
         disconnect(m_scene, nullptr, this, nullptr);
     m_scene = scene;
@@ -209,14 +214,29 @@ void NetworkView::applyZoomScale()
     if (!c)
         return;
     const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale));
-    // A zoom-tool click keeps the clicked point under the mouse.
-    if (m_zoomRequestId != 0)
-        setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
-    setTransform(QTransform::fromScale(scale, scale));
-    setTransformationAnchor(QGraphicsView::AnchorViewCenter);
+    const bool byTool = m_zoomRequestId != 0;
     m_zoomRequestId = 0;
+    setTransform(QTransform::fromScale(scale, scale));
+    // A zoom-tool click keeps the clicked point under the mouse, however
+    // small the network: the scene rectangle takes in the area that shows
+    // then, for as long as this zoom lasts. Other zooms keep the view centre.
+    m_zoomAnchorArea = byTool ? QRectF(m_zoomAnchorScenePos - QPointF(m_zoomAnchorViewportPos) / scale,
+                                       QSizeF(viewport()->size()) / scale)
+                              : QRectF();
     updateZoomMode(m_zoomMode == ZoomMode::Out);
     shrinkOrGrowSceneRect();
+    if (byTool)
+        scrollSceneToViewport(m_zoomAnchorScenePos, m_zoomAnchorViewportPos);
+}
+
+void NetworkView::scrollSceneToViewport(const QPointF &scenePos, const QPoint &viewportPos)
+{
+    centerOn(scenePos + QPointF(viewport()->width() / 2.0 - viewportPos.x(),
+                                viewport()->height() / 2.0 - viewportPos.y()) / transform().m11());
+    // centerOn rounds to whole scroll steps: take up what is left.
+    const QPoint rest = mapFromScene(scenePos) - viewportPos;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + rest.x());
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + rest.y());
 }
 
 void NetworkView::updateZoomMode(bool zoomOut)
@@ -227,11 +247,13 @@ void NetworkView::updateZoomMode(bool zoomOut)
     updateCursor();
 }
 
-void NetworkView::zoomByTool()
+void NetworkView::zoomByTool(const QPoint &viewportPos)
 {
     QmdVelkaController *c = controller();
     if (!c || m_zoomMode == ZoomMode::None)
         return;
+    m_zoomAnchorViewportPos = viewportPos;
+    m_zoomAnchorScenePos = scenePoint(viewportPos);
     const double factor = m_zoomMode == ZoomMode::Out ? 0.5 : 2.0;
     const double scale = usableZoomScale(c->data(QmdVelkaKeys::ZoomScale)) * factor;
     m_zoomRequestId = c->requestSetData(QmdVelkaKeys::ZoomScale, scale, QmdIndex(),
@@ -242,7 +264,8 @@ QRectF NetworkView::neededSceneRect() const
 {
     const QTransform t = transform();
     const QSizeF visible(viewport()->width() / t.m11(), viewport()->height() / t.m22());
-    return wantedSceneRect(visible, m_scene->sceneContentsRect());
+    const QRectF wanted = wantedSceneRect(visible, m_scene->sceneContentsRect());
+    return m_zoomAnchorArea.isNull() ? wanted : wanted.united(m_zoomAnchorArea);
 }
 
 void NetworkView::shrinkOrGrowSceneRect()
@@ -274,6 +297,7 @@ void NetworkView::resizeEvent(QResizeEvent *event)
 
 void NetworkView::updateCursor()
 {
+    const qreal ratio = devicePixelRatioF();
     QCursor cursor;
     switch (m_tool) {
     case SelectionTool:
@@ -282,19 +306,19 @@ void NetworkView::updateCursor()
     case ZoomTool:
         switch (m_zoomMode) {
         case ZoomMode::In:
-            cursor = pictureCursor(":/images/Cursors/ZoomIn.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomIn.png", ratio);
             break;
         case ZoomMode::Out:
-            cursor = pictureCursor(":/images/Cursors/ZoomOut.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomOut.png", ratio);
             break;
         case ZoomMode::None:
-            cursor = pictureCursor(":/images/Cursors/ZoomNone.png");
+            cursor = pictureCursor(":/images/Cursors/ZoomNone.png", ratio);
             break;
         }
         break;
     case NodeAndEdgeTool:
     case VoiceGroupTool:
-        cursor = pictureCursor(":/images/Cursors/Crosshair.png");
+        cursor = pictureCursor(":/images/Cursors/Crosshair.png", ratio);
         break;
     case TextBoxTool:
         cursor = QCursor(Qt::IBeamCursor);
@@ -319,6 +343,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
         return;
     }
     bool zoomed = false;
+    bool selectedHiddenEdge = false;
     if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
         endDrag();
         // A gesture still waiting for its node ends with the next press.
@@ -326,11 +351,13 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             clearPreviews();
         const QPoint pressPos = event->position().toPoint();
         const QPointF p = scenePoint(event->position());
-        QGraphicsItem *item = itemAt(pressPos);
-        if (item)
-            item = item->topLevelItem();
+        QGraphicsItem *item = pressedItem(pressPos);
         switch (m_tool) {
         case SelectionTool: {
+            if (event->modifiers() == Qt::NoModifier && selectNextHiddenEdge(item, pressPos)) {
+                selectedHiddenEdge = true;
+                break;
+            }
             const ElementItem *element = dynamic_cast<ElementItem *>(item);
             if (element && element->id() != 0
                 && (item->type() == NodeItemType || item->type() == TextBoxItemType)) {
@@ -346,7 +373,7 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
             break;
         }
         case ZoomTool:
-            zoomByTool();
+            zoomByTool(pressPos);
             zoomed = true;
             break;
         case NodeAndEdgeTool: {
@@ -374,10 +401,59 @@ void NetworkView::mousePressEvent(QMouseEvent *event)
     }
     if (sceneHasFocusItem())
         return; // the text-box tool opened an editor
-    if (!zoomed && event->button() != Qt::RightButton && event->modifiers() == Qt::NoModifier) {
+    if (!zoomed && !selectedHiddenEdge && event->button() != Qt::RightButton
+        && event->modifiers() == Qt::NoModifier) {
         m_basePressed = true;
         QGraphicsView::mousePressEvent(event);
     }
+}
+
+QGraphicsItem *NetworkView::pressedItem(const QPoint &viewportPos) const
+{
+    const QList<QGraphicsItem *> stack = items(viewportPos);
+    // These tools act on nodes only: a node is reached wherever it is drawn,
+    // also under an edge, a voice group or a preview.
+    if (m_tool == NodeAndEdgeTool || m_tool == VoiceGroupTool) {
+        for (QGraphicsItem *g : stack) {
+            if (GraphicsNodeItem *node = CreationGesture::boundNodeItem(g->topLevelItem()))
+                return node;
+        }
+        return nullptr;
+    }
+    // Otherwise the item the scene gives the press to: the topmost that takes
+    // the button (labels and arrow heads pass it on).
+    for (QGraphicsItem *g : stack) {
+        if (g->acceptedMouseButtons() & Qt::LeftButton)
+            return g->topLevelItem();
+    }
+    return nullptr;
+}
+
+bool NetworkView::selectNextHiddenEdge(QGraphicsItem *pressed, const QPoint &viewportPos)
+{
+    // Edges that overlap all along a leg hide each other: a click at a spot
+    // where the selected one lies over others selects the next one below,
+    // and after the lowest the topmost again.
+    if (!pressed || pressed->type() != EdgeItemType)
+        return false;
+    QList<QGraphicsItem *> edges;
+    const QList<QGraphicsItem *> stack = items(viewportPos);
+    for (QGraphicsItem *g : stack) {
+        QGraphicsItem *top = g->topLevelItem();
+        const ElementItem *element = dynamic_cast<ElementItem *>(top);
+        if (top->type() == EdgeItemType && element && element->id() != 0 && !edges.contains(top))
+            edges.append(top);
+    }
+    if (edges.size() < 2)
+        return false;
+    for (int i = 0; i < edges.size(); ++i) {
+        if (edges.at(i)->isSelected()) {
+            m_scene->clearSelection();
+            edges.at((i + 1) % edges.size())->setSelected(true);
+            return true;
+        }
+    }
+    return false;
 }
 
 void NetworkView::mouseMoveEvent(QMouseEvent *event)
@@ -439,10 +515,10 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
         QGraphicsView::mouseReleaseEvent(event);
     else
         QGraphicsView::mouseMoveEvent(event);
-    if (sceneHasFocusItem())
-        return;
 
-    if (event->button() == Qt::LeftButton && m_scene && hasModel()) {
+    // A text box whose editor this release opened (its second click) still
+    // ends the gesture: the press set up a drag of it.
+    if (event->button() == Qt::LeftButton && m_scene && hasModel() && !sceneHasFocusItem()) {
         m_creation.release(controller(), event->position().toPoint());
         m_textBoxPlacement.commit(controller());
     }
@@ -460,8 +536,12 @@ void NetworkView::mouseReleaseEvent(QMouseEvent *event)
 
 void NetworkView::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool)
+    if (m_scene && hasModel() && event->button() == Qt::LeftButton && m_tool == SelectionTool) {
+        // The scene takes the double-click as a press and grabs the mouse:
+        // the release that follows must reach it.
+        m_basePressed = true;
         QGraphicsView::mouseDoubleClickEvent(event);
+    }
 }
 
 void NetworkView::pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos)

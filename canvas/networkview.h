@@ -28,7 +28,8 @@ class QwpComboBox;
 // id 0); the committed element's item replaces them when it arrives.
 //
 // It keeps the scene rectangle large enough for the contents and for the
-// visible area, so that the network can always be scrolled into view.
+// visible area, so that the network can always be scrolled into view, and
+// for the area a zoom-tool click brought into view.
 class NetworkView : public QGraphicsView, public QmdObserver<QmdVelkaController>
 {
     Q_OBJECT
@@ -118,17 +119,35 @@ private:
     QPointF scenePoint(const QPointF &viewportPos) const;
     QRectF neededSceneRect() const;
     void applyZoomScale();
-    void zoomByTool();
+    // A zoom-tool click at viewportPos: asks for the next factor and keeps
+    // the clicked point to be put back under the mouse when it comes.
+    void zoomByTool(const QPoint &viewportPos);
+    // Scrolls, as far as the scene rectangle allows, so that scenePos shows
+    // at viewportPos.
+    void scrollSceneToViewport(const QPointF &scenePos, const QPoint &viewportPos);
     void updateCursor();
     void endDrag();
     bool hasMovingItem() const;
     void pressWithTextBoxTool(QGraphicsItem *item, const QPointF &scenePos);
+    // The top-level item a left press of the current tool at viewportPos
+    // acts on; null for none.
+    QGraphicsItem *pressedItem(const QPoint &viewportPos) const;
+    // A press on a selected edge that hides others at that spot selects the
+    // next of them instead; false when there is none (the scene then
+    // handles the press as usual).
+    bool selectNextHiddenEdge(QGraphicsItem *pressed, const QPoint &viewportPos);
 
     QPointer<QObject> m_editActionsReceiver;
     QPointer<NetworkScene> m_scene;
     Tool m_tool = SelectionTool;
     ZoomMode m_zoomMode = ZoomMode::In;
     QmdRequestId m_zoomRequestId = 0;
+    // The point of the last zoom-tool click, and the area in view after its
+    // zoom (null once another zoom or scene came): the scene rectangle keeps
+    // room for it.
+    QPoint m_zoomAnchorViewportPos;
+    QPointF m_zoomAnchorScenePos;
+    QRectF m_zoomAnchorArea;
     QwpComboBox *m_zoomComboBox = nullptr;
     CanvasContextMenu *m_contextMenu = nullptr;
     TextBoxPlacement m_textBoxPlacement;

@@ -1,19 +1,22 @@
 #ifndef TEXTBOXPLACEMENT_H
 #define TEXTBOXPLACEMENT_H
 
+#include "graphicstextboxitem.h"
+#include "networkscene.h"
 #include "qmdtypes.h"
 #include "tickpos.h"
 
 #include <QPointF>
+#include <QPointer>
 
-class GraphicsTextBoxItem;
-class NetworkScene;
 class QmdVelkaController;
 
 // The text-box tool's gesture on empty canvas (or on a node or edge: notes
 // may sit on them). The press shows a translucent box "Text" centred on the
 // pressed point, moving the mouse carries it along the grid, and the release
-// adds the text box where the box stands, as one step "Text Box".
+// adds the text box where the box stands, as one step "Text Box". The scene
+// may go first (a window torn down mid-gesture): it deletes the preview with
+// its items, and the gesture then holds nothing.
 class TextBoxPlacement
 {
 public:
@@ -39,8 +42,8 @@ public:
     void clear();
 
 private:
-    GraphicsTextBoxItem *m_preview = nullptr;
-    NetworkScene *m_scene = nullptr;
+    QPointer<GraphicsTextBoxItem> m_preview;
+    QPointer<NetworkScene> m_scene;
     QmdVelka::TickPos m_pressOffset;
 };
 

@@ -1,4 +1,5 @@
 #include "qmdvelkacontroller.h"
+#include "qmdvelkavalues.h"
 #include "qmdvelkakeys.h"
 
 #include "edgelength.h"
@@ -370,6 +371,30 @@ void QmdVelkaController::setDocumentDefaults()
     setType(QmdVelkaKeys::Temp, Qmd::StrDict, root);
     setType(QmdVelkaKeys::ElementStates, Qmd::IntDict, tempIndex());
     createElementStates(elementIds());
+}
+
+void QmdVelkaController::followUpItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid)
+{
+    if (parent.isValid() || isUndoRedoRequest(rid))
+        return;
+    // A clock far faster than its voices can be stepped only plays late, and
+    // the tempo box shows no more than the form's range: the document never
+    // holds what the clock and the box would read differently.
+    QHash<QString, QVariant> bounded;
+    for (const QString &key : keys) {
+        QmdVelkaValues::TimingRange range;
+        if (!QmdVelkaValues::timingRange(key, &range))
+            continue;
+        const QmdIndex entry = index(key, parent);
+        if (!entry.isValid())
+            continue;
+        bool changed = false;
+        const QVariant value = QmdVelkaValues::boundedTimingValue(range, data(entry), &changed);
+        if (changed)
+            bounded.insert(key, value);
+    }
+    if (!bounded.isEmpty())
+        setData(bounded, parent);
 }
 
 void QmdVelkaController::ensureRootContainer(const QString &key, Qmd::ContainerType containerType)

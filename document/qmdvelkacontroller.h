@@ -240,6 +240,9 @@ protected:
     // None for the changes of undo and redo.
     void followUpItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
     void followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) override;
+    // Keeps the tempo and the principals-to-beats ratio written by a request
+    // in their ranges, in the same request, as a load keeps them.
+    void followUpItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) override;
 
     // The document file, written without "Temp" and read after it was checked.
     QFile::FileError saveFile(const QString &fileName, QmdRequestId rid) override;

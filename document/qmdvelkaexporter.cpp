@@ -25,13 +25,16 @@ void QmdVelkaExporter::writeLeaf(const QmdIndex &index)
     const QString word = place == LeafPlace::ElementValue && QmdVelkaValues::isWordKey(key)
         ? QmdVelkaValues::wordOf(key, value)
         : QString();
+    // A colour leaf that holds something else is written as what it holds,
+    // and an invalid colour as an empty text, never as the black either would
+    // turn into.
+    const bool colour = value.metaType() == QMetaType::fromType<QColor>();
     QString text;
-    if (place == LeafPlace::StyleColour)
-        text = QmdVelkaValues::colourText(value.value<QColor>());
+    if (place == LeafPlace::StyleColour && colour)
+        text = value.value<QColor>().isValid() ? QmdVelkaValues::colourText(value.value<QColor>()) : QString();
     else if (!word.isEmpty())
         text = word;
-    else if (place == LeafPlace::InstrumentValue && key == QmdVelkaKeys::Color
-             && value.metaType() == QMetaType::fromType<QColor>())
+    else if (place == LeafPlace::InstrumentValue && key == QmdVelkaKeys::Color && colour)
         text = QmdVelkaValues::opaqueColourText(value.value<QColor>());
     else if (value.metaType() == QMetaType::fromType<QmdVelka::TickPos>())
         text = QmdVelkaValues::positionText(value.value<QmdVelka::TickPos>());

@@ -2,6 +2,7 @@
 #define QMDVELKAIMPORTER_H
 
 #include "qmdpropertylistimporter.h"
+#include "qmdvelkavalues.h"
 
 #include <QFile>
 
@@ -16,6 +17,9 @@ class QmdVelkaImporter : public QmdPropertyListImporter
 public:
     QmdVelkaImporter(QmdModel *model, QIODevice *device, QObject *parent = nullptr);
 
+    // Also keeps the tempo and the terms of the principals-to-beats ratio in
+    // their ranges, and leaves out a colour key whose value is not a colour
+    // text; each with a warning.
     QVariant readLeaf(const Leaf &leaf) override;
 
     // Replaces the model's whole document with the one in fileName. The file
@@ -29,6 +33,10 @@ public:
     // in; the caller brings observers up to date.
     static QFile::FileError loadDocument(QmdModel *model, const QString &fileName, QString *errorString = nullptr,
                                          QStringList *warnings = nullptr);
+
+private:
+    QVariant readTimingLeaf(const Leaf &leaf, const QmdVelkaValues::TimingRange &range);
+    QVariant readColourLeaf(const Leaf &leaf, QmdVelkaValues::LeafPlace place);
 };
 
 #endif // QMDVELKAIMPORTER_H

@@ -3,6 +3,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace QmdVelkaValues {
@@ -108,6 +110,44 @@ bool isUnsignedKey(LeafPlace place, const QString &key)
     default:
         return false;
     }
+}
+
+bool timingRange(const QString &key, TimingRange *range)
+{
+    if (key == QmdVelkaKeys::Tempo)
+        *range = TimingRange{1, 999, 120};
+    else if (key == QmdVelkaKeys::PrincipalsToBeatsNumerator || key == QmdVelkaKeys::PrincipalsToBeatsDenominator)
+        *range = TimingRange{1, 128, 1};
+    else
+        return false;
+    return true;
+}
+
+QVariant boundedTimingValue(const TimingRange &range, const QVariant &value, bool *changed)
+{
+    bool number = false;
+    double given = 0.0;
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+        given = value.toDouble(&number);
+        break;
+    case QMetaType::QString:
+        given = value.toString().trimmed().toDouble(&number);
+        break;
+    default:
+        break;
+    }
+    if (!number || std::isnan(given)) {
+        *changed = true;
+        return QVariant(range.fallback);
+    }
+    const uint bounded = uint(std::clamp(std::round(given), double(range.lowest), double(range.highest)));
+    *changed = value.typeId() == QMetaType::QString || double(bounded) != given;
+    return QVariant(bounded);
 }
 
 QString colourText(const QColor &colour)

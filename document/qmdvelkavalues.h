@@ -45,6 +45,24 @@ int valueOfWord(const QString &key, const QString &word, bool *known = nullptr);
 // save and a load.
 bool isUnsignedKey(LeafPlace place, const QString &key);
 
+// The range of a timing key of the document root, as the Document page
+// offers it: "Tempo" 1 to 999 beats per minute, each term of the
+// principals-to-beats ratio ("PrincipalsToBeatsNumerator",
+// "PrincipalsToBeatsDenominator") 1 to 128; fallback is the key's default.
+struct TimingRange
+{
+    uint lowest;
+    uint highest;
+    uint fallback;
+};
+// False for every other key.
+bool timingRange(const QString &key, TimingRange *range);
+// The value of a timing key kept in its range, as an unsigned number: a
+// number (or a text of one) outside it becomes the nearest end, one between
+// whole numbers the nearest whole one; anything else the key's default.
+// *changed tells whether the result is not the value itself.
+QVariant boundedTimingValue(const TimingRange &range, const QVariant &value, bool *changed);
+
 // "#rrggbbaa", lower case.
 QString colourText(const QColor &colour);
 // "#rrggbb" for an opaque colour, "#rrggbbaa" for a translucent one, empty

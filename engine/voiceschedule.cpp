@@ -8,10 +8,12 @@
 #include "realtimescheduling.h"
 #include "voicegroup.h"
 
+#include <QDebug>
 #include <QHash>
 #include <QMutexLocker>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace {
@@ -28,6 +30,9 @@ constexpr int MaxRoundsPerTick = 16;
 // Threads that step the nodes of one round side by side, besides the
 // schedule's own.
 constexpr int MaxStepWorkers = 7;
+// Wall-clock time a pass steps before it lets go of the step mutex, so a
+// clock far ahead of the steps never holds the window's thread.
+constexpr std::chrono::milliseconds PassBudget{2};
 
 std::atomic<quint64> horizonNanoseconds{VoiceSchedule::DefaultHorizon};
 
@@ -185,13 +190,18 @@ void VoiceSchedule::run()
 
 quint64 VoiceSchedule::stepDueArrivals()
 {
-    QMutexLocker step(&m_stepMutex);
+    m_stepMutex.lockAfterWaiters();
+    const std::unique_lock<StepMutex> step(m_stepMutex, std::adopt_lock);
     quint64 nextArrival = 0;
-    if (!earliestQueued(&nextArrival))
+    if (!earliestQueued(&nextArrival)) {
+        finishPass(false, false);
         return Never;
+    }
     AbstractSync *clock = m_clock;
-    if (!clock || !clock->isPlaying())
+    if (!clock || !clock->isPlaying()) {
+        finishPass(false, false);
         return MonotonicClock::nanoseconds() + DueAgainInterval;
+    }
 
     const quint64 ahead = horizon();
     const quint64 aheadTicks = ahead != 0 ? clock->nanosecondsToTicks(ahead) : 0;
@@ -200,18 +210,20 @@ quint64 VoiceSchedule::stepDueArrivals()
     QList<Arrival> missing;
     QList<VoiceGroup *> stepped;
     QList<Arrival> arrivals;
-    quint64 roundTick = 0;
-    int roundsAtTick = 0;
     bool cut = false;
+    // Passes that run out of time or give way follow at once.
+    bool yielded = false;
+    bool outOfTime = false;
+    const auto passEnd = std::chrono::steady_clock::now() + PassBudget;
     while (takeEarliest(limit, &arrivals)) {
         // Voices sent on along edges that take no time are due at the tick
         // they left and are stepped in a further round of it; past a few such
         // rounds (a cycle that takes no time) they wait for the next pass,
         // and no later arrival is stepped before them.
         const quint64 tick = arrivals.first().voice->queuedArrival;
-        roundsAtTick = roundsAtTick != 0 && tick == roundTick ? roundsAtTick + 1 : 1;
-        roundTick = tick;
-        if (roundsAtTick > MaxRoundsPerTick) {
+        m_roundsAtTick = m_roundsAtTick != 0 && tick == m_roundTick ? m_roundsAtTick + 1 : 1;
+        m_roundTick = tick;
+        if (m_roundsAtTick > MaxRoundsPerTick) {
             enqueueAll(arrivals);
             cut = true;
             break;
@@ -224,9 +236,26 @@ quint64 VoiceSchedule::stepDueArrivals()
                 stepped.append(arrival.group);
         }
         stepRound(arrivals, &missing);
+        if (m_stepMutex.isWanted()) {
+            yielded = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= passEnd) {
+            outOfTime = true;
+            break;
+        }
     }
-    if (!stepped.isEmpty())
-        m_steppingPasses.fetch_add(1, std::memory_order_relaxed);
+    // Out of time with an arrival the clock has already passed: the steps
+    // fall behind. Like a full note queue, it is said once, until a pass
+    // steps everything due again.
+    quint64 earliest = 0;
+    if (outOfTime && !m_reportedBehind && earliestQueued(&earliest) && earliest < clock->currentTick()) {
+        m_reportedBehind = true;
+        qWarning().noquote() << QStringLiteral("Playback: the clock runs ahead of the voice steps; notes play late");
+    } else if (!outOfTime && !yielded && !cut) {
+        m_reportedBehind = false;
+    }
+    finishPass(yielded || outOfTime, !stepped.isEmpty());
     // Every voice of a group has ended: it pauses until the next continue
     // seeds a new start voice.
     for (VoiceGroup *group : std::as_const(stepped))
@@ -237,6 +266,8 @@ quint64 VoiceSchedule::stepDueArrivals()
     enqueueAll(missing);
     if (cut)
         return now + DueAgainInterval;
+    if (yielded || outOfTime)
+        return now;
     quint64 next = Never;
     if (queued) {
         const quint64 at = clock->counterNanosecondsAtTick(nextArrival);
@@ -245,6 +276,18 @@ quint64 VoiceSchedule::stepDueArrivals()
     if (!missing.isEmpty())
         next = std::min(next, now + DueAgainInterval);
     return next;
+}
+
+void VoiceSchedule::finishPass(bool goingOn, bool stepped)
+{
+    m_steppedGoingOn = m_steppedGoingOn || stepped;
+    if (goingOn)
+        return;
+    if (m_steppedGoingOn)
+        m_steppingPasses.fetch_add(1, std::memory_order_relaxed);
+    m_steppedGoingOn = false;
+    m_roundTick = 0;
+    m_roundsAtTick = 0;
 }
 
 void VoiceSchedule::stepRound(const QList<Arrival> &arrivals, QList<Arrival> *missing)

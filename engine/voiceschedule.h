@@ -3,10 +3,10 @@
 
 #include "networkcache.h"
 #include "qmdtypes.h"
+#include "stepmutex.h"
 
 #include <QList>
 #include <QMetaObject>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
@@ -49,6 +49,12 @@ class VoiceGroup;
 // take no lock of the document for what was read before; what they write
 // back is stored in the document when the round ends.
 //
+// A pass steps for at most a few milliseconds, and ends after its current
+// round when another thread waits for the step mutex; the next pass begins
+// at once, after that thread. So a clock that runs faster than the voices
+// can be stepped makes playback late (said once on standard error, until the
+// steps catch up again), never a wait for pause, edits or the end.
+//
 // With a horizon of 0 every arrival is stepped once its tick is reached.
 class VoiceSchedule : public QThread
 {
@@ -68,7 +74,7 @@ public:
     ~VoiceSchedule() override;
 
     // Held by a pass and by every slot of a group that changes its voices.
-    QMutex *stepMutex() { return &m_stepMutex; }
+    StepMutex *stepMutex() { return &m_stepMutex; }
 
     // The arrival queue, from any thread: a travelling voice of a group taking
     // part goes in with its arrival tick; its arrival changes only while it
@@ -86,7 +92,8 @@ public:
     // write back until their round ends.
     NetworkCache *networkCache() { return &m_networkCache; }
 
-    // The passes so far that stepped at least one arrival.
+    // The passes so far that stepped at least one arrival; passes cut short
+    // count with the one that completes them.
     quint64 steppingPasses() const { return m_steppingPasses.load(std::memory_order_relaxed); }
 
 protected:
@@ -117,6 +124,8 @@ private:
     // One pass; the counter time of the next, or the largest value when
     // nothing plays.
     quint64 stepDueArrivals();
+    // Ends a pass: cut short (goingOn) or complete, having stepped or not.
+    void finishPass(bool goingOn, bool stepped);
     // Takes the arrivals of the earliest tick up to `limit` out of the queue,
     // in stepping order; false when none is due.
     bool takeEarliest(quint64 limit, QList<Arrival> *arrivals);
@@ -134,7 +143,7 @@ private:
     std::vector<NetworkCache::StateWrite> m_stateWrites; // of writeBackStates, kept for their room
     std::vector<NetworkCache::ScaleWrite> m_scaleWrites;
 
-    QMutex m_stepMutex;
+    StepMutex m_stepMutex;
     AbstractSync *m_clock = nullptr;
     QMetaObject::Connection m_timingConnection;
     QMetaObject::Connection m_startConnection;
@@ -148,6 +157,15 @@ private:
     bool m_woken = false;
     bool m_quit = false;
     std::atomic<quint64> m_steppingPasses{0};
+    // Of the schedule's thread. A pass cut short (out of time, or giving
+    // way to a thread that waits for the step mutex) and the passes that go
+    // on with it count as one: the rounds of the tick they are at, whether
+    // they stepped, and whether falling behind the clock was reported since
+    // the steps last caught up with it.
+    quint64 m_roundTick = 0;
+    int m_roundsAtTick = 0;
+    bool m_steppedGoingOn = false;
+    bool m_reportedBehind = false;
 
     // Node steps of a round waiting for or running on the step workers, all
     // under the pool mutex: the workers take a job from the list, the round

@@ -111,11 +111,15 @@ void QmdController::setModel(QmdModel *newModel)
         // lock, and followed up when the request ends.
         connect(newModel, qOverload<const QmdIndex &, const QmdItemIdList &, QmdRequestId>(&QmdModel::itemsChanged),
                 this, [this](const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) {
-                    m_pendingChanges.append({parent, idList, rid, false});
+                    m_pendingChanges.append({parent, idList, rid, false, QStringList()});
                 }, Qt::DirectConnection);
         connect(newModel, qOverload<const QmdIndex &, const QmdItemIdList &, QmdRequestId>(&QmdModel::itemsRemoved),
                 this, [this](const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid) {
-                    m_pendingChanges.append({parent, idList, rid, true});
+                    m_pendingChanges.append({parent, idList, rid, true, QStringList()});
+                }, Qt::DirectConnection);
+        connect(newModel, qOverload<const QmdIndex &, const QStringList &, QmdRequestId>(&QmdModel::itemsChanged),
+                this, [this](const QmdIndex &parent, const QStringList &keys, QmdRequestId rid) {
+                    m_pendingChanges.append({parent, QmdItemIdList(), rid, false, keys});
                 }, Qt::DirectConnection);
     }
     reset();
@@ -338,6 +342,8 @@ void QmdController::runFollowUps()
         try {
             if (change.removed)
                 followUpItemsRemoved(change.parent, change.idList, change.rid);
+            else if (!change.keys.isEmpty())
+                followUpItemsChanged(change.parent, change.keys, change.rid);
             else
                 followUpItemsChanged(change.parent, change.idList, change.rid);
         } catch (const std::exception &e) {
@@ -353,6 +359,10 @@ void QmdController::followUpItemsChanged(const QmdIndex &, const QmdItemIdList &
 }
 
 void QmdController::followUpItemsRemoved(const QmdIndex &, const QmdItemIdList &, QmdRequestId)
+{
+}
+
+void QmdController::followUpItemsChanged(const QmdIndex &, const QStringList &, QmdRequestId)
 {
 }
 

@@ -307,15 +307,16 @@ protected:
     void setLastRequestId(QmdRequestId rid);
 
     // Follow-ups of the running request. Every id-keyed change the model
-    // announces while a request runs is handed to these hooks when the
-    // request ends, in the order the changes were made, while the request is
-    // still open and its lock held. What a hook changes (through the direct
+    // announces while a request runs, and every change of string keys, is
+    // handed to these hooks when the request ends, in the order the changes
+    // were made, while the request is still open and its lock held. What a hook changes (through the direct
     // model interface, never through another request) joins the request and
     // is followed up in turn. Hooks must not wait for other threads. Changes
     // replayed by undo and redo arrive too; their follow-ups are already in
     // the history (undoRedoRequestIds() names those requests).
     virtual void followUpItemsChanged(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
     virtual void followUpItemsRemoved(const QmdIndex &parent, const QmdItemIdList &idList, QmdRequestId rid);
+    virtual void followUpItemsChanged(const QmdIndex &parent, const QStringList &keys, QmdRequestId rid);
 
     // Lock-free model access for the controller's own requests.
     using QmdDirectModelInterface::addData;
@@ -342,6 +343,7 @@ private:
         QmdItemIdList idList;
         QmdRequestId rid;
         bool removed;
+        QStringList keys; // for a change of string keys, whose idList is empty
     };
     void runFollowUps();
     // Relays the write-backs gathered since the last call.

@@ -98,7 +98,7 @@ public:
     qint64 lineNumber() const { return m_xml.lineNumber(); }
     QString errorText() const
     {
-        return QmdPropertyListImporter::tr("Parse error at line %1, column %2:\n%3")
+        return QmdPropertyListImporter::tr("The file is not well-formed at line %1, column %2: %3")
             .arg(QString::number(m_xml.lineNumber()), QString::number(m_xml.columnNumber()), m_xml.errorString());
     }
     bool hasError() const { return m_xml.hasError(); }
@@ -333,6 +333,7 @@ bool QmdPropertyListImporter::parseFor(const QStringList &basePath)
     m_parsed = true;
     m_parsedFor = basePath;
     m_errorString.clear();
+    m_plistRoot = false;
     m_warnings.clear();
     QmdTree::release(m_top);
     m_top = QVariant();
@@ -430,12 +431,15 @@ void QmdPropertyListImporter::parseTokens(Tokens &tokens)
     if (tokens.isUnsupported())
         return;
 
+    m_plistRoot = rootTag == QLatin1String("plist");
+    // A file whose first element is no "plist" (or that has none: plain
+    // text, a picture) is of another kind, whatever else is wrong with it.
     if (m_tooDeep)
         m_errorString = tr("The file nests values deeper than %1 levels.").arg(maxDepth);
+    else if (!m_plistRoot)
+        m_errorString = tr("The file is not a plist file.");
     else if (tokens.hasError())
         m_errorString = parseErrorText(tokens);
-    else if (rootTag != QLatin1String("plist"))
-        m_errorString = tr("The file is not a plist file.");
     else if (hasVersion && !versionOne)
         m_errorString = tr("The file is not a plist version 1.0 file.");
 }

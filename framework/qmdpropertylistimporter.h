@@ -82,6 +82,10 @@ public:
     virtual QVariant readLeaf(const Leaf &leaf);
 
     QString errorString() const { return m_errorString; }
+    // Once parsed: the file's first element is a "plist". False for a file
+    // of another kind (plain text, a picture, other XML), so that a caller
+    // can tell such a file from a damaged property list.
+    bool hasPlistRoot() const { return m_plistRoot; }
     QStringList warnings() const;
 
 protected:
@@ -108,6 +112,7 @@ private:
     bool m_bytesRead = false;
     bool m_parsed = false;
     bool m_readable = false;
+    bool m_plistRoot = false;
     QStringList m_parsedFor;
     QString m_errorString;
     QList<QPair<qint64, QString>> m_warnings;

@@ -25,11 +25,16 @@ QList<QmdItemId> addPath(DocumentBuilder &doc, std::initializer_list<QmdItemId> 
     return edges;
 }
 
-// The tempo and the text box that tells what the example shows.
+// Every example is laid out about the origin, where a window opens its
+// canvas: at its zoom it shows whole in a canvas of 800 x 600 pixels, the
+// text at the upper left and the network beside and below it.
+constexpr double ExampleZoom = 0.75;
+
+// The tempo, the zoom and the text box that tells what the example shows.
 void describe(DocumentBuilder &doc, uint tempo, const QString &title, const QString &text)
 {
-    doc.setRoot({{QStringLiteral("Tempo"), tempo}});
-    doc.addTextBox(0, 0, title, text);
+    doc.setRoot({{QStringLiteral("Tempo"), tempo}, {QStringLiteral("ZoomScale"), ExampleZoom}});
+    doc.addTextBox(-3, -2.2, title, text);
 }
 
 // One instrument on the default port and MIDI channel 1: a new document is
@@ -49,13 +54,13 @@ void buildSequential(DocumentBuilder &doc)
              QStringLiteral("The middle node sends its voice along its edges in turn: first round the "
                             "right loop, then round the left one. Each node plays its next pitch as the "
                             "voice arrives."));
-    const auto a = doc.addNode(3, 5, QStringLiteral("C3"));
-    const auto b = doc.addNode(4, 5, QStringLiteral("E3"));
-    const auto c = doc.addNode(4, 6, QStringLiteral("G3"));
-    const auto d = doc.addNode(3, 6, QStringLiteral("B3"));
-    const auto e = doc.addNode(2, 5, QStringLiteral("F3"));
-    const auto f = doc.addNode(2, 4, QStringLiteral("A3"));
-    const auto g = doc.addNode(3, 4, QStringLiteral("D4"));
+    const auto a = doc.addNode(1, 0, QStringLiteral("C3"));
+    const auto b = doc.addNode(2, 0, QStringLiteral("E3"));
+    const auto c = doc.addNode(2, 1, QStringLiteral("G3"));
+    const auto d = doc.addNode(1, 1, QStringLiteral("B3"));
+    const auto e = doc.addNode(0, 0, QStringLiteral("F3"));
+    const auto f = doc.addNode(0, -1, QStringLiteral("A3"));
+    const auto g = doc.addNode(1, -1, QStringLiteral("D4"));
     addPath(doc, {a, b, c, d, a});
     addPath(doc, {a, e, f, g, a});
     doc.set(a, {{SignallingMethodKey, SequentialMethod}});
@@ -72,12 +77,12 @@ void buildParallel(DocumentBuilder &doc)
                             "The three voices arrive together and sound a chord; two of them end there, "
                             "the third travels round the square and starts the next chord. The lists "
                             "step through four chords."));
-    const auto a = doc.addNode(3, 5, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("96"));
-    const auto up = doc.addNode(3, 3, QStringLiteral("E4,C4,A3,B3"), QStringLiteral("72"));
-    const auto left = doc.addNode(1, 5, QStringLiteral("G3,E3,C3,D3"), QStringLiteral("72"));
-    const auto right = doc.addNode(5, 5, QStringLiteral("C4,A3,F3,G3"), QStringLiteral("72"));
-    const auto below = doc.addNode(5, 7, QStringLiteral("D4,E4,A3,B3"), QStringLiteral("64"));
-    const auto back = doc.addNode(3, 7, QStringLiteral("B3,C4,C4,D4"), QStringLiteral("64"));
+    const auto a = doc.addNode(0, 0, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("96"));
+    const auto up = doc.addNode(0, -2, QStringLiteral("E4,C4,A3,B3"), QStringLiteral("72"));
+    const auto left = doc.addNode(-2, 0, QStringLiteral("G3,E3,C3,D3"), QStringLiteral("72"));
+    const auto right = doc.addNode(2, 0, QStringLiteral("C4,A3,F3,G3"), QStringLiteral("72"));
+    const auto below = doc.addNode(2, 2, QStringLiteral("D4,E4,A3,B3"), QStringLiteral("64"));
+    const auto back = doc.addNode(0, 2, QStringLiteral("B3,C4,C4,D4"), QStringLiteral("64"));
     doc.addEdge(a, up);
     doc.addEdge(a, left);
     addPath(doc, {a, right, below, back, a});
@@ -93,11 +98,11 @@ void buildRandom(DocumentBuilder &doc)
              QStringLiteral("The centre node chooses one of its four edges at random each time a voice "
                             "arrives. The numbers on its edge-usage tiles weigh the choice: the upper "
                             "right neighbour comes three times as often as the lower left one."));
-    const auto hub = doc.addNode(3, 5, QStringLiteral("D3"), QStringLiteral("90"));
-    const auto ne = doc.addNode(4, 4, QStringLiteral("F3,A3"), QStringLiteral("70"));
-    const auto se = doc.addNode(4, 6, QStringLiteral("G3,E3"), QStringLiteral("70"));
-    const auto sw = doc.addNode(2, 6, QStringLiteral("C4,A2"), QStringLiteral("70"));
-    const auto nw = doc.addNode(2, 4, QStringLiteral("D4,C3"), QStringLiteral("70"));
+    const auto hub = doc.addNode(1, 0, QStringLiteral("D3"), QStringLiteral("90"));
+    const auto ne = doc.addNode(2, -1, QStringLiteral("F3,A3"), QStringLiteral("70"));
+    const auto se = doc.addNode(2, 1, QStringLiteral("G3,E3"), QStringLiteral("70"));
+    const auto sw = doc.addNode(0, 1, QStringLiteral("C4,A2"), QStringLiteral("70"));
+    const auto nw = doc.addNode(0, -1, QStringLiteral("D4,C3"), QStringLiteral("70"));
     const auto toNe = doc.addEdge(hub, ne, QmdVelka::CityBlock);
     const auto toSe = doc.addEdge(hub, se, QmdVelka::CityBlockFlipped);
     const auto toSw = doc.addEdge(hub, sw, QmdVelka::CityBlock);
@@ -119,11 +124,11 @@ void buildEdgeUsage(DocumentBuilder &doc)
              QStringLiteral("The edge-usage list of the first node reads: the edge to the right three "
                             "times, then the edge to the left once. The short loop plays three times, "
                             "the long loop once, and the pattern repeats."));
-    const auto a = doc.addNode(3, 5, QStringLiteral("C3"), QStringLiteral("100"));
-    const auto b = doc.addNode(4, 5, QStringLiteral("E3"));
-    const auto c = doc.addNode(4, 6, QStringLiteral("G3"));
-    const auto d = doc.addNode(1, 5, QStringLiteral("A3"));
-    const auto e = doc.addNode(1, 3, QStringLiteral("F3"));
+    const auto a = doc.addNode(1, 1, QStringLiteral("C3"), QStringLiteral("100"));
+    const auto b = doc.addNode(2, 1, QStringLiteral("E3"));
+    const auto c = doc.addNode(2, 2, QStringLiteral("G3"));
+    const auto d = doc.addNode(-1, 1, QStringLiteral("A3"));
+    const auto e = doc.addNode(-1, -1, QStringLiteral("F3"));
     const auto shortLoop = addPath(doc, {a, b, c, a}).first();
     const auto longLoop = addPath(doc, {a, d, e, a}).first();
     doc.set(a, {{SignallingMethodKey, SequentialMethod},
@@ -140,14 +145,14 @@ void buildWormholes(DocumentBuilder &doc)
                             "voice plays the phrase on the left, jumps at once to the phrase on the "
                             "right, and jumps back again. The silent nodes only pass the voice on."));
     const QHash<QString, QVariant> silent{{QStringLiteral("DontPlayNote"), true}};
-    const auto l1 = doc.addNode(1, 4, QStringLiteral("A3"));
-    const auto l2 = doc.addNode(2, 4, QStringLiteral("C4"));
-    const auto l3 = doc.addNode(2, 5, QStringLiteral("E4"));
-    const auto lOut = doc.addNode(1, 5, QStringLiteral("C3"), QStringLiteral("80"), QStringLiteral("100%"), silent);
-    const auto r1 = doc.addNode(8, 4, QStringLiteral("D4"));
-    const auto r2 = doc.addNode(9, 4, QStringLiteral("B3"));
-    const auto r3 = doc.addNode(9, 5, QStringLiteral("G3"));
-    const auto rOut = doc.addNode(8, 5, QStringLiteral("C3"), QStringLiteral("80"), QStringLiteral("100%"), silent);
+    const auto l1 = doc.addNode(-2, 0, QStringLiteral("A3"));
+    const auto l2 = doc.addNode(-1, 0, QStringLiteral("C4"));
+    const auto l3 = doc.addNode(-1, 1, QStringLiteral("E4"));
+    const auto lOut = doc.addNode(-2, 1, QStringLiteral("C3"), QStringLiteral("80"), QStringLiteral("100%"), silent);
+    const auto r1 = doc.addNode(2, 0, QStringLiteral("D4"));
+    const auto r2 = doc.addNode(3, 0, QStringLiteral("B3"));
+    const auto r3 = doc.addNode(3, 1, QStringLiteral("G3"));
+    const auto rOut = doc.addNode(2, 1, QStringLiteral("C3"), QStringLiteral("80"), QStringLiteral("100%"), silent);
     addPath(doc, {l1, l2, l3, lOut});
     addPath(doc, {r1, r2, r3, rOut});
     const auto there = doc.addEdge(lOut, r1, QmdVelka::Direct);
@@ -172,7 +177,7 @@ void buildInstruments(DocumentBuilder &doc)
     const QString melodyPitches[] = {QStringLiteral("E4"), QStringLiteral("G4"), QStringLiteral("A4"),
                                      QStringLiteral("G4"), QStringLiteral("C5"), QStringLiteral("B4"),
                                      QStringLiteral("G4"), QStringLiteral("D4")};
-    const QPointF ring[] = {{0, 3}, {1, 3}, {2, 3}, {3, 3}, {3, 4}, {2, 4}, {1, 4}, {0, 4}};
+    const QPointF ring[] = {{0, -1}, {1, -1}, {2, -1}, {3, -1}, {3, 0}, {2, 0}, {1, 0}, {0, 0}};
     QList<QmdItemId> tune;
     for (int i = 0; i < 8; ++i)
         tune << doc.addNode(ring[i].x(), ring[i].y(), melodyPitches[i], QStringLiteral("84"));
@@ -182,10 +187,10 @@ void buildInstruments(DocumentBuilder &doc)
     doc.set(tune.at(4), {{QStringLiteral("DoInstrumentChange"), true}, {QStringLiteral("Instrument"), bell}});
     doc.addVoiceGroup(tune.at(0), melody);
 
-    const auto b1 = doc.addNode(0, 6, QStringLiteral("C2"), QStringLiteral("100"));
-    const auto b2 = doc.addNode(2, 6, QStringLiteral("A1"), QStringLiteral("100"));
-    const auto b3 = doc.addNode(2, 8, QStringLiteral("F1"), QStringLiteral("100"));
-    const auto b4 = doc.addNode(0, 8, QStringLiteral("G1"), QStringLiteral("100"));
+    const auto b1 = doc.addNode(-2.8, 0, QStringLiteral("C2"), QStringLiteral("100"));
+    const auto b2 = doc.addNode(-0.8, 0, QStringLiteral("A1"), QStringLiteral("100"));
+    const auto b3 = doc.addNode(-0.8, 2, QStringLiteral("F1"), QStringLiteral("100"));
+    const auto b4 = doc.addNode(-2.8, 2, QStringLiteral("G1"), QStringLiteral("100"));
     addPath(doc, {b1, b2, b3, b4, b1});
     doc.addVoiceGroup(b1, bass);
 }
@@ -199,13 +204,13 @@ void buildRelative(DocumentBuilder &doc)
                             "the pitch the voice brings: +4 or +3 semitones, then +5, so every round "
                             "plays a broken chord on a new root. Durations work the same way: 0.25 of a "
                             "principal, then +0.25, *2 and 50% of the next edge; velocities rise by +10."));
-    const auto root = doc.addNode(1, 5, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("70"),
+    const auto root = doc.addNode(0, 0, QStringLiteral("C3,A2,F2,G2"), QStringLiteral("70"),
                                   QStringLiteral("0.25"));
-    const auto third = doc.addNode(2, 5, QStringLiteral("+4,+3,+4,+4"), QStringLiteral("+10"),
+    const auto third = doc.addNode(1, 0, QStringLiteral("+4,+3,+4,+4"), QStringLiteral("+10"),
                                    QStringLiteral("+0.25"));
-    const auto fifth = doc.addNode(3, 5, QStringLiteral("+3,+4,+3,+3"), QStringLiteral("+10"),
+    const auto fifth = doc.addNode(2, 0, QStringLiteral("+3,+4,+3,+3"), QStringLiteral("+10"),
                                    QStringLiteral("*2"));
-    const auto octave = doc.addNode(3, 6, QStringLiteral("+5"), QStringLiteral("+10"), QStringLiteral("50%"));
+    const auto octave = doc.addNode(2, 1, QStringLiteral("+5"), QStringLiteral("+10"), QStringLiteral("50%"));
     addPath(doc, {root, third, fifth, octave, root});
     doc.addVoiceGroup(root, harp);
 }

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QGraphicsItem>
 #include <QGraphicsView>
 #include <QLabel>
@@ -184,6 +185,7 @@ private slots:
     void modeMenuWritesKeyWithoutUndo();
     void playButtonSendsOnlyUserClicks();
     void tempoBoxMakesOneUndoStep();
+    void tempoBoxShowsATempoFromBeyondItsRange();
     void dialogBlocksNest();
     void pageSetupEndsBlock_data();
     void pageSetupEndsBlock();
@@ -650,6 +652,41 @@ void TestVelkaWindow::tempoBoxMakesOneUndoStep()
     settle();
     QCOMPARE(window.controller()->data(QStringLiteral("Tempo")).toInt(), 131);
     QCOMPARE(window.controller()->undoRedoCount(), 2);
+}
+
+void TestVelkaWindow::tempoBoxShowsATempoFromBeyondItsRange()
+{
+    // A hand-edited file, then a request, with the largest tempo a document
+    // can hold: the document plays at the top of the box's range, and the
+    // box shows that, not its bottom.
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("fast.vlk"));
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>ContainerType</key><string>StrDict</string>"
+               "<key>Tempo</key><integer>4294967295</integer></dict></plist>\n");
+    file.close();
+
+    VelkaWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    settle();
+    auto *box = child<QSpinBox>(window, "tempoSpinBox");
+    QSignalSpy loaded(window.controller(), &QmdDocController::fileLoaded);
+    window.controller()->requestLoad(fileName);
+    QVERIFY(loaded.count() == 1 || loaded.wait());
+    settle();
+    QCOMPARE(box->value(), 999);
+    QCOMPARE(window.controller()->data(QStringLiteral("Tempo")), QVariant(999u));
+
+    window.controller()->requestSetData(QStringLiteral("Tempo"), 60u);
+    settle();
+    QCOMPARE(box->value(), 60);
+    window.controller()->requestSetData(QStringLiteral("Tempo"), 4294967295u);
+    settle();
+    QCOMPARE(box->value(), 999);
+    QCOMPARE(window.controller()->data(QStringLiteral("Tempo")), QVariant(999u));
 }
 
 void TestVelkaWindow::dialogBlocksNest()

@@ -13,8 +13,11 @@
 #include "velkawindow.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFileDialog>
+#include <QGraphicsView>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPageSetupDialog>
@@ -23,6 +26,7 @@
 #include <QPrinter>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +117,8 @@ private slots:
     void closeAsksAboutChanges();
     void saveOfNamedDocumentClosesAfterSave();
     void loadErrorKeepsLastWindow();
+    void otherFilesNameTheirReason_data();
+    void otherFilesNameTheirReason();
     void loadSetsSelectionToolWithoutUndo();
     void loadWarningsAreShown();
     void replacedCharactersAreShown();
@@ -128,6 +134,9 @@ private slots:
     void unknownToolFallsBack();
     void openRecentMenu();
     void deleteEntryDeletesInFocusedLineEdit();
+    void editEntriesReachFocusedSpinAndComboBoxes_data();
+    void editEntriesReachFocusedSpinAndComboBoxes();
+    void linuxShortcutsReachTheirCommands();
 
 private:
     QTemporaryDir m_dir;
@@ -366,6 +375,57 @@ void TestWindowCommands::loadErrorKeepsLastWindow()
     delete only;
 }
 
+void TestWindowCommands::otherFilesNameTheirReason_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("text file") << QStringLiteral("notes.txt") << QStringLiteral("This is not a Velka document.");
+    QTest::newRow("picture") << QStringLiteral("photo.png") << QStringLiteral("This is not a Velka document.");
+    QTest::newRow("truncated document") << QStringLiteral("cut.vlk")
+                                        << QStringLiteral("The file is not well-formed at line ");
+}
+
+void TestWindowCommands::otherFilesNameTheirReason()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, reason);
+    const QString fileName = m_dir.filePath(name);
+    if (name.endsWith(QLatin1String(".png"))) {
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(fileName));
+    } else if (name.endsWith(QLatin1String(".vlk"))) {
+        VelkaWindow source;
+        QVERIFY(setTempo(source, 125));
+        QVERIFY(saveAndWait(source, fileName));
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(file.size() / 2));
+    } else {
+        QFile file(fileName);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("Shopping list\n- milk\n- bread\n");
+    }
+
+    QPointer<VelkaWindow> window = shownWindow();
+    QString text;
+    QString detail;
+    answerWhenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        detail = box->informativeText();
+        clickButton(box, QMessageBox::Ok);
+    });
+    window->controller()->requestLoad(fileName);
+    QTRY_VERIFY(!text.isEmpty());
+    // A file anyone may read is not a question of permission.
+    QCOMPARE(text, QStringLiteral("The network “%1” could not be opened.").arg(name));
+    QVERIFY2(detail.startsWith(reason), qPrintable(detail));
+    QVERIFY2(detail.endsWith(QStringLiteral("\nCode: %1").arg(int(QFile::ReadError))), qPrintable(detail));
+    settle();
+    delete window;
+}
+
 void TestWindowCommands::loadSetsSelectionToolWithoutUndo()
 {
     const QString fileName = m_dir.filePath(QStringLiteral("tool3.vlk"));
@@ -573,6 +633,18 @@ void TestWindowCommands::menuTextsAndShortcuts()
         titles << menu->text();
     QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Control", "&Tool", "&Help"}));
 
+    // The platform's bindings first; the keys a Linux user expects where the
+    // platform gives none.
+    const auto orElse = [](QKeySequence::StandardKey key, const QKeySequence &fallback) {
+        const QList<QKeySequence> bindings = QKeySequence::keyBindings(key).mid(0, 1);
+        return bindings.isEmpty() ? QList<QKeySequence>{fallback} : bindings;
+    };
+    const QList<QKeySequence> saveAsKeys = orElse(QKeySequence::SaveAs, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    const QList<QKeySequence> exitKeys = orElse(QKeySequence::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QList<QKeySequence> zoomInKeys = QKeySequence::keyBindings(QKeySequence::ZoomIn);
+    if (!zoomInKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)))
+        zoomInKeys << QKeySequence(Qt::CTRL | Qt::Key_Equal);
+
     const struct
     {
         QMenu *menu;
@@ -580,12 +652,12 @@ void TestWindowCommands::menuTextsAndShortcuts()
         QList<QKeySequence> shortcuts;
     } entries[] = {
         {bar->fileMenu(), "&New", QKeySequence::keyBindings(QKeySequence::New).mid(0, 1)},
-        {bar->fileMenu(), "Save &As...", QKeySequence::keyBindings(QKeySequence::SaveAs).mid(0, 1)},
+        {bar->fileMenu(), "Save &As...", saveAsKeys},
         {bar->fileMenu(), "Page Set&up...", {QKeySequence(QStringLiteral("Shift+Ctrl+P"))}},
-        {bar->fileMenu(), "E&xit", {}},
+        {bar->fileMenu(), "E&xit", exitKeys},
         {bar->editMenu(), "&Delete", QKeySequence::keyBindings(QKeySequence::Delete).mid(0, 1)},
         {bar->viewMenu(), "Actual Size", {QKeySequence(Qt::CTRL | Qt::Key_0)}},
-        {bar->viewMenu(), "Zoom &In", QKeySequence::keyBindings(QKeySequence::ZoomIn)},
+        {bar->viewMenu(), "Zoom &In", zoomInKeys},
         {bar->viewMenu(), "Zoom &Out", QKeySequence::keyBindings(QKeySequence::ZoomOut).mid(0, 1)},
         {bar->viewMenu(), "Hide &Grid", {QKeySequence(Qt::CTRL | Qt::Key_Apostrophe)}},
         {bar->viewMenu(), "Turn &Snap to Grid Off", {QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_Apostrophe)}},
@@ -777,6 +849,105 @@ void TestWindowCommands::deleteEntryDeletesInFocusedLineEdit()
     settle();
     QCOMPARE(window->selectedElements().size(), 1);
     QCOMPARE(window->controller()->undoText(), QStringLiteral("Node"));
+    delete window;
+}
+
+void TestWindowCommands::editEntriesReachFocusedSpinAndComboBoxes_data()
+{
+    QTest::addColumn<bool>("comboBox");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("clipboardBefore");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("clipboard");
+
+    const QString all = QStringLiteral("Select A&ll");
+    const QString cut = QStringLiteral("Cu&t");
+    const QString del = QStringLiteral("&Delete");
+    const QString paste = QStringLiteral("&Paste");
+    const QString kept = QStringLiteral("kept");
+    QTest::newRow("tempo, delete") << false << QStringList{all, del} << kept << QString() << kept;
+    QTest::newRow("tempo, cut") << false << QStringList{all, cut} << kept << QString() << QStringLiteral("121");
+    QTest::newRow("tempo, paste") << false << QStringList{all, paste} << QStringLiteral("95")
+                                  << QStringLiteral("95") << QStringLiteral("95");
+    QTest::newRow("combo, delete") << true << QStringList{all, del} << kept << QString() << kept;
+    QTest::newRow("combo, cut") << true << QStringList{all, cut} << kept << QString() << QStringLiteral("combo text");
+    QTest::newRow("combo, paste") << true << QStringList{all, paste} << kept << kept << kept;
+}
+
+void TestWindowCommands::editEntriesReachFocusedSpinAndComboBoxes()
+{
+    QFETCH(bool, comboBox);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, clipboardBefore);
+    QFETCH(QString, text);
+    QFETCH(QString, clipboard);
+
+    QPointer<VelkaWindow> window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(setTempo(*window, 121));
+    window->controller()->requestAddNode(QmdVelka::TickPos(0, 0));
+    settle();
+    window->selectAll();
+    QCOMPARE(window->selectedElements().size(), 1);
+    QGuiApplication::clipboard()->setText(clipboardBefore);
+
+    QWidget *field = nullptr;
+    QLineEdit *edit = nullptr;
+    if (comboBox) {
+        auto *box = new QComboBox;
+        box->setEditable(true);
+        box->setEditText(QStringLiteral("combo text"));
+        window->inspectorDock()->setWidget(box);
+        field = box;
+        edit = box->lineEdit();
+    } else {
+        auto *tempo = window->findChild<QSpinBox *>(QStringLiteral("tempoSpinBox"));
+        QVERIFY(tempo);
+        QCOMPARE(tempo->text(), QStringLiteral("121"));
+        field = tempo;
+        edit = tempo->findChild<QLineEdit *>();
+    }
+    QVERIFY(edit);
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+
+    VelkaMenuBar *bar = menuBarOf(*window);
+    for (const QString &entry : std::as_const(entries)) {
+        QAction *action = menuEntry(bar->editMenu(), entry);
+        QVERIFY2(action && action->isEnabled(), qPrintable(entry));
+        action->trigger();
+    }
+    QCOMPARE(edit->text(), text);
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    settle();
+    // The canvas's selection is neither cut nor deleted.
+    QCOMPARE(window->selectedElements().size(), 1);
+    QCOMPARE(window->controller()->undoText(), QStringLiteral("Node"));
+    delete window;
+}
+
+void TestWindowCommands::linuxShortcutsReachTheirCommands()
+{
+    QPointer<VelkaWindow> window = shownWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QmdVelkaController *controller = window->controller();
+    controller->requestSetData(ZoomScaleKey, 1.0, QmdIndex(), QmdRequestOptions(Qmd::NoUndoHistory));
+    QTRY_COMPARE(controller->data(ZoomScaleKey).toDouble(), 1.0);
+    QWidget *canvas = window->findChild<QGraphicsView *>();
+    QVERIFY(canvas);
+    canvas->setFocus();
+    QTRY_VERIFY(canvas->hasFocus());
+
+    QTest::keyClick(canvas, Qt::Key_Equal, Qt::ControlModifier);
+    QTRY_COMPARE(controller->data(ZoomScaleKey).toDouble(), 2.0);
+
+    QTest::keyClick(canvas, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QTRY_VERIFY(window->findChild<QFileDialog *>() && window->findChild<QFileDialog *>()->isVisible());
+    window->findChild<QFileDialog *>()->reject();
+    settle();
+
+    QAction *exitEntry = menuEntry(menuBarOf(*window)->fileMenu(), QStringLiteral("E&xit"));
+    QVERIFY(exitEntry->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
     delete window;
 }
 

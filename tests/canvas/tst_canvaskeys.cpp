@@ -3,6 +3,7 @@
 #include "graphicsedgeitem.h"
 #include "graphicstextboxedit.h"
 #include "graphicstextboxitem.h"
+#include "sceneshot.h"
 
 #include <QPixmap>
 #include <QTextEdit>
@@ -24,6 +25,7 @@ private slots:
     void keysOfAnEditedTextBoxAreItsOwn();
     void shiftWhileDrawingAnEdge();
     void escapeCancelsANodeAndEdgeDrag();
+    void escapeEndsTextBoxEditingKeepingTheText();
 
 private:
     void setTool(NetworkView::Tool tool);
@@ -157,7 +159,6 @@ void TestCanvasKeys::keysOfAnEditedTextBoxAreItsOwn()
 
     QTest::keyClick(view, Qt::Key_Backspace);
     QTest::keyClick(view, Qt::Key_Delete);
-    QTest::keyClick(view, Qt::Key_Escape);
     QCOMPARE(box->toPlainText(), QStringLiteral("ab"));
     QVERIFY(receiver->calls.isEmpty());
     QVERIFY(box->editor());
@@ -224,6 +225,52 @@ void TestCanvasKeys::escapeCancelsANodeAndEdgeDrag()
     QCOMPARE(c->elementIds(), before);
     QCOMPARE(c->undoRedoCount(), steps);
     QCOMPARE(previewCount(), 0);
+}
+
+void TestCanvasKeys::escapeEndsTextBoxEditingKeepingTheText()
+{
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f->scene(), &activate);
+    QmdVelkaController *c = f->controller();
+    const QString keyText = QStringLiteral("Text");
+
+    // A new box: its editor is open with all text selected.
+    const QmdItemId id = f->addTextBox(TickPos(0, 0), QStringLiteral("abc"));
+    auto *box = f->itemFor<GraphicsTextBoxItem>(id);
+    QVERIFY(box->editor());
+    QTest::keyClicks(view, QStringLiteral("Dorian"));
+    const QImage editing = view->grab().toImage();
+    QTest::keyClick(view, Qt::Key_Escape);
+    QVERIFY(!box->editor());
+    QVERIFY(!f->scene()->focusItem());
+    CanvasFixture::settle();
+    QCOMPARE(box->toPlainText(), QStringLiteral("Dorian"));
+    QVERIFY(c->elementData(id, keyText).toString().contains(QStringLiteral("Dorian")));
+    QCOMPARE(c->undoText(), QStringLiteral("Text"));
+    QVERIFY(receiver->calls.isEmpty());
+    keepPicture(editing, QStringLiteral("escape-editing"));
+    keepPicture(view->grab().toImage(), QStringLiteral("escape-ended"));
+
+    // A second click on the selected box edits it again; Escape keeps the
+    // added text too, and one more Escape changes nothing.
+    setTool(NetworkView::SelectionTool);
+    f->scene()->clearSelection();
+    const QPointF inside = box->sceneBoundingRect().center();
+    f->click(inside);
+    f->click(inside);
+    QVERIFY(box->editor());
+    box->editor()->textEdit()->moveCursor(QTextCursor::End);
+    QTest::keyClicks(view, QStringLiteral(" mode"));
+    QTest::keyClick(view, Qt::Key_Escape);
+    QVERIFY(!box->editor());
+    CanvasFixture::settle();
+    QCOMPARE(box->toPlainText(), QStringLiteral("Dorian mode"));
+    QVERIFY(c->elementData(id, keyText).toString().contains(QStringLiteral("Dorian mode")));
+    const int steps = c->undoRedoCount();
+    QTest::keyClick(view, Qt::Key_Escape);
+    CanvasFixture::settle();
+    QCOMPARE(c->undoRedoCount(), steps);
+    QCOMPARE(c->elementIds(), QmdItemIdList({id}));
 }
 
 CANVAS_TEST_MAIN(TestCanvasKeys)

@@ -15,6 +15,7 @@ private slots:
     void followsItsNodeOnly();
     void instrumentColourAndLabel();
     void withoutInstrumentTheDefaultLook();
+    void removedInstrumentLeavesNoColour();
     void selectionThickensTheOutline();
     void preview();
 };
@@ -141,6 +142,66 @@ void TestGraphicsVoiceGroupItem::withoutInstrumentTheDefaultLook()
     group = f.itemFor<GraphicsVoiceGroupItem>(id);
     QCOMPARE(group->pen().color(), defaultOutline);
     QCOMPARE(group->brush().color(), defaultFill);
+}
+
+void TestGraphicsVoiceGroupItem::removedInstrumentLeavesNoColour()
+{
+    CanvasFixture f;
+    const QmdItemId lead = addInstrument(f, QColor(255, 0, 0), QStringLiteral("Lead"));
+    const QmdItemId bass = addInstrument(f, QColor(0, 0, 255), QStringLiteral("Bass"));
+    const QmdItemId node = f.addNode(TickPos(0, 0));
+    const QmdItemId leadGroup = f.addVoiceGroup(node);
+    const QmdItemId bassGroup = f.addVoiceGroup(node);
+    f.set(leadGroup, QStringLiteral("InitialInstrument"), lead);
+    f.set(bassGroup, QStringLiteral("InitialInstrument"), bass);
+    auto *leadItem = f.itemFor<GraphicsVoiceGroupItem>(leadGroup);
+    auto *bassItem = f.itemFor<GraphicsVoiceGroupItem>(bassGroup);
+    QCOMPARE(leadItem->pen().color(), QColor(255, 0, 0));
+
+    // Removing an instrument turns its groups' markers to the default look at
+    // once; the other groups keep theirs.
+    f.controller()->requestRemove(f.controller()->instrumentIndex(lead));
+    f.settle();
+    QCOMPARE(leadItem->pen().color(), defaultOutline);
+    QCOMPARE(leadItem->brush().color(), defaultFill);
+    QVERIFY(leadItem->toolTip().isEmpty());
+    QCOMPARE(bassItem->pen().color(), QColor(0, 0, 255));
+    QCOMPARE(bassItem->toolTip(), QStringLiteral("Bass"));
+
+    // Undo brings the instrument and its colour back.
+    f.controller()->requestUndo();
+    f.settle();
+    QCOMPARE(f.controller()->instrumentIds().contains(lead), true);
+    QCOMPARE(leadItem->pen().color(), QColor(255, 0, 0));
+    QCOMPARE(leadItem->toolTip(), QStringLiteral("Lead"));
+
+    // Redo removes it again.
+    f.controller()->requestRedo();
+    f.settle();
+    QVERIFY(!f.controller()->instrumentIds().contains(lead));
+    QCOMPARE(leadItem->pen().color(), defaultOutline);
+    QCOMPARE(leadItem->brush().color(), defaultFill);
+
+    // A reference that no undo step keeps (as a file may hold one) outlives
+    // its instrument: undoing the instrument's addition still clears the
+    // marker's colour and label.
+    QmdVelkaController *c = f.controller();
+    c->requestAddInstrument(QStringLiteral("Pad"), QColor(0, 160, 0), QBitArray(16, true));
+    f.settle();
+    const QmdItemId pad = c->instrumentIds().last();
+    c->requestSetData(QStringLiteral("InitialInstrument"), pad, c->elementIndex(leadGroup),
+                      QmdRequestOptions(Qmd::NoUndoHistory));
+    f.settle();
+    QCOMPARE(leadItem->pen().color(), QColor(0, 160, 0));
+    QCOMPARE(leadItem->toolTip(), QStringLiteral("Pad"));
+    c->requestUndo();
+    f.settle();
+    QVERIFY(!c->instrumentIds().contains(pad));
+    QCOMPARE(c->elementData(leadGroup, QStringLiteral("InitialInstrument")).toUInt(), pad);
+    QCOMPARE(leadItem->pen().color(), defaultOutline);
+    QCOMPARE(leadItem->brush().color(), defaultFill);
+    QVERIFY(leadItem->toolTip().isEmpty());
+    QCOMPARE(bassItem->toolTip(), QStringLiteral("Bass"));
 }
 
 void TestGraphicsVoiceGroupItem::selectionThickensTheOutline()

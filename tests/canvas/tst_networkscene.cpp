@@ -39,6 +39,8 @@ private slots:
     void followersGetTheirNodesAndInstruments();
     void newTextBoxOpensItsEditorOnce();
     void resetDuringAFlash();
+    void feedbackPassesOnlyWhilePlayingOrFlashing();
+    void announcedIdsWithoutAnElementMakeNoItem();
     void removedNodeLeavesNoFlash();
     void controllerDeletedBeforeTheScene();
     void sceneDeletedBeforeTheController();
@@ -420,6 +422,37 @@ void TestNetworkScene::resetDuringAFlash()
     QVERIFY(scene->feedbackTimer()->isActive());
 }
 
+void TestNetworkScene::feedbackPassesOnlyWhilePlayingOrFlashing()
+{
+    // An open document that does not play must not wake the window 60 times a second.
+    CanvasFixture f(new RecordingScene);
+    auto *scene = recordingScene(f);
+    QTimer *timer = scene->feedbackTimer();
+    const QmdItemId a = f.addNode(TickPos(0, 0));
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::IdleFeedbackIntervalMs);
+
+    f.controller()->requestPlay();
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+    scene->checkFeedbackPipe();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+
+    // Stopped with a flash still lit: the next pass ends it, the one after goes idle.
+    scene->flashEnds().insert(100, FlashEnd{f.scene()->elementItem(a), 1, 1});
+    f.controller()->requestPause();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+    scene->checkFeedbackPipe();
+    QVERIFY(scene->flashEnds().isEmpty());
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), NetworkScene::IdleFeedbackIntervalMs);
+
+    // A clock started without the controller's word is caught by the next pass.
+    f.sync()->setPlaying(true);
+    scene->checkFeedbackPipe();
+    QCOMPARE(timer->interval(), NetworkScene::FeedbackIntervalMs);
+}
+
 void TestNetworkScene::removedNodeLeavesNoFlash()
 {
     CanvasFixture f(new RecordingScene);
@@ -469,6 +502,24 @@ void TestNetworkScene::sceneDeletedBeforeTheController()
     f.controller()->reset();
     f.settle();
     QVERIFY(!f.controller()->bindingTable().contains(const_cast<QObject *>(scene)));
+}
+
+void TestNetworkScene::announcedIdsWithoutAnElementMakeNoItem()
+{
+    // A notification may name an id that is gone by the time it arrives, or
+    // none the elements ever had: only the ids of elements get items.
+    CanvasFixture f;
+    const QmdItemId node = f.addNode(TickPos(0, 0));
+    const QmdItemId removed = f.addNode(TickPos(P, 0));
+    f.remove(removed);
+    const QmdItemId never = 999999;
+    for (QmdItemId id : {QmdItemId(0), removed, never}) {
+        emit f.controller()->elementsAdded({id}, 4242);
+        QVERIFY2(!f.scene()->elementItem(id), qPrintable(QString::number(id)));
+    }
+    emit f.controller()->elementsAdded({never, node, removed}, 4243);
+    QCOMPARE(f.scene()->elementItems().size(), 1);
+    QVERIFY(f.scene()->elementItem(node));
 }
 
 void TestNetworkScene::duplicateAddReplacesTheItem()

@@ -6,9 +6,11 @@
 #include "graphicsvoicegroupitem.h"
 #include "qwpcombobox.h"
 #include "recordingitems.h"
+#include "sceneshot.h"
 #include "zoomrules.h"
 
 #include <QGraphicsSimpleTextItem>
+#include <QPainterPathStroker>
 #include <QPixmap>
 #include <QScrollBar>
 
@@ -57,6 +59,14 @@ private slots:
     void previewsAreNoElements();
     void sceneRectGrowsWhileDragging();
     void sceneDeletedDuringAGesture();
+    void zoomToolKeepsTheClickedPointUnderTheMouse_data();
+    void zoomToolKeepsTheClickedPointUnderTheMouse();
+    void doubleClickLeavesNoMouseGrab();
+    void editorOpenedByASecondClickEndsTheDrag();
+    void toolsReachANodeUnderAnEdge_data();
+    void toolsReachANodeUnderAnEdge();
+    void selectionToolReachesANodeUnderItsOwnEdge();
+    void clicksAtOneSpotStepThroughHiddenEdges();
 };
 
 namespace {
@@ -1040,20 +1050,308 @@ void TestNetworkView::sceneRectGrowsWhileDragging()
 
 void TestNetworkView::sceneDeletedDuringAGesture()
 {
-    for (int tool : {2, 3}) {
+    for (int tool : {2, 3, 4}) {
         CanvasFixture f;
         const NodeDocument d(f, NetworkView::Tool(tool));
         NetworkView *view = f.view();
         f.press(d.posA);
         f.move(QPointF(400, 320));
+        QCOMPARE(view->textBoxPlacement().isActive(), tool == 4);
         f.deleteScene();
         QVERIFY(!view->creationGesture().hasPreviews());
+        QVERIFY(!view->textBoxPlacement().isActive());
         f.move(QPointF(440, 320));
         view->setPreviewEdgePathKind(1);
         f.release(QPointF(440, 320));
         CanvasFixture::settle();
         view->clearPreviews();
         QCOMPARE(f.controller()->elementIds(), QmdItemIdList({d.a, d.b}));
+    }
+}
+
+void TestNetworkView::zoomToolKeepsTheClickedPointUnderTheMouse_data()
+{
+    QTest::addColumn<QList<QPointF>>("nodes"); // in principals
+    QTest::addColumn<int>("clickedNode");
+    QTest::addColumn<bool>("zoomOut");
+
+    const QList<QPointF> square{{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    QTest::newRow("square first node") << square << 3 << false;
+    QTest::newRow("square another node") << square << 0 << false;
+    QTest::newRow("one node") << QList<QPointF>{{2, 1.5}} << 0 << false;
+    QTest::newRow("two nodes") << QList<QPointF>{{-3, -2}, {3, 2}} << 1 << false;
+    QTest::newRow("far network") << QList<QPointF>{{-20, -12}, {20, 12}, {18, -10}} << 2 << false;
+    QTest::newRow("zooming out") << QList<QPointF>{{3, 2}, {-1, 0}} << 0 << true;
+}
+
+void TestNetworkView::zoomToolKeepsTheClickedPointUnderTheMouse()
+{
+    QFETCH(QList<QPointF>, nodes);
+    QFETCH(int, clickedNode);
+    QFETCH(bool, zoomOut);
+    CanvasFixture f;
+    NetworkView *view = f.view();
+    QmdItemIdList ids;
+    for (const QPointF &p : nodes)
+        ids.append(f.addNode(QmdVelka::TickPos(qint64(p.x() * CanvasFixture::P), qint64(p.y() * CanvasFixture::P))));
+    if (zoomOut)
+        setViewKey(f, keyZoomScale, 8.0);
+    setViewKey(f, keyTool, NetworkView::ZoomTool);
+    view->updateZoomMode(zoomOut);
+    // The node must be in view to be clicked: the view looks at it first.
+    const QPointF target = itemPos(f, ids.at(clickedNode));
+    view->centerOn(target);
+    const QPoint clicked = f.viewportPoint(target) + QPoint(17, -11);
+    QVERIFY(view->viewport()->rect().contains(clicked));
+    const QPointF anchor = view->mapToScene(clicked);
+
+    const QImage before = view->grab().toImage();
+    double expected = zoomOut ? 8.0 : 1.0;
+    for (int i = 0; i < 3; ++i) {
+        QMouseEvent press(QEvent::MouseButtonPress, clicked, view->viewport()->mapToGlobal(clicked),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &press);
+        CanvasFixture::settle();
+        // The release comes after the zoom, as a user's does.
+        QMouseEvent release(QEvent::MouseButtonRelease, clicked, view->viewport()->mapToGlobal(clicked),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &release);
+        CanvasFixture::settle();
+        expected *= zoomOut ? 0.5 : 2.0;
+        QCOMPARE(f.controller()->data(keyZoomScale).toDouble(), expected);
+        const QPointF now = view->mapFromScene(anchor);
+        QVERIFY2(QLineF(now, clicked).length() <= 1.5,
+                 qPrintable(QStringLiteral("click %1: the point went from (%2, %3) to (%4, %5)")
+                                .arg(i + 1)
+                                .arg(clicked.x())
+                                .arg(clicked.y())
+                                .arg(now.x())
+                                .arg(now.y())));
+        // Everything the network covers can still be scrolled to.
+        QVERIFY(f.scene()->sceneRect().contains(f.scene()->sceneContentsRect()));
+    }
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-'));
+    keepPicture(before, QStringLiteral("zoom-tool-") + tag + QStringLiteral("-before"));
+    keepPicture(view->grab().toImage(), QStringLiteral("zoom-tool-") + tag + QStringLiteral("-after"));
+}
+
+void TestNetworkView::doubleClickLeavesNoMouseGrab()
+{
+    CanvasFixture f;
+    const DragDocument d(f);
+    f.itemFor<GraphicsTextBoxItem>(d.text)->closeEditor();
+    QTRY_VERIFY(!f.scene()->focusItem());
+    f.scene()->clearSelection();
+    const QmdVelka::TickPos a = tickPos(f, d.a);
+    const QmdVelka::TickPos b = tickPos(f, d.b);
+
+    // After a double-click on node A, a drag of node B moves B alone.
+    f.doubleClick(itemPos(f, d.a));
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    f.drag(itemPos(f, d.b), itemPos(f, d.b) + QPointF(40, 40));
+    QCOMPARE(tickPos(f, d.a), a);
+    QCOMPARE(tickPos(f, d.b), b + QmdVelka::TickPos(CanvasFixture::P / 4, CanvasFixture::P / 4));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+
+    // After a double-click on the text box, a click on empty canvas opens no
+    // editor and selects nothing.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f.scene(), &activate);
+    auto *box = f.itemFor<GraphicsTextBoxItem>(d.text);
+    const QPointF boxCentre = box->sceneBoundingRect().center();
+    f.scene()->clearSelection();
+    f.doubleClick(boxCentre);
+    QVERIFY(!f.scene()->mouseGrabberItem());
+    if (box->editor()) {
+        box->closeEditor();
+        QTRY_VERIFY(!f.scene()->focusItem());
+    }
+    f.click(QPointF(-300, -200));
+    QVERIFY(!box->editor());
+    QVERIFY(!f.scene()->focusItem());
+    QVERIFY(f.scene()->selectedElementIds().isEmpty());
+}
+
+void TestNetworkView::editorOpenedByASecondClickEndsTheDrag()
+{
+    CanvasFixture f;
+    const DragDocument d(f);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(f.scene(), &activate);
+    auto *box = f.itemFor<GraphicsTextBoxItem>(d.text);
+    box->closeEditor();
+    QTRY_VERIFY(!f.scene()->focusItem());
+    f.scene()->clearSelection();
+    const QPointF boxCentre = box->sceneBoundingRect().center() + QPointF(7, 3);
+
+    // The first click selects the box, the second opens its editor.
+    f.click(boxCentre);
+    QVERIFY(!box->editor());
+    f.click(boxCentre);
+    QVERIFY(box->editor());
+    QCOMPARE(f.view()->dragMode(), QGraphicsView::RubberBandDrag);
+
+    // A press on node B ends the editing and selects B; that press belongs
+    // to the editing and moves nothing. The next drag moves B by the
+    // mouse's way, without any offset of the box's click.
+    const QmdVelka::TickPos b = tickPos(f, d.b);
+    const QPointF posB = itemPos(f, d.b);
+    f.drag(posB, posB + QPointF(40, 0));
+    QTRY_VERIFY(!box->editor());
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.b}));
+    QCOMPARE(tickPos(f, d.b), b);
+    f.drag(posB, posB + QPointF(40, 0));
+    QCOMPARE(tickPos(f, d.b), b + QmdVelka::TickPos(CanvasFixture::P / 4, 0));
+
+    // Once more, and a rubber band from empty canvas ends the editing and
+    // selects node A.
+    f.scene()->clearSelection();
+    f.click(boxCentre);
+    f.click(boxCentre);
+    QVERIFY(box->editor());
+    const QPointF posA = itemPos(f, d.a);
+    f.press(posA + QPointF(-60, -60));
+    f.move(posA + QPointF(-30, -30));
+    f.move(posA + QPointF(20, 20));
+    QVERIFY(!f.view()->rubberBandRect().isNull());
+    f.release(posA + QPointF(20, 20));
+    CanvasFixture::settle();
+    QTRY_VERIFY(!box->editor());
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
+}
+
+namespace {
+
+// Node A at the origin. "own edge" runs from A to a node B 24 scene units
+// right of and above it: too short a vertical leg for the arrow, so the
+// route's corner falls left of A and the horizontal leg crosses A's centre. "other edge" runs from a node C left of A to a node D right of
+// and below A: its horizontal leg passes over A.
+struct CoveredNode
+{
+    CoveredNode(CanvasFixture &f, const QString &cover)
+    {
+        f.view();
+        a = f.addNode(QmdVelka::TickPos(0, 0));
+        if (cover == QLatin1String("own edge")) {
+            const qint64 unit = CanvasFixture::P / 160; // one scene unit
+            b = f.addNode(QmdVelka::TickPos(24 * unit, -24 * unit));
+            edge = f.addEdge(a, b, QmdVelka::CityBlock);
+        } else {
+            b = f.addNode(QmdVelka::TickPos(-2 * CanvasFixture::P, 0));
+            const QmdItemId d = f.addNode(QmdVelka::TickPos(2 * CanvasFixture::P, CanvasFixture::P));
+            edge = f.addEdge(b, d, QmdVelka::CityBlock);
+        }
+        f.scene()->clearSelection();
+        // Lifted as when its from-node alone was selected.
+        f.scene()->elementItem(edge)->graphicsItem()->setZValue(1.0);
+    }
+    QmdItemId a = 0;
+    QmdItemId b = 0;
+    QmdItemId edge = 0;
+};
+
+// The edge's drawn route passes over the scene point.
+bool edgeDrawnOver(CanvasFixture &f, QmdItemId edge, const QPointF &scenePos)
+{
+    const auto *item = f.itemFor<GraphicsEdgeItem>(edge);
+    QPainterPathStroker stroker;
+    stroker.setWidth(item->pen().widthF());
+    return stroker.createStroke(item->path()).contains(item->mapFromScene(scenePos));
+}
+
+QmdItemIdList edgesFrom(CanvasFixture &f, QmdItemId node)
+{
+    QmdItemIdList ids;
+    for (QmdItemId id : f.controller()->elementIds()) {
+        if (f.controller()->elementType(id) == QmdVelka::Edge
+            && f.controller()->elementData(id, QStringLiteral("FromNode")).toUInt() == node)
+            ids.append(id);
+    }
+    return ids;
+}
+
+} // namespace
+
+void TestNetworkView::toolsReachANodeUnderAnEdge_data()
+{
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<int>("tool");
+    for (const char *cover : {"own edge", "other edge"}) {
+        for (int tool : {int(NetworkView::NodeAndEdgeTool), int(NetworkView::VoiceGroupTool)})
+            QTest::addRow("%s, tool %d", cover, tool) << QString::fromLatin1(cover) << tool;
+    }
+}
+
+void TestNetworkView::toolsReachANodeUnderAnEdge()
+{
+    QFETCH(QString, cover);
+    QFETCH(int, tool);
+    CanvasFixture f;
+    const CoveredNode d(f, cover);
+    const QPointF centre = itemPos(f, d.a);
+    QCOMPARE(centre, QPointF(0, 0));
+    QVERIFY(edgeDrawnOver(f, d.edge, centre));
+    setViewKey(f, keyTool, tool);
+
+    if (tool == NetworkView::VoiceGroupTool) {
+        f.click(centre);
+        const QmdItemIdList groups = elementsOfType(f, QmdVelka::VoiceGroup);
+        QCOMPARE(groups.size(), 1);
+        QCOMPARE(f.controller()->elementData(groups.first(), QStringLiteral("ToNode")).toUInt(), d.a);
+    } else {
+        // A drag from the node draws an edge from it.
+        f.drag(centre, QPointF(0, 320));
+        QCOMPARE(edgesFrom(f, d.a).size(), cover == QLatin1String("own edge") ? 2 : 1);
+        QCOMPARE(f.controller()->undoText(), QStringLiteral("Node && Edge"));
+    }
+}
+
+void TestNetworkView::selectionToolReachesANodeUnderItsOwnEdge()
+{
+    CanvasFixture f;
+    const CoveredNode d(f, QStringLiteral("own edge"));
+    setViewKey(f, keyTool, NetworkView::SelectionTool);
+    QVERIFY(edgeDrawnOver(f, d.edge, itemPos(f, d.a)));
+    f.click(itemPos(f, d.a));
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.a}));
+    // Outside its nodes the edge is hit as before.
+    const QPointF leg = f.scene()->elementItem(d.edge)->graphicsItem()->mapToScene(
+        f.itemFor<GraphicsEdgeItem>(d.edge)->path().pointAtPercent(0.85));
+    f.click(leg);
+    QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({d.edge}));
+}
+
+void TestNetworkView::clicksAtOneSpotStepThroughHiddenEdges()
+{
+    CanvasFixture f;
+    f.view();
+    const qint64 P = CanvasFixture::P;
+    // Three edges from A share their first leg along the x axis.
+    const QmdItemId a = f.addNode(QmdVelka::TickPos(0, 0));
+    QmdItemIdList edges;
+    for (qint64 y : {P, -P, 2 * P})
+        edges.append(f.addEdge(a, f.addNode(QmdVelka::TickPos(2 * P, y)), QmdVelka::CityBlock));
+    const QmdItemId lone = f.addEdge(f.addNode(QmdVelka::TickPos(0, 3 * P)), f.addNode(QmdVelka::TickPos(2 * P, 3 * P)));
+    setViewKey(f, keyTool, NetworkView::SelectionTool);
+    f.scene()->clearSelection();
+    const QPointF spot(160, 0);
+
+    // Each click at the same spot selects the next edge below, round again.
+    QmdItemIdList selected;
+    for (int i = 0; i < 4; ++i) {
+        f.click(spot);
+        const QmdItemIdSet now = f.scene()->selectedElementIds();
+        QCOMPARE(now.size(), 1);
+        QVERIFY(edges.contains(*now.begin()));
+        selected.append(*now.begin());
+    }
+    QCOMPARE(QSet<QmdItemId>(selected.begin(), selected.begin() + 3).size(), 3);
+    QCOMPARE(selected.at(3), selected.at(0));
+
+    // A lone edge stays selected click after click.
+    for (int i = 0; i < 2; ++i) {
+        f.click(QPointF(160, 480));
+        QCOMPARE(f.scene()->selectedElementIds(), QmdItemIdSet({lone}));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "qmdvelkacontroller.h"
 #include "qmdvelkaexporter.h"
 #include "qmdvelkaimporter.h"
+#include "qmdvelkavalues.h"
+#include "stylepresets.h"
 
 #include <QBuffer>
 #include <QDomDocument>
@@ -151,6 +153,8 @@ private slots:
     void valuesSurviveCycles_data();
     void valuesSurviveCycles();
     void backupKeepsSkippedParts();
+    void colourThatIsNoColour_data();
+    void colourThatIsNoColour();
     void replacedCharactersAreReported();
 
 private:
@@ -580,6 +584,14 @@ void TestQmdVelkaFile::hostileFiles_data()
     QTest::newRow("too large") << "huge" << QByteArray() << int(QFile::ReadError) << "larger than 256 MB" << 0;
     QTest::newRow("not a document") << "file" << QByteArray("<plist version=\"1.0\"><integer>1</integer></plist>")
                                     << int(QFile::ReadError) << "holds no document" << 0;
+    QTest::newRow("plain text") << "file" << QByteArray("Shopping list\n- milk\n- bread\n") << int(QFile::ReadError)
+                                << "This is not a Velka document." << 0;
+    QTest::newRow("picture") << "file" << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << int(QFile::ReadError)
+                             << "This is not a Velka document." << 0;
+    QTest::newRow("other XML") << "file" << QByteArray("<html><body>Tempo</body></html>") << int(QFile::ReadError)
+                               << "This is not a Velka document." << 0;
+    QTest::newRow("cut short") << "file" << documentFile("<key>Tempo</key><integer>1").left(120)
+                               << int(QFile::ReadError) << "The file is not well-formed at line " << 0;
     QTest::newRow("value of unknown type")
         << "file" << documentFile("<key>Tempo</key><date>2001-01-01</date>") << ok << "<date>" << 1;
     QTest::newRow("unreadable value")
@@ -808,6 +820,107 @@ void TestQmdVelkaFile::backupKeepsSkippedParts()
     QCOMPARE(failed.count(), 1);
     QVERIFY(m_controller->fileErrorString().contains("skipped.vlk.bak"));
     QCOMPARE(fileBytes(skippedName), second);
+}
+
+// A colour key whose value is no colour text is left out with a warning that
+// names the key and the colour shown instead (a style key's default, an
+// instrument's own look without a colour); nothing is ever written as black
+// in its place, and the file as it was stays beside the first save.
+void TestQmdVelkaFile::colourThatIsNoColour_data()
+{
+    QTest::addColumn<int>("place");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QByteArray>("leaf");
+    QTest::addColumn<bool>("warned");
+
+    const QStringList styleKeys{"StyleBackgroundColor",    "StylePrincipalLinesColor", "StylePrincipalPointsColor",
+                                "StyleDivisionLinesColor", "StyleDivisionPointsColor", "StyleAnnotationColor",
+                                "StyleNodesColor",         "StyleEdgesColor"};
+    const QList<QPair<const char *, QByteArray>> forms{{"integer", "<integer>2</integer>"},
+                                                       {"true", "<true/>"},
+                                                       {"real", "<real>1.5</real>"},
+                                                       {"garbage", "<string>garbage</string>"},
+                                                       {"empty", "<string></string>"}};
+    for (const QString &key : styleKeys) {
+        for (const auto &form : forms)
+            QTest::addRow("%s %s", qPrintable(key), form.first) << int(RootValue) << key << form.second << true;
+    }
+    // An empty text is how an instrument without a colour of its own is
+    // written (the ninth instrument finds no free colour): it stays so.
+    for (const auto &form : forms) {
+        QTest::addRow("instrument Color %s", form.first)
+            << int(InstrumentValue) << "Color" << form.second << (QByteArray(form.first) != "empty");
+    }
+    // A text box keeps its colours in its rich text, which is kept as it
+    // stands, whatever it names.
+    QTest::newRow("text box Text naming no colour")
+        << int(ElementValue) << "Text" << QByteArray("<string>&lt;span style=\"color:garbage\"&gt;a&lt;/span&gt;</string>")
+        << false;
+}
+
+void TestQmdVelkaFile::colourThatIsNoColour()
+{
+    QFETCH(int, place);
+    QFETCH(QString, key);
+    QFETCH(QByteArray, leaf);
+    QFETCH(bool, warned);
+
+    QByteArray pairs = "<key>" + key.toUtf8() + "</key>" + leaf;
+    if (place == InstrumentValue) {
+        pairs = "<key>Instruments</key><dict><key>ContainerType</key><string>IntDict</string><key>1</key><dict>"
+                "<key>ContainerType</key><string>StrDict</string><key>Type</key><string>midi</string>"
+                "<key>Label</key><string>Lead</string>" + pairs + "</dict></dict>";
+    } else if (place == ElementValue) {
+        pairs = elementsPairs("<key>4</key><dict><key>ContainerType</key><string>StrDict</string>"
+                              "<key>Type</key><string>TextBox</string><key>TickPos</key><string>{1, 2}</string>"
+                              + pairs + "</dict>");
+    }
+    const QByteArray original = documentFile(pairs);
+    const QString fileName = m_dir->filePath("colours.vlk");
+    writeFile(fileName, original);
+    const QVariant preset = StylePresets::preset(StylePresets::defaultName()).value(key);
+    const auto checkDocument = [&](const char *when) {
+        const QmdIndex at = place == InstrumentValue ? m_controller->instrumentIndex(1)
+                          : place == ElementValue    ? m_controller->elementIndex(4)
+                                                     : QmdIndex();
+        QVERIFY2(place == RootValue || at.isValid(), when);
+        const QVariant value = m_controller->data(key, at);
+        if (place == RootValue) {
+            QVERIFY2(value == preset, when); // the default colour, filled in as for a missing key
+        } else if (place == InstrumentValue && warned) {
+            QVERIFY2(!value.isValid(), when);
+        } else if (place == InstrumentValue) {
+            QVERIFY2(value == QVariant(QColor()), when);
+        } else {
+            QVERIFY2(value == QVariant(QStringLiteral("<span style=\"color:garbage\">a</span>")), when);
+        }
+    };
+
+    m_controller->requestLoad(fileName);
+    QCOMPARE(m_controller->fileName(), QFileInfo(fileName).absoluteFilePath());
+    const QStringList warnings = m_controller->fileWarnings();
+    QCOMPARE(warnings.size(), warned ? 1 : 0);
+    if (warned) {
+        QVERIFY2(warnings.first().contains(key + " "), qPrintable(warnings.first()));
+        if (place == RootValue) {
+            const QString colour = QmdVelkaValues::colourText(preset.value<QColor>());
+            QVERIFY2(warnings.first().contains("default colour " + colour), qPrintable(warnings.first()));
+        }
+    }
+    checkDocument("loaded");
+
+    m_controller->requestSave(fileName);
+    QVERIFY(m_controller->fileErrorString().isEmpty());
+    const QByteArray saved = fileBytes(fileName);
+    // Black, opaque as a style colour writes it and as an instrument's does.
+    QVERIFY2(!saved.contains("#000000ff") && !saved.contains("<string>#000000</string>"), saved.constData());
+    QCOMPARE(QFile::exists(QmdDocController::backupFileName(fileName)), warned);
+    if (warned)
+        QCOMPARE(fileBytes(QmdDocController::backupFileName(fileName)), original);
+
+    m_controller->requestLoad(fileName);
+    QVERIFY2(m_controller->fileWarnings().isEmpty(), qPrintable(m_controller->fileWarnings().join('\n')));
+    checkDocument("loaded again");
 }
 
 void TestQmdVelkaFile::replacedCharactersAreReported()

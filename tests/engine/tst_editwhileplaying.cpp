@@ -104,6 +104,7 @@ private:
     // on when it was playing.
     void pauseAndCheck();
     void checkPorts();
+    void checkTiming();
     void checkUndoRedo();
     QSet<QString> recordPorts() const;
 
@@ -279,10 +280,12 @@ QVariant TestEditWhilePlaying::anyValue(const QString &key)
         return chance(50);
     if (key == "MidiPort")
         return any<QVariant>({Out1, Out2, "Gone", ""});
+    // Besides the values of the form, values outside its ranges, as a file
+    // or a script may give them: the document keeps them in range.
     if (key == "Tempo")
-        return chance(80) ? QVariant(600u) : any<QVariant>({300u, 0u, 1u, 2000u});
+        return chance(80) ? QVariant(600u) : any<QVariant>({300u, 0u, 1u, 2000u, 4294967295u, -1});
     if (key == "PrincipalsToBeatsNumerator" || key == "PrincipalsToBeatsDenominator")
-        return any<QVariant>({1u, 1u, 2u, 0u, 3u});
+        return any<QVariant>({1u, 1u, 2u, 0u, 3u, 129u, 1000000u, 4294967295u});
     if (key == "SyncType")
         return any<QVariant>({"internal", "INTERNAL", "bogus"});
     return QVariant();
@@ -427,6 +430,9 @@ void TestEditWhilePlaying::pauseAndCheck()
     checkPorts();
     if (QTest::currentTestFailed())
         return;
+    checkTiming();
+    if (QTest::currentTestFailed())
+        return;
     checkUndoRedo();
     if (wasPlaying)
         m_controller->requestPlay();
@@ -451,6 +457,25 @@ void TestEditWhilePlaying::checkPorts()
     m_midi->clearSent();
     m_portsInUse = now;
     m_portsUnknown = false;
+}
+
+void TestEditWhilePlaying::checkTiming()
+{
+    // The document holds its tempo and ratio in the form's ranges, and the
+    // clock runs at them.
+    settle();
+    AbstractSync *clock = m_controller->sync();
+    const uint tempo = m_controller->data(QStringLiteral("Tempo")).toUInt();
+    const uint numerator = m_controller->data(QStringLiteral("PrincipalsToBeatsNumerator")).toUInt();
+    const uint denominator = m_controller->data(QStringLiteral("PrincipalsToBeatsDenominator")).toUInt();
+    QVERIFY2(tempo >= 1 && tempo <= 999, qPrintable(QString::number(tempo)));
+    QVERIFY2(numerator >= 1 && numerator <= 128, qPrintable(QString::number(numerator)));
+    QVERIFY2(denominator >= 1 && denominator <= 128, qPrintable(QString::number(denominator)));
+    if (!clock)
+        return; // an unknown "SyncType" has none
+    QCOMPARE(clock->tempo(), tempo);
+    QCOMPARE(clock->principalsToBeatsNumerator(), numerator);
+    QCOMPARE(clock->principalsToBeatsDenominator(), denominator);
 }
 
 void TestEditWhilePlaying::checkUndoRedo()

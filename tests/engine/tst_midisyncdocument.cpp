@@ -4,7 +4,9 @@
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -58,6 +60,8 @@ private slots:
 
     void timingFollowsDocument();
     void clockWritesTimingBack();
+    void timingKeptInRange_data();
+    void timingKeptInRange();
     void syncPortsFollowDocument_data();
     void syncPortsFollowDocument();
     void startWithOutputWaitsForTheLead();
@@ -147,6 +151,87 @@ void TestMidiSyncDocument::clockWritesTimingBack()
     m_sync->setPrincipalsToBeatsNumerator(2);
     QTRY_COMPARE(m_controller->data(QStringLiteral("PrincipalsToBeatsNumerator")).toUInt(), 2u);
     QVERIFY(m_controller->canUndo());
+}
+
+// Whether a value comes from a file or a request, the document holds the
+// tempo and the ratio only within the Document page's ranges (tempo 1 to 999,
+// each term 1 to 128), and the clock runs at what the document holds.
+void TestMidiSyncDocument::timingKeptInRange_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("leaf");  // as a file holds it
+    QTest::addColumn<QVariant>("value"); // as a request writes it
+    QTest::addColumn<uint>("expected");
+    QTest::addColumn<bool>("warned");
+
+    const QString tempo = QStringLiteral("Tempo");
+    const QString numerator = QStringLiteral("PrincipalsToBeatsNumerator");
+    const QString denominator = QStringLiteral("PrincipalsToBeatsDenominator");
+    QTest::newRow("largest tempo") << tempo << "<integer>4294967295</integer>" << QVariant(4294967295u) << 999u
+                                   << true;
+    QTest::newRow("tempo 1000") << tempo << "<integer>1000</integer>" << QVariant(1000) << 999u << true;
+    QTest::newRow("tempo 0") << tempo << "<integer>0</integer>" << QVariant(0u) << 1u << true;
+    QTest::newRow("negative tempo") << tempo << "<integer>-5</integer>" << QVariant(-5) << 1u << true;
+    QTest::newRow("tempo between") << tempo << "<real>120.6</real>" << QVariant(120.6) << 121u << true;
+    QTest::newRow("tempo as text") << tempo << "<string>300</string>" << QVariant(QStringLiteral("300")) << 300u
+                                   << true;
+    QTest::newRow("tempo no number") << tempo << "<true/>" << QVariant(true) << 120u << true;
+    QTest::newRow("tempo 999") << tempo << "<integer>999</integer>" << QVariant(999u) << 999u << false;
+    QTest::newRow("numerator 10^6") << numerator << "<integer>1000000</integer>" << QVariant(1000000u) << 128u
+                                    << true;
+    QTest::newRow("largest numerator") << numerator << "<integer>4294967295</integer>" << QVariant(4294967295u)
+                                       << 128u << true;
+    QTest::newRow("numerator 128") << numerator << "<integer>128</integer>" << QVariant(128u) << 128u << false;
+    QTest::newRow("denominator 0") << denominator << "<integer>0</integer>" << QVariant(0u) << 1u << true;
+    QTest::newRow("denominator 129") << denominator << "<integer>129</integer>" << QVariant(129) << 128u << true;
+}
+
+void TestMidiSyncDocument::timingKeptInRange()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, leaf);
+    QFETCH(QVariant, value);
+    QFETCH(uint, expected);
+    QFETCH(bool, warned);
+    const auto clockValue = [this, &key] {
+        return key == QLatin1String("Tempo") ? m_sync->tempo()
+            : key == QLatin1String("PrincipalsToBeatsNumerator") ? m_sync->principalsToBeatsNumerator()
+                                                                   : m_sync->principalsToBeatsDenominator();
+    };
+
+    // A request: clamped in the same request, so one undo step takes it back.
+    m_controller->requestSetData(key, 7u);
+    QTRY_COMPARE(clockValue(), 7u);
+    m_controller->requestSetData(key, value);
+    QCOMPARE(m_controller->data(key), QVariant(expected));
+    QTRY_COMPARE(clockValue(), expected);
+    QTest::qWait(20);
+    QCOMPARE(clockValue(), expected);
+    m_controller->requestUndo();
+    QCOMPARE(m_controller->data(key), QVariant(7u));
+    QTRY_COMPARE(clockValue(), 7u);
+
+    // A file: clamped as it is read, and said so.
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("timing.vlk"));
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                              "<key>ContainerType</key><string>StrDict</string><key>%1</key>%2</dict></plist>\n")
+                   .arg(key, leaf)
+                   .toUtf8());
+    file.close();
+    QSignalSpy loaded(m_controller.get(), &QmdDocController::fileLoaded);
+    m_controller->requestLoad(fileName);
+    QCOMPARE(loaded.count(), 1);
+    QCOMPARE(m_controller->data(key), QVariant(expected));
+    QTRY_COMPARE(clockValue(), expected);
+    const QStringList warnings = m_controller->fileWarnings();
+    QCOMPARE(warnings.size(), warned ? 1 : 0);
+    if (warned) {
+        QVERIFY2(warnings.first().contains(key) && warnings.first().contains(QStringLiteral("read as %1").arg(expected)),
+                 qPrintable(warnings.first()));
+    }
 }
 
 void TestMidiSyncDocument::syncPortsFollowDocument_data()

@@ -476,13 +476,16 @@ void tst_QmdPropertyList::refusedFiles_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("unclosed element") << QByteArray("<plist version=\"1.0\">\n<dict>\n</plist>")
-                                      << QStringLiteral("Parse error at line 3, column 8:\nOpening and ending tag mismatch.");
-    QTest::newRow("empty file") << QByteArray()
-                                << QStringLiteral("Parse error at line 1, column 0:\nPremature end of document.");
-    QTest::newRow("binary property list")
-        << QByteArray("bplist00\xd1\x01\x02", 11)
-        << QStringLiteral("Parse error at line 1, column 1:\nEncountered incorrectly encoded content.");
+    QTest::newRow("unclosed element")
+        << QByteArray("<plist version=\"1.0\">\n<dict>\n</plist>")
+        << QStringLiteral("The file is not well-formed at line 3, column 8: Opening and ending tag mismatch.");
+    QTest::newRow("cut short") << QByteArray("<plist version=\"1.0\">\n<dict><key>Tempo")
+                               << QStringLiteral("The file is not well-formed at line 2, column 16: "
+                                                 "Premature end of document.");
+    QTest::newRow("empty file") << QByteArray() << QStringLiteral("The file is not a plist file.");
+    QTest::newRow("binary property list") << QByteArray("bplist00\xd1\x01\x02", 11)
+                                          << QStringLiteral("The file is not a plist file.");
+    QTest::newRow("plain text") << QByteArray("Shopping list\n- milk\n") << QStringLiteral("The file is not a plist file.");
     QTest::newRow("other root") << QByteArray("<dict><key>A</key><true/></dict>")
                                 << QStringLiteral("The file is not a plist file.");
     QTest::newRow("other version") << QByteArray("<plist version=\"1.1\"><integer>1</integer></plist>")

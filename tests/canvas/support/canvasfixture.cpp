@@ -149,6 +149,15 @@ void CanvasFixture::click(const QPointF &scenePos, Qt::KeyboardModifiers modifie
     settle();
 }
 
+void CanvasFixture::doubleClick(const QPointF &scenePos)
+{
+    press(scenePos);
+    release(scenePos);
+    sendMouse(QEvent::MouseButtonDblClick, scenePos, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    release(scenePos);
+    settle();
+}
+
 void CanvasFixture::drag(const QPointF &from, const QPointF &to, Qt::KeyboardModifiers modifiers)
 {
     press(from, modifiers);

@@ -71,6 +71,9 @@ public:
                  Qt::MouseButton button = Qt::LeftButton);
     // Press, release and let the notifications arrive.
     void click(const QPointF &scenePos, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // A double-click as the window system delivers it: press, release, double
+    // click, release; then the notifications arrive.
+    void doubleClick(const QPointF &scenePos);
     // Press at from, move in steps to to, release there, settle.
     void drag(const QPointF &from, const QPointF &to, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 

@@ -20,12 +20,17 @@ std::unique_ptr<QGraphicsView> makeSceneView(QGraphicsScene *scene, const QRectF
 QImage grabView(QGraphicsView *view, const QString &name)
 {
     const QImage image = view->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    keepPicture(image, name);
+    return image;
+}
+
+void keepPicture(const QImage &image, const QString &name)
+{
     const QString folder = qEnvironmentVariable("VELKA_TEST_PICTURES");
     if (!folder.isEmpty() && !name.isEmpty()) {
         QDir().mkpath(folder);
         image.save(QDir(folder).filePath(name + QStringLiteral(".png")));
     }
-    return image;
 }
 
 namespace {

@@ -20,6 +20,8 @@ std::unique_ptr<QGraphicsView> makeSceneView(QGraphicsScene *scene, const QRectF
 // The view's picture. With VELKA_TEST_PICTURES set to a folder, also saved
 // there as <name>.png, to look at.
 QImage grabView(QGraphicsView *view, const QString &name = QString());
+// Saves any picture the same way, when VELKA_TEST_PICTURES is set.
+void keepPicture(const QImage &image, const QString &name);
 
 // True when one of the 3 x 3 pixels around the view pixel of the scene point
 // has the colour (alpha ignored).
