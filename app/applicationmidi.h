@@ -1,7 +1,11 @@
 #ifndef APPLICATIONMIDI_H
 #define APPLICATIONMIDI_H
 
+#include "thrulimit.h"
+
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -11,35 +15,48 @@
 class AbstractSync;
 class MidiInput;
 class MidiInstrument;
+class MidiJobThread;
+class MidiPortWatcher;
 class MidiSynth;
-class QTimer;
 class ThruAudition;
 
 // The program-wide MIDI objects: the input whose messages go to the focused
 // widget and on to the thru port, the thru output thread with its own clock,
-// the synthesizer with its input, and the lists of ports present, read every
-// second.
+// the synthesizer with its input, and the lists of ports present, which a
+// MidiPortWatcher keeps and hands over by queued signals.
 //
 // The settings choose the input and thru ports; a chosen port opens while it
 // is present and closes while it is not, so a device plugged in later is taken
-// up without a new choice.
+// up without a new choice. Ports open and close on a job thread: nothing here
+// waits on the MIDI system. A MIDI system that stops answering is reported
+// once, in a notice and on the standard error.
 class ApplicationMidi : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int PollIntervalMs = 1000;
     static constexpr int SynthReadyTimeoutMs = 5000;
+    static constexpr int FirstListsTimeoutMs = 2000;
+    // How long quitting waits for a port being opened or closed.
+    static constexpr int StopWaitMs = 500;
 
     explicit ApplicationMidi(QObject *parent = nullptr);
     // Stops the thru thread, then deletes the objects in the order they depend
-    // on each other.
+    // on each other. When a port job is stuck in the MIDI library, the input
+    // and the thru instrument it uses are left to it.
     ~ApplicationMidi() override;
 
-    // Makes the objects, reads the port lists once and waits (within
+    // Makes the objects, starts watching the ports, waits (within
+    // FirstListsTimeoutMs) for the first lists and (within
     // SynthReadyTimeoutMs) for the synthesizer. Runs once. The canvas
     // auditions nodes on the thru instrument from then on.
     void start();
+
+    // Returns once the port choices made so far have been carried out, or
+    // after `timeoutMs`; false then.
+    bool waitForPorts(int timeoutMs);
+    // The notice shown while the MIDI system does not answer; null otherwise.
+    QMessageBox *silenceNotice() const { return m_silenceNotice; }
 
     void setInputChoice(bool enabled, const QString &portName);
     void setThruChoice(bool enabled, const QString &portName);
@@ -56,12 +73,17 @@ public:
     MidiInput *synthInput() const { return m_synthInput; }
 
 public slots:
+    // Asks for the port lists again; they follow by the signals below.
     void pollMidiPorts();
     void onMidiInputReadyRead();
 
 signals:
     void midiInputPortsChanged();
     void midiOutputPortsChanged();
+
+private slots:
+    void onPortsChanged(const QStringList &inputs, const QStringList &outputs);
+    void onMidiSystemAnswering(bool answering);
 
 private:
     struct Choice
@@ -75,7 +97,8 @@ private:
     void applyInputChoice();
     void applyThruChoice();
 
-    QTimer *m_pollTimer = nullptr;
+    MidiPortWatcher *m_watcher = nullptr;
+    std::unique_ptr<MidiJobThread> m_jobs;
     MidiInput *m_midiInput = nullptr;
     AbstractSync *m_thruSync = nullptr;
     MidiInstrument *m_thruInstrument = nullptr;
@@ -90,6 +113,10 @@ private:
 
     Choice m_inputChoice;
     Choice m_thruChoice;
+    ThruLimit m_thruLimit;
+    bool m_thruCutReported = false;
+    bool m_listed = false;
+    QPointer<QMessageBox> m_silenceNotice;
 };
 
 #endif // APPLICATIONMIDI_H

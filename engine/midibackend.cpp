@@ -1,5 +1,6 @@
 #include "midibackend.h"
 
+#include "mididevicecloser.h"
 #include "rtmidibackend.h"
 
 #include <atomic>
@@ -7,8 +8,30 @@
 namespace {
 
 std::atomic<MidiBackend *> installedBackend{nullptr};
+constexpr int ReplaceWaitMs = 5000;
+
+// Lists through the backend itself, whenever asked.
+class ListingMonitor : public MidiPortMonitor
+{
+public:
+    explicit ListingMonitor(MidiBackend *backend) : m_backend(backend) {}
+
+    bool portNames(MidiDirection direction, QStringList *names, QString *error) override
+    {
+        return m_backend->portNames(direction, names, error);
+    }
+    bool isConnected() const override { return true; }
+
+private:
+    MidiBackend *m_backend;
+};
 
 } // namespace
+
+std::unique_ptr<MidiPortMonitor> MidiBackend::monitorPorts(Notify, QString *)
+{
+    return std::make_unique<ListingMonitor>(this);
+}
 
 MidiBackend *MidiBackend::instance()
 {
@@ -19,5 +42,8 @@ MidiBackend *MidiBackend::instance()
 
 void MidiBackend::setInstance(MidiBackend *backend)
 {
+    // A backend is replaced before it goes: the ports it opened that are
+    // closing still use it.
+    MidiDeviceCloser::waitUntilIdle(ReplaceWaitMs);
     installedBackend.store(backend);
 }

@@ -30,6 +30,20 @@ public:
     virtual bool close(QString *error) = 0;
 };
 
+// A long-lived connection to a MIDI system that hears of ports coming and
+// going through the system's own notifications. Made and used on one thread;
+// the notification callback runs on a thread of the MIDI library.
+class MidiPortMonitor
+{
+public:
+    virtual ~MidiPortMonitor() = default;
+
+    // Lists the ports through this connection.
+    virtual bool portNames(MidiDirection direction, QStringList *names, QString *error) = 0;
+    // False once the MIDI system went away: the monitor is of no more use.
+    virtual bool isConnected() const = 0;
+};
+
 // Where MIDI ports come from: the MIDI library, or a replacement installed
 // by tests. Operations report failure through their result and a message.
 class MidiBackend
@@ -41,6 +55,16 @@ public:
     // Opens the port with exactly this name; null on failure.
     virtual std::unique_ptr<MidiDevice> openPort(MidiDirection direction, const QString &name,
                                                  QString *error) = 0;
+
+    // Called from any thread when ports may have changed or the MIDI system
+    // went away.
+    typedef std::function<void()> Notify;
+    // The connection that tells of port changes; null with a message when the
+    // MIDI system cannot be reached. This one never notifies: its lists are
+    // read when asked.
+    virtual std::unique_ptr<MidiPortMonitor> monitorPorts(Notify changed, QString *error);
+    // The MIDI system's name as the user knows it ("JACK", "ALSA").
+    virtual QString systemName() const { return QStringLiteral("MIDI"); }
 
     // The installed backend; the MIDI library's unless another was installed.
     static MidiBackend *instance();

@@ -14,9 +14,9 @@ MidiInput::~MidiInput()
     close();
 }
 
-bool MidiInput::open(const QString &name)
+bool MidiInput::adopt(std::shared_ptr<PortRecord> port, const QString &name)
 {
-    if (!MidiIO::open(name))
+    if (!MidiIO::adopt(std::move(port), name))
         return false;
     m_attached = true;
     applyOptions();

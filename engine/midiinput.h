@@ -34,7 +34,7 @@ public:
     explicit MidiInput(QObject *parent = nullptr);
     ~MidiInput() override;
 
-    bool open(const QString &name) override;
+    bool adopt(std::shared_ptr<PortRecord> port, const QString &name) override;
     bool close() override;
 
     bool hasMessages() const;

@@ -1,7 +1,9 @@
 #include "midiio.h"
 
 #include "midimessage.h"
+#include "midiportwatcher.h"
 #include "monotonicclock.h"
+#include "ownmidiports.h"
 #include "portrecord.h"
 
 #include <QDebug>
@@ -37,63 +39,97 @@ MidiIO::~MidiIO() = default;
 
 bool MidiIO::open(const QString &name)
 {
-    QMutexLocker locker(&m_mutex);
-    if (m_port)
-        return false;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (m_port)
+            return false;
+    }
+    // Opening waits for the MIDI system; this object's mutex stays free
+    // meanwhile, so asking whether it is open never waits with it.
     QString error;
-    std::shared_ptr<PortRecord> port = acquire(name, &error);
+    std::shared_ptr<PortRecord> port = acquirePort(m_direction, name, &error);
     if (!port) {
         qWarning().noquote() << QStringLiteral("Cannot open MIDI port \"%1\": %2").arg(name, error);
         return false;
     }
+    return adopt(std::move(port), name);
+}
+
+bool MidiIO::adopt(std::shared_ptr<PortRecord> port, const QString &name)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_port || !port || port->direction() != m_direction)
+        return false;
     port->addSubscriber(this);
-    m_port = port;
+    m_port = std::move(port);
     m_portName = name;
     return true;
 }
 
-std::shared_ptr<PortRecord> MidiIO::acquire(const QString &name, QString *error)
+std::shared_ptr<PortRecord> MidiIO::acquirePort(MidiDirection direction, const QString &name, QString *error)
 {
-    Registry &ports = registry(m_direction);
-    QMutexLocker locker(&ports.mutex);
-    if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
-        return shared;
+    if (OwnMidiPorts::contains(name)) {
+        *error = QStringLiteral("it is a port of %1 itself").arg(QLatin1String(OwnMidiPorts::clientName()));
+        return nullptr;
+    }
+    // The registry is never held while the MIDI system is asked: a port that
+    // waits on it must not hold up the others, nor a close.
+    Registry &ports = registry(direction);
+    {
+        QMutexLocker locker(&ports.mutex);
+        if (std::shared_ptr<PortRecord> shared = ports.ports.value(name).lock())
+            return shared;
+    }
 
     MidiBackend *backend = MidiBackend::instance();
     QStringList available;
-    if (!backend->portNames(m_direction, &available, error))
+    if (!backend->portNames(direction, &available, error))
         return nullptr;
+    available.removeIf([](const QString &port) { return OwnMidiPorts::contains(port); });
     const QString deviceName = resolveName(name, available);
     if (deviceName.isNull()) {
         *error = QStringLiteral("no such port");
         return nullptr;
     }
+    {
+        QMutexLocker locker(&ports.mutex);
+        if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
+            return shared;
+    }
+
+    auto port = std::make_shared<PortRecord>(direction, deviceName);
+    {
+        QMutexLocker portLocker(port->mutex());
+        std::unique_ptr<MidiDevice> device = backend->openPort(direction, deviceName, error);
+        if (!device)
+            return nullptr;
+        if (direction == MidiDirection::Input) {
+            // The device closes after the record is gone, and may receive until then.
+            const std::weak_ptr<PortRecord> record = port;
+            const bool receiving = device->setReceiver(
+                [record](double deltaTime, const std::vector<unsigned char> &bytes) {
+                    const std::shared_ptr<PortRecord> receiver = record.lock();
+                    if (!receiver)
+                        return;
+                    MidiMessage message;
+                    message.timeStamp = MonotonicClock::nanoseconds();
+                    message.deltaTime = deltaTime;
+                    message.bytes = bytes;
+                    receiver->deliver(message);
+                },
+                error);
+            if (!receiving) {
+                QString ignored;
+                device->close(&ignored);
+                return nullptr;
+            }
+        }
+        port->setDevice(std::move(device));
+    }
+    QMutexLocker locker(&ports.mutex);
+    // Opened by another object meanwhile: that port is shared, this one goes.
     if (std::shared_ptr<PortRecord> shared = ports.ports.value(deviceName).lock())
         return shared;
-
-    auto port = std::make_shared<PortRecord>(m_direction, deviceName);
-    QMutexLocker portLocker(port->mutex());
-    std::unique_ptr<MidiDevice> device = backend->openPort(m_direction, deviceName, error);
-    if (!device)
-        return nullptr;
-    if (m_direction == MidiDirection::Input) {
-        PortRecord *record = port.get();
-        const bool receiving = device->setReceiver(
-            [record](double deltaTime, const std::vector<unsigned char> &bytes) {
-                MidiMessage message;
-                message.timeStamp = MonotonicClock::nanoseconds();
-                message.deltaTime = deltaTime;
-                message.bytes = bytes;
-                record->deliver(message);
-            },
-            error);
-        if (!receiving) {
-            QString ignored;
-            device->close(&ignored);
-            return nullptr;
-        }
-    }
-    port->setDevice(std::move(device));
     ports.ports.insert(deviceName, port);
     return port;
 }
@@ -172,11 +208,14 @@ QString MidiIO::resolveName(const QString &name, const QStringList &available)
 
 QSet<QString> MidiIO::availablePortNames(MidiDirection direction)
 {
-    // Port lists are read every second; a MIDI system that is missing or went
-    // away is reported when listing starts failing and when it works again,
-    // not at every attempt.
-    static std::atomic<bool> failing{false};
     QStringList names;
+    // While a watcher runs, its lists are the answer: asking the MIDI system
+    // here could wait on it.
+    if (MidiPortWatcher::publishedPortNames(direction, &names))
+        return QSet<QString>(names.begin(), names.end());
+    // A MIDI system that is missing or went away is reported when listing
+    // starts failing and when it works again, not at every attempt.
+    static std::atomic<bool> failing{false};
     QString error;
     if (!MidiBackend::instance()->portNames(direction, &names, &error)) {
         if (!failing.exchange(true))
@@ -185,5 +224,6 @@ QSet<QString> MidiIO::availablePortNames(MidiDirection direction)
     }
     if (failing.exchange(false))
         qWarning().noquote() << "MIDI ports can be listed again";
+    names.removeIf([](const QString &port) { return OwnMidiPorts::contains(port); });
     return QSet<QString>(names.begin(), names.end());
 }

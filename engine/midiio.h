@@ -32,8 +32,13 @@ public:
     MidiDirection direction() const { return m_direction; }
 
     // False when a port is already open (that port stays open), when no port
-    // has the name, or when the backend fails; failures are printed.
-    virtual bool open(const QString &name);
+    // has the name, when the name is one of Velka's own ports (OwnMidiPorts),
+    // or when the backend fails; failures are printed. Waits on the MIDI
+    // system: acquirePort() and adopt() split it for callers that must not.
+    bool open(const QString &name);
+    // Takes a port that acquirePort() opened for `name`; false, letting the
+    // port go, when a port is open already.
+    virtual bool adopt(std::shared_ptr<PortRecord> port, const QString &name);
     // False when no port was open.
     virtual bool close();
 
@@ -52,6 +57,11 @@ public:
     // Inputs: a message received on the open port; the backend's thread.
     virtual void receiveMessage(const MidiMessage &) {}
 
+    // The port of the direction that opens `name`, shared with every object
+    // that has it open; null with the reason when it cannot be opened. Any
+    // thread: it waits on the MIDI system.
+    static std::shared_ptr<PortRecord> acquirePort(MidiDirection direction, const QString &name, QString *error);
+
     // The name without trailing ALSA client:port numbers.
     static QString stableName(const QString &name);
     // The port name `name` opens among `available`, or a null string.
@@ -66,8 +76,6 @@ protected:
     mutable QMutex m_mutex;
 
 private:
-    std::shared_ptr<PortRecord> acquire(const QString &name, QString *error);
-
     const MidiDirection m_direction;
     std::shared_ptr<PortRecord> m_port;
     QString m_portName;

@@ -1,14 +1,18 @@
 #include "midisync.h"
 
 #include "midiinput.h"
+#include "midijobthread.h"
 #include "midioutputsyncclock.h"
 #include "monotonicclock.h"
+#include "portrecord.h"
 #include "qmdvelkacontroller.h"
 #include "qmdvelkakeys.h"
 #include "voiceschedule.h"
 
 #include <QDebug>
+#include <QCoreApplication>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
@@ -16,6 +20,14 @@
 #include <limits>
 
 namespace {
+
+// Clock ports open here, one after the other: opening waits on the MIDI
+// system. Never destroyed, as a thread stuck in the MIDI library may hold it.
+MidiJobThread &clockPortJobs()
+{
+    static auto *jobs = new MidiJobThread;
+    return *jobs;
+}
 
 typedef unsigned __int128 Wide;
 
@@ -490,20 +502,79 @@ void MidiSync::onItemsRemoved(const QmdIndex &parent, const QStringList &keys)
 
 // Ports open outside the clock mutex: every player's position read takes it,
 // and opening waits for the MIDI library.
+void MidiSync::openLater(MidiIO *io, const QString &name)
+{
+    const MidiDirection direction = io->direction();
+    const QPointer<MidiSync> self(this);
+    clockPortJobs().post([self, io, name, direction] {
+        QString error;
+        const std::shared_ptr<PortRecord> port = MidiIO::acquirePort(direction, name, &error);
+        // Back on the clock's thread, where the clock may be gone by now.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, io, port, name, error] {
+                if (self)
+                    self->adoptSyncPort(io, port, name, error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MidiSync::adoptSyncPort(MidiIO *io, const std::shared_ptr<PortRecord> &port, const QString &name,
+                             const QString &error)
+{
+    MidiInput *input = nullptr;
+    MidiOutputSyncClock *output = nullptr;
+    {
+        ClockLocker locker(m_clockMutex);
+        // Closed while it opened: the port goes again.
+        if (m_syncPortNames.value(io) != name)
+            return;
+        for (MidiInput *candidate : std::as_const(m_syncInputs)) {
+            if (static_cast<MidiIO *>(candidate) == io)
+                input = candidate;
+        }
+        for (MidiOutputSyncClock *candidate : std::as_const(m_syncOutputs)) {
+            if (static_cast<MidiIO *>(candidate) == io)
+                output = candidate;
+        }
+    }
+    if (!input && !output)
+        return;
+    if (!port) {
+        qWarning().noquote() << QStringLiteral("Cannot open MIDI port \"%1\": %2").arg(name, error);
+        qWarning().noquote() << (input ? QStringLiteral("MIDI clock input \"%1\" did not open: no clock is followed from it")
+                                       : QStringLiteral("MIDI clock output \"%1\" did not open: no clock is sent to it"))
+                                        .arg(name);
+        return;
+    }
+    io->adopt(port, name);
+    if (output && m_playing) {
+        output->skipClocksBefore(currentBeatTick());
+        output->sendStart();
+        output->start();
+    }
+}
+
 void MidiSync::openSyncInputs(const QStringList &names)
 {
     for (const QString &name : names) {
-        if (syncInputPortNames().contains(name))
-            continue;
+        {
+            ClockLocker locker(m_clockMutex);
+            if (std::any_of(m_syncInputs.cbegin(), m_syncInputs.cend(),
+                            [&](MidiInput *input) { return m_syncPortNames.value(input) == name; }))
+                continue;
+        }
         auto *input = new MidiInput(this);
         // Let Timing Clock through; system exclusive and active sensing stay ignored.
         input->setOptions(input->options() ^ MidiInput::IgnoreTiming);
-        if (!input->open(name))
-            qWarning().noquote() << QStringLiteral("MIDI clock input \"%1\" did not open: no clock is followed from it")
-                                        .arg(name);
         connect(input, &MidiInput::readyRead, this, &MidiSync::onMidiSyncReadyRead, Qt::QueuedConnection);
-        ClockLocker locker(m_clockMutex);
-        m_syncInputs.append(input);
+        {
+            ClockLocker locker(m_clockMutex);
+            m_syncInputs.append(input);
+            m_syncPortNames.insert(input, name);
+        }
+        openLater(input, name);
     }
 }
 
@@ -512,8 +583,9 @@ void MidiSync::closeSyncInputs(const QStringList &names)
     ClockLocker locker(m_clockMutex);
     for (int i = m_syncInputs.size() - 1; i >= 0; --i) {
         MidiInput *input = m_syncInputs.at(i);
-        if (names.contains(input->portName())) {
+        if (names.contains(m_syncPortNames.value(input))) {
             m_syncInputs.removeAt(i);
+            m_syncPortNames.remove(input);
             input->deleteLater();
         }
     }
@@ -522,22 +594,22 @@ void MidiSync::closeSyncInputs(const QStringList &names)
 void MidiSync::openSyncOutputs(const QStringList &names)
 {
     for (const QString &name : names) {
-        if (syncOutputPortNames().contains(name))
-            continue;
+        {
+            ClockLocker locker(m_clockMutex);
+            if (std::any_of(m_syncOutputs.cbegin(), m_syncOutputs.cend(),
+                            [&](MidiOutputSyncClock *output) { return m_syncPortNames.value(output) == name; }))
+                continue;
+        }
         auto *output = new MidiOutputSyncClock(this);
         output->setSync(this);
         output->setTempo(m_tempo);
-        if (!output->open(name))
-            qWarning().noquote() << QStringLiteral("MIDI clock output \"%1\" did not open: no clock is sent to it")
-                                        .arg(name);
-        if (m_playing) {
-            output->skipClocksBefore(currentBeatTick());
-            output->sendStart();
-            output->start();
-        }
         output->QThread::start(QThread::TimeCriticalPriority);
-        ClockLocker locker(m_clockMutex);
-        m_syncOutputs.append(output);
+        {
+            ClockLocker locker(m_clockMutex);
+            m_syncOutputs.append(output);
+            m_syncPortNames.insert(output, name);
+        }
+        openLater(output, name);
     }
 }
 
@@ -547,8 +619,9 @@ QList<MidiOutputSyncClock *> MidiSync::takeSyncOutputs(const QStringList *names)
     QList<MidiOutputSyncClock *> taken;
     for (int i = m_syncOutputs.size() - 1; i >= 0; --i) {
         MidiOutputSyncClock *output = m_syncOutputs.at(i);
-        if (!names || names->contains(output->portName())) {
+        if (!names || names->contains(m_syncPortNames.value(output))) {
             m_syncOutputs.removeAt(i);
+            m_syncPortNames.remove(output);
             taken.append(output);
         }
     }
@@ -568,8 +641,10 @@ void MidiSync::closeAllSyncPorts()
 {
     {
         ClockLocker locker(m_clockMutex);
-        for (MidiInput *input : std::as_const(m_syncInputs))
+        for (MidiInput *input : std::as_const(m_syncInputs)) {
+            m_syncPortNames.remove(input);
             input->deleteLater();
+        }
         m_syncInputs.clear();
     }
     destroySyncOutputs(takeSyncOutputs(nullptr));

@@ -3,15 +3,19 @@
 
 #include "abstractsync.h"
 
+#include <QHash>
 #include <QList>
 #include <QMutex>
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class MidiInput;
+class MidiIO;
 class MidiOutputSyncClock;
+class PortRecord;
 class QmdIndex;
 struct MidiMessage;
 
@@ -105,6 +109,11 @@ private:
                             const QStringList &keys, PortChanges *changes) const;
     void collectPortRemovals(const QmdIndex &container, const QmdIndex &parent,
                              const QStringList &keys, PortChanges *changes) const;
+    // Clock ports open on a thread of their own, since opening waits on the MIDI
+    // system; adoptSyncPort() hands the port to its input or sender here.
+    void openLater(MidiIO *io, const QString &name);
+    void adoptSyncPort(MidiIO *io, const std::shared_ptr<PortRecord> &port, const QString &name,
+                       const QString &error);
     void openSyncInputs(const QStringList &names);
     void closeSyncInputs(const QStringList &names);
     void openSyncOutputs(const QStringList &names);
@@ -135,6 +144,8 @@ private:
     // The pending start came from MIDI Start: the first Timing Clock is position 0.
     bool m_startPendingFromZero = false;
     QList<MidiOutputSyncClock *> m_syncOutputs;
+    // The port each clock input and sender stands for, open or still opening.
+    QHash<const MidiIO *, QString> m_syncPortNames;
 
     mutable QMutex m_clockInputMutex;
     quint64 m_clockBeatTicks = 0;

@@ -1,6 +1,7 @@
 #include "portrecord.h"
 
 #include "midiinput.h"
+#include "mididevicecloser.h"
 #include "midiio.h"
 #include "midimessage.h"
 
@@ -15,12 +16,7 @@ PortRecord::PortRecord(MidiDirection direction, const QString &deviceName)
 PortRecord::~PortRecord()
 {
     QMutexLocker locker(&m_mutex);
-    if (!m_device)
-        return;
-    QString error;
-    if (!m_device->close(&error))
-        qWarning().noquote() << "MIDI port" << m_deviceName << "closed with an error:" << error;
-    m_device.reset();
+    MidiDeviceCloser::close(std::move(m_device), m_deviceName);
 }
 
 void PortRecord::setDevice(std::unique_ptr<MidiDevice> device)

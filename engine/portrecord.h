@@ -12,7 +12,8 @@ class MidiIO;
 struct MidiMessage;
 
 // One open MIDI port, shared by reference between the MidiIO objects that
-// opened its name. The port closes when the last reference goes.
+// opened its name. The port closes when the last reference goes, on the
+// closing thread of MidiDeviceCloser.
 class PortRecord
 {
 public:

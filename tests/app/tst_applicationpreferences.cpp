@@ -142,6 +142,10 @@ void TestApplicationPreferences::setPorts(MidiDirection direction, const QString
 {
     m_backend->setPorts(direction, names);
     app()->pollMidiPorts();
+    // The lists come back by a queued signal.
+    const QSet<QString> expected(names.begin(), names.end());
+    QTRY_COMPARE(direction == MidiDirection::Input ? app()->midiInputPortNames() : app()->midiOutputPortNames(),
+                 expected);
 }
 
 void TestApplicationPreferences::portBoxesListTheApplicationsPortsInOrder()

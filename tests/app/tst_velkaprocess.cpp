@@ -23,8 +23,8 @@ private slots:
     void withoutAMidiSystemTheWindowShowsQuietly();
 
 private:
-    // A launch with its own runtime and settings folders, MIDI pointed at a
-    // JACK server that does not exist.
+    // A launch with its own runtime and settings folders and no MIDI system
+    // at all (withoutAMidiSystemTheWindowShowsQuietly names one).
     std::unique_ptr<QProcess> start(const QTemporaryDir &runtime,
                                     const QProcessEnvironment &extra = QProcessEnvironment(),
                                     const QStringList &arguments = QStringList());
@@ -41,7 +41,8 @@ std::unique_ptr<QProcess> TestVelkaProcess::start(const QTemporaryDir &runtime,
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
-    environment.insert(QStringLiteral("VELKA_MIDI_API"), QStringLiteral("jack"));
+    // Instances here are killed: they never touch a MIDI system (see README).
+    environment.insert(QStringLiteral("VELKA_MIDI_API"), QStringLiteral("none"));
     environment.insert(QStringLiteral("JACK_DEFAULT_SERVER"),
                        QStringLiteral("velka-absent-%1").arg(QCoreApplication::applicationPid()));
     environment.insert(QStringLiteral("JACK_NO_START_SERVER"), QStringLiteral("1"));

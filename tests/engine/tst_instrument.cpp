@@ -38,6 +38,7 @@ private slots:
     void followsRecord_data();
     void followsRecord();
     void missingPortIsReplaced();
+    void ownPortIsNotOpenedAndStaysInTheRecord();
     void pauseSilencesEveryChannel();
     void channelChangeLeavesNoNoteSounding();
     void gotoStartKeepsAnOpenPort();
@@ -307,6 +308,22 @@ void TestInstrument::missingPortIsReplaced()
     QCOMPARE(record(id, "MidiPort").toString(), QString("Out 1"));
     QCOMPARE(m_doc->controller()->undoText(), undoText);
     QTRY_VERIFY(m_midi->sentTo("Out 1").mid(0, 6) == programChange(0, 4, 1, 2) + programChange(2, 4, 1, 2));
+}
+
+void TestInstrument::ownPortIsNotOpenedAndStaysInTheRecord()
+{
+    // A document written by another build names Velka's own input.
+    const QString own = QStringLiteral("Velka-01:RtMidi Input");
+    m_midi->addPort(MidiDirection::Output, own);
+    const QmdItemId id = addRecord();
+    setRecord(id, "MidiPort", own);
+    std::unique_ptr<MidiInstrument> instrument = makeInstrument(id);
+
+    QCOMPARE(instrument->portName(), QString("Out 1"));
+    QCOMPARE(m_midi->timesOpened(MidiDirection::Output, own), 0);
+    QTest::qWait(20);
+    QCOMPARE(record(id, "MidiPort").toString(), own);
+    m_midi->removePort(MidiDirection::Output, own);
 }
 
 void TestInstrument::pauseSilencesEveryChannel()

@@ -262,7 +262,7 @@ void TestMidiSyncDocument::syncPortsFollowDocument()
     m_sync->setController(nullptr);
     QCOMPARE(openPorts(), QStringList());
     m_sync->setController(m_controller.get());
-    QCOMPARE(openPorts(), QStringList{port});
+    QTRY_COMPARE(openPorts(), QStringList{port});
 
     // Removing the entry closes the port.
     m_controller->requestRemove(port, portsIndex(output), QmdRequestOptions(Qmd::NoUndoHistory));
@@ -353,7 +353,7 @@ void TestMidiSyncDocument::closedInputNoticeIsIgnored()
     m_backend->receive(SyncIn, {0xFB});
     m_sync->setController(nullptr);
     m_sync->setController(m_controller.get());
-    QCOMPARE(m_sync->syncInputPortNames(), QStringList{SyncIn});
+    QTRY_COMPARE(m_sync->syncInputPortNames(), QStringList{SyncIn});
     QTest::qWait(10);
     QVERIFY(m_controller->primed.isEmpty());
 }

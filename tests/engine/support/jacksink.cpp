@@ -2,12 +2,14 @@
 
 #include "abstractinstrument.h"
 #include "instrumentevent.h"
+#include "midiio.h"
 #include "midioutput.h"
 #include "monotonicclock.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutexLocker>
+#include <QTest>
 #include <QThread>
 
 const JackSink::Bytes JackSink::Probe{0xfe};
@@ -88,6 +90,12 @@ bool JackSink::connected(MidiOutput &output)
 
 bool JackSink::reachedBy(AbstractInstrument &instrument)
 {
+    // A port that the server was slow to open follows through the event loop.
+    if (auto *output = dynamic_cast<MidiIO *>(&instrument)) {
+        QDeadlineTimer opened(10000);
+        while (!output->isOpen() && !opened.hasExpired())
+            QTest::qWait(10);
+    }
     return probe([&instrument] {
         instrument.outputEventNow(InstrumentEvent(0, Probe));
         return true;
