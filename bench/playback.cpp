@@ -631,13 +631,28 @@ bool run(Sink &sink, const Scenario &scenario, int nodeCount, int seconds)
     if (scenario.syncOutput) {
         const size_t expectedClocks = size_t(stoppedBeatTick / MidiClockBeatTicks) + 1;
         std::vector<double> clockErrors, intervalErrors;
+        // The Timing Clocks due together with note ons or note offs, apart from
+        // the others: the instruments' output threads wake at the same time.
+        std::vector<double> withNotes, alone;
+        std::vector<double> noteTimes;
+        for (const auto &port : idealOn[0])
+            noteTimes.insert(noteTimes.end(), port.second.begin(), port.second.end());
+        for (const auto &port : idealOff[0])
+            noteTimes.insert(noteTimes.end(), port.second.begin(), port.second.end());
+        std::sort(noteTimes.begin(), noteTimes.end());
         const double interval = double(MidiClockBeatTicks) * nsPerBeatTick;
         for (size_t k = 0; k < clocks.size(); ++k) {
-            clockErrors.push_back((double(clocks[k]) - (double(anchor) + double(k) * interval)) / 1000.0);
+            const double ideal = double(anchor) + double(k) * interval;
+            const double error = (double(clocks[k]) - ideal) / 1000.0;
+            clockErrors.push_back(error);
             if (k > 0)
                 intervalErrors.push_back((double(clocks[k] - clocks[k - 1]) - interval) / 1000.0);
+            const auto near = std::lower_bound(noteTimes.begin(), noteTimes.end(), ideal - 1000.0);
+            (near != noteTimes.end() && *near <= ideal + 1000.0 ? withNotes : alone).push_back(error);
         }
         printLine("Timing Clock", expectedClocks, clocks.size(), figures(clockErrors));
+        printLine("  due with notes", withNotes.size(), withNotes.size(), figures(withNotes));
+        printLine("  due alone", alone.size(), alone.size(), figures(alone));
         printLine("Timing Clock interval", expectedClocks - 1, clocks.size() - std::min<size_t>(1, clocks.size()),
                   figures(intervalErrors));
         if (!clockFramed || otherClockMessages > 0)

@@ -2,7 +2,6 @@
 
 #include "abstractsync.h"
 #include "monotonicclock.h"
-#include "realtimescheduling.h"
 
 #include <limits>
 
@@ -81,6 +80,11 @@ quint64 AbstractOutputThread::nextStepTime(quint64 now)
     return now + quint64(interval()) * 1000;
 }
 
+RealtimeScheduling::Rank AbstractOutputThread::realtimeRank() const
+{
+    return RealtimeScheduling::Output;
+}
+
 quint64 AbstractOutputThread::timeAtTick(quint64 tick, quint64 now) const
 {
     AbstractSync *clock = sync();
@@ -117,7 +121,7 @@ void AbstractOutputThread::setStateAndWake(State state)
 void AbstractOutputThread::requestRealtimeScheduling()
 {
     if (priority() == QThread::TimeCriticalPriority)
-        RealtimeScheduling::request(RealtimeScheduling::Output);
+        RealtimeScheduling::request(realtimeRank());
 }
 
 void AbstractOutputThread::run()

@@ -1,6 +1,8 @@
 #ifndef ABSTRACTOUTPUTTHREAD_H
 #define ABSTRACTOUTPUTTHREAD_H
 
+#include "realtimescheduling.h"
+
 #include <QThread>
 
 #include <atomic>
@@ -66,6 +68,9 @@ protected:
     // clock starts later finds its due records without being woken.
     quint64 timeAtTick(quint64 tick, quint64 now) const;
     static constexpr quint64 StoppedClockRecheck = 20000000; // nanoseconds
+
+    // The real-time rank the thread asks for when started time-critical.
+    virtual RealtimeScheduling::Rank realtimeRank() const;
 
     // Ends the loop and joins the thread. Idempotent.
     void stopThread();

@@ -117,6 +117,11 @@ void MidiOutputSyncClock::pauseAndWait()
         stopAfterFailedSend();
 }
 
+RealtimeScheduling::Rank MidiOutputSyncClock::realtimeRank() const
+{
+    return RealtimeScheduling::Clock;
+}
+
 void MidiOutputSyncClock::process()
 {
 #ifdef __linux__

@@ -59,6 +59,8 @@ public slots:
     void pauseAndWait() override;
 
 protected:
+    // Above the instruments, whose sends fall on the same ticks as many clocks.
+    RealtimeScheduling::Rank realtimeRank() const override;
     void process() override;
     quint64 nextStepTime(quint64 now) override;
 
