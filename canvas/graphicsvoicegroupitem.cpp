@@ -1,6 +1,7 @@
 #include "graphicsvoicegroupitem.h"
 
 #include "displayscale.h"
+#include "nodepictures.h"
 #include "qmdvelkakeys.h"
 
 #include <QPen>
@@ -133,7 +134,16 @@ void GraphicsVoiceGroupItem::paint(QPainter *painter, const QStyleOptionGraphics
     // Selection shows through the pen alone, never through Qt's frame.
     QStyleOptionGraphicsItem plain(*option);
     plain.state &= ~QStyle::State_Selected;
-    QGraphicsPolygonItem::paint(painter, &plain, widget);
+    const auto drawMarker = [this, &plain, widget](QPainter *p) { QGraphicsPolygonItem::paint(p, &plain, widget); };
+    // Every marker has the same shape; its pen's width follows the selection.
+    NodePictures::Look look;
+    look.marker = true;
+    look.outline = pen().color().rgba();
+    look.fill = brush().color().rgba();
+    look.selected = isSelected();
+    look.circle = polygon().boundingRect();
+    if (!NodePictures::paint(painter, look, boundingRect(), drawMarker))
+        drawMarker(painter);
 }
 
 QVariant GraphicsVoiceGroupItem::itemChange(GraphicsItemChange change, const QVariant &value)

@@ -12,7 +12,7 @@ namespace NodePictures {
 
 bool Look::operator==(const Look &other) const
 {
-    return outline == other.outline && fill == other.fill && selected == other.selected && muted == other.muted
+    return marker == other.marker && outline == other.outline && fill == other.fill && selected == other.selected && muted == other.muted
            && signallingMethod == other.signallingMethod && circle == other.circle;
 }
 
@@ -36,7 +36,7 @@ struct Key
 
 size_t qHash(const Key &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.look.outline, key.look.fill, key.look.selected, key.look.muted,
+    return qHashMulti(seed, key.look.marker, key.look.outline, key.look.fill, key.look.selected, key.look.muted,
                       key.look.signallingMethod, key.scaleX, key.offsetX, key.offsetY, key.hints);
 }
 

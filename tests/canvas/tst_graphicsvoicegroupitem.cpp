@@ -2,7 +2,11 @@
 #include "graphicsvoicegroupitem.h"
 
 #include <QPainter>
+#include <QPicture>
 #include <QStyleOptionGraphicsItem>
+
+#include <algorithm>
+#include <cstdlib>
 
 using QmdVelka::TickPos;
 
@@ -17,6 +21,8 @@ private slots:
     void withoutInstrumentTheDefaultLook();
     void removedInstrumentLeavesNoColour();
     void selectionThickensTheOutline();
+    void copiedMarkersDrawAsDirectDrawingDoes_data();
+    void copiedMarkersDrawAsDirectDrawingDoes();
     void preview();
 };
 
@@ -213,6 +219,88 @@ void TestGraphicsVoiceGroupItem::selectionThickensTheOutline()
     QCOMPARE(group->pen().joinStyle(), Qt::MiterJoin);
     f.scene()->clearSelection();
     QCOMPARE(group->pen().widthF(), 4.0 / 3);
+}
+
+void TestGraphicsVoiceGroupItem::copiedMarkersDrawAsDirectDrawingDoes_data()
+{
+    QTest::addColumn<qreal>("zoom");
+    QTest::addColumn<QPointF>("offset");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QColor>("instrumentColor");
+    QTest::newRow("plain") << 1.0 << QPointF(60, 40) << false << QColor();
+    QTest::newRow("selected, between pixels") << 1.0 << QPointF(60.3, 40.6) << true << QColor();
+    QTest::newRow("instrument colour") << 1.0 << QPointF(60.5, 40) << false << QColor(200, 60, 40);
+    QTest::newRow("zoomed in, selected") << 2.0 << QPointF(100.7, 60.2) << true << QColor(40, 160, 90);
+    QTest::newRow("zoomed out") << 0.25 << QPointF(30.4, 20.9) << false << QColor();
+}
+
+void TestGraphicsVoiceGroupItem::copiedMarkersDrawAsDirectDrawingDoes()
+{
+    // A marker is copied from a picture of its look only where the painter
+    // rasterizes; a recorded picture replays its drawing directly. Both give
+    // the same pixels but for a level of rounding where the outline blends
+    // into the translucent fill. A plain and a selected marker drawn in turn
+    // at the same place each keep their own outline.
+    QFETCH(qreal, zoom);
+    QFETCH(QPointF, offset);
+    QFETCH(bool, selected);
+    QFETCH(QColor, instrumentColor);
+    CanvasFixture f;
+    const QmdItemId id = f.addVoiceGroup(f.addNode(TickPos(0, 0)));
+    auto *group = f.itemFor<GraphicsVoiceGroupItem>(id);
+    if (instrumentColor.isValid()) {
+        const QmdItemId instrument = addInstrument(f, instrumentColor, QStringLiteral("Lead"));
+        f.set(id, QStringLiteral("InitialInstrument"), instrument);
+    }
+    QStyleOptionGraphicsItem option;
+    const auto paintInto = [&](QPaintDevice *device) {
+        QPainter painter(device);
+        painter.setRenderHints(QPainter::Antialiasing);
+        painter.translate(offset);
+        painter.scale(zoom, zoom);
+        group->paint(&painter, &option);
+    };
+    const QColor background(37, 38, 48);
+    const auto copy = [&] {
+        QImage image(120, 90, QImage::Format_ARGB32_Premultiplied);
+        image.fill(background);
+        paintInto(&image);
+        return image;
+    };
+    f.scene()->clearSelection();
+    group->setSelected(!selected);
+    const QImage other = copy();
+    group->setSelected(selected);
+    // Twice, so that the second copy comes from the picture the first made.
+    copy();
+    const QImage copied = copy();
+
+    QPicture recorded;
+    paintInto(&recorded);
+    QImage direct(copied.size(), QImage::Format_ARGB32_Premultiplied);
+    direct.fill(background);
+    QPainter replay(&direct);
+    recorded.play(&replay);
+    replay.end();
+
+    int differing = 0;
+    int largest = 0;
+    for (int y = 0; y < direct.height(); ++y) {
+        for (int x = 0; x < direct.width(); ++x) {
+            const QRgb a = copied.pixel(x, y);
+            const QRgb b = direct.pixel(x, y);
+            if (a == b)
+                continue;
+            ++differing;
+            largest = std::max({largest, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                std::abs(qBlue(a) - qBlue(b))});
+        }
+    }
+    QVERIFY2(largest <= 1, qPrintable(QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest)));
+    QVERIFY(copied != other);
+    // The marker was drawn at all: its fill left of the node.
+    const QPoint inside = (offset + QPointF(-22 * zoom, 0)).toPoint();
+    QVERIFY(copied.pixel(inside) != background.rgba());
 }
 
 void TestGraphicsVoiceGroupItem::preview()
