@@ -3,6 +3,7 @@
 #include <QDebug>
 
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -44,10 +45,25 @@ private:
     int m_closing = 0;
 };
 
+// How long a process that ends gives its ports to finish closing. A JACK
+// client that vanishes half closed stalls the whole server for seconds while
+// it waits on the dead client, which every other program on it hears.
+constexpr int ExitWaitMs = 1000;
+
+Closer &closer();
+
+void waitForClosesAtExit()
+{
+    closer().waitUntilIdle(ExitWaitMs);
+}
+
 // Never destroyed: its thread may be inside the MIDI library when the program ends.
 Closer &closer()
 {
-    static Closer *instance = new Closer;
+    static Closer *instance = [] {
+        std::atexit(waitForClosesAtExit);
+        return new Closer;
+    }();
     return *instance;
 }
 
