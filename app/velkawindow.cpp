@@ -1,4 +1,5 @@
 #include "qmdvelkakeys.h"
+#include "qmdvelkavalues.h"
 #include "velkawindow.h"
 
 #include "abstractsync.h"
@@ -52,8 +53,6 @@ constexpr double DefaultZoomScale = 0.75;
 constexpr int TimeMode = 1;
 constexpr int PrincipalsMode = 2;
 constexpr int BeatsMode = 3;
-constexpr int LowestTempo = 1;
-constexpr int HighestTempo = 999;
 
 const QString PlaybackPosDisplayModeKey = QStringLiteral("PlaybackPosDisplayMode");
 const QString TemplateFileSetting = QStringLiteral("TemplateFile");
@@ -497,7 +496,9 @@ void VelkaWindow::setUpPlaybackControls()
     tempoFont.setPixelSize(11);
     form.tempoSpinBox->setFont(tempoFont);
     form.tempoSpinBox->setFrame(false);
-    form.tempoSpinBox->setRange(LowestTempo, HighestTempo);
+    QmdVelkaValues::TimingRange tempo;
+    QmdVelkaValues::timingRange(QmdVelkaKeys::Tempo, &tempo);
+    form.tempoSpinBox->setRange(int(tempo.lowest), int(tempo.highest));
     // A typed tempo is one change when it is complete, not one a keystroke.
     form.tempoSpinBox->setKeyboardTracking(false);
     m_controller->bindKey(form.tempoSpinBox, "value", SIGNAL(valueChanged(int)), QmdVelkaKeys::Tempo, QmdIndex(), 0, QVariant(),

@@ -10,6 +10,8 @@
 #include "networkscene.h"
 #include "portnames.h"
 #include "qmdvelka.h"
+#include "qmdvelkakeys.h"
+#include "qmdvelkavalues.h"
 #include "qwpcombobox.h"
 #include "syncportslist.h"
 
@@ -214,7 +216,9 @@ void Inspector::initDocumentPage()
 {
     Ui_InspectDocForm &form = *m_docForm;
     form.tabWidget->setCurrentWidget(form.networkTab);
-    form.tempoSpinBox->setRange(1, 999);
+    QmdVelkaValues::TimingRange tempo;
+    QmdVelkaValues::timingRange(QmdVelkaKeys::Tempo, &tempo);
+    form.tempoSpinBox->setRange(int(tempo.lowest), int(tempo.highest));
     form.midiInputsBox->setStyleSheet(QStringLiteral(
         "QWidget#midiInputsBox  { background: rgb(223, 228, 234); border: 1px solid palette(mid); }"));
     form.midiOutputsBox->setStyleSheet(QStringLiteral(
