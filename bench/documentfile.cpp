@@ -15,6 +15,7 @@
 //
 // Run: bench_documentfile [elements...] (offscreen; default 1000 10000 30000 100000).
 
+#include "plistwriting.h"
 #include "outputportnames.h"
 #include "qmdmemmodel.h"
 #include "qmdvelkacontroller.h"
@@ -53,20 +54,6 @@ int sideFor(int elements)
     while (std::abs(elementCount(side + 1) - elements) < std::abs(elementCount(side) - elements))
         ++side;
     return side;
-}
-
-void writePair(QXmlStreamWriter &xml, const QString &key, const char *element, const QString &text)
-{
-    xml.writeTextElement(QStringLiteral("key"), key);
-    xml.writeTextElement(QLatin1String(element), text);
-}
-
-void startDict(QXmlStreamWriter &xml, const QString &key, const char *kind)
-{
-    if (!key.isEmpty())
-        xml.writeTextElement(QStringLiteral("key"), key);
-    xml.writeStartElement(QStringLiteral("dict"));
-    writePair(xml, QStringLiteral("ContainerType"), "string", QLatin1String(kind));
 }
 
 // The grid document as a file.

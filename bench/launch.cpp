@@ -19,6 +19,7 @@
 // takes the instrument's notes; without it the instrument has no port, its
 // queue fills and the notes are dropped (the voices and flashes still run).
 
+#include "plistwriting.h"
 #include "abstractsync.h"
 #include "benchstats.h"
 #include "displayscale.h"
@@ -68,20 +69,6 @@ const qint64 principal = qint64(QmdVelka::TicksPerPrincipal);
 // a synthesizer would.
 const QString SinkClientName = QStringLiteral("bench_launch_sink");
 const QString SinkPortName = SinkClientName + QStringLiteral(":input");
-
-void writePair(QXmlStreamWriter &xml, const QString &key, const char *element, const QString &text)
-{
-    xml.writeTextElement(QStringLiteral("key"), key);
-    xml.writeTextElement(QLatin1String(element), text);
-}
-
-void startDict(QXmlStreamWriter &xml, const QString &key, const char *kind)
-{
-    if (!key.isEmpty())
-        xml.writeTextElement(QStringLiteral("key"), key);
-    xml.writeStartElement(QStringLiteral("dict"));
-    writePair(xml, QStringLiteral("ContainerType"), "string", QLatin1String(kind));
-}
 
 // The grid document: nodes 1..n, then the edges, then the voice groups.
 void writeDocument(const QString &fileName)
