@@ -672,7 +672,20 @@ void VelkaWindow::showFileWarnings(bool saved)
     // A window that closes after this save leaves the message on its own.
     QMessageBox *box = warningBox(m_closeAfterSave ? nullptr : this, text, warnings.join(QLatin1Char('\n')));
     box->setWindowModality(m_closeAfterSave ? Qt::ApplicationModal : Qt::WindowModal);
+    if (box->parentWidget() && !isVisible()) {
+        m_messageAwaitingShow = box;
+        return;
+    }
     box->open();
+}
+
+void VelkaWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // After the window's own mapping, so the window manager stacks the
+    // message above it.
+    if (QMessageBox *box = std::exchange(m_messageAwaitingShow, nullptr))
+        QTimer::singleShot(0, box, &QDialog::open);
 }
 
 bool VelkaWindow::otherWindowRemains() const

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <QVector>
 
@@ -21,6 +22,7 @@ class QDockWidget;
 class QGraphicsView;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QPrinter;
 class QTimer;
 class QmdMemModel;
@@ -127,6 +129,7 @@ protected:
     void changeEvent(QEvent *event) override;
     // A modified document asks whether to save it first.
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void setUpPlaybackControls();
@@ -144,6 +147,9 @@ private:
     int m_blockCount = 0;
     bool m_closeAfterSave = false;
     QString m_warnedFileName;
+    // A message about the file loaded before this window was first shown:
+    // opened once the window is up, so that it never lies hidden beneath it.
+    QPointer<QMessageBox> m_messageAwaitingShow;
     QStringList m_fileWarnings;
     QmdMemModel *m_model = nullptr;
     QmdVelkaController *m_controller = nullptr;

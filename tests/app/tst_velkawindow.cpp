@@ -186,6 +186,7 @@ private slots:
     void playButtonSendsOnlyUserClicks();
     void tempoBoxMakesOneUndoStep();
     void tempoBoxShowsATempoFromBeyondItsRange();
+    void loadWarningsWaitForTheWindow();
     void dialogBlocksNest();
     void pageSetupEndsBlock_data();
     void pageSetupEndsBlock();
@@ -687,6 +688,37 @@ void TestVelkaWindow::tempoBoxShowsATempoFromBeyondItsRange()
     settle();
     QCOMPARE(box->value(), 999);
     QCOMPARE(window.controller()->data(QStringLiteral("Tempo")), QVariant(999u));
+}
+
+void TestVelkaWindow::loadWarningsWaitForTheWindow()
+{
+    // A file named at launch loads before its window shows. Its warnings
+    // opened then lay beneath the window once it came up, and the window
+    // seemed frozen behind its own modal message.
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath(QStringLiteral("fast.vlk"));
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+               "<key>ContainerType</key><string>StrDict</string>"
+               "<key>Tempo</key><integer>4294967295</integer></dict></plist>\n");
+    file.close();
+
+    VelkaWindow window;
+    QSignalSpy loaded(window.controller(), &QmdDocController::fileLoaded);
+    window.controller()->requestLoad(fileName);
+    QVERIFY(loaded.count() == 1 || loaded.wait());
+    settle();
+    const auto shownMessages = [&window] {
+        const QList<QMessageBox *> boxes = window.findChildren<QMessageBox *>();
+        return std::count_if(boxes.cbegin(), boxes.cend(), [](QMessageBox *box) { return box->isVisible(); });
+    };
+    QCOMPARE(shownMessages(), 0);
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(shownMessages(), 1);
+    QVERIFY(window.findChild<QMessageBox *>()->informativeText().contains(QStringLiteral("Tempo")));
 }
 
 void TestVelkaWindow::dialogBlocksNest()
